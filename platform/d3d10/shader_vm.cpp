@@ -1,0 +1,409 @@
+#include "platform/d3d10/shader_vm.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace platform::d3d10 {
+
+namespace {
+
+using isa::Opcode;
+using isa::RegFile;
+
+inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
+inline float fromBits(uint32_t u) { return std::bit_cast<float>(u); }
+inline float mask(bool b) { return fromBits(b ? 0xFFFFFFFFu : 0u); }
+
+inline float* lane(const VmContext& vm, uint16_t slot) { return vm.arena + size_t(slot) * kLanes; }
+
+// Each kernel applies one operation to one component across all lanes. Destination and source may be
+// the same array: every lane reads and writes only its own element, so there is no loop-carried
+// dependency and the loops vectorise.
+template <class F>
+void unary(const VmContext& vm, const Step& s, int) {
+    float* d = lane(vm, s.d);
+    const float* a = lane(vm, s.a);
+#pragma GCC ivdep
+    for (int i = 0; i < kLanes; ++i) d[i] = F{}(a[i]);
+}
+
+template <class F>
+void binary(const VmContext& vm, const Step& s, int) {
+    float* d = lane(vm, s.d);
+    const float* a = lane(vm, s.a);
+    const float* b = lane(vm, s.b);
+#pragma GCC ivdep
+    for (int i = 0; i < kLanes; ++i) d[i] = F{}(a[i], b[i]);
+}
+
+template <class F>
+void ternary(const VmContext& vm, const Step& s, int) {
+    float* d = lane(vm, s.d);
+    const float* a = lane(vm, s.a);
+    const float* b = lane(vm, s.b);
+    const float* c = lane(vm, s.c);
+#pragma GCC ivdep
+    for (int i = 0; i < kLanes; ++i) d[i] = F{}(a[i], b[i], c[i]);
+}
+
+struct Mov {
+    float operator()(float a) const { return a; }
+};
+struct Neg {
+    float operator()(float a) const { return -a; }
+};
+struct Abs {
+    float operator()(float a) const { return std::fabs(a); }
+};
+struct NegAbs {
+    float operator()(float a) const { return -std::fabs(a); }
+};
+// Saturate clamps to [0, 1]; NaN becomes 0.
+struct Sat {
+    float operator()(float a) const { return a > 0.0f ? (a < 1.0f ? a : 1.0f) : 0.0f; }
+};
+struct Rcp {
+    float operator()(float a) const { return 1.0f / a; }
+};
+struct Rsq {
+    float operator()(float a) const { return 1.0f / std::sqrt(a); }
+};
+struct Sqrt {
+    float operator()(float a) const { return std::sqrt(a); }
+};
+struct Frc {
+    float operator()(float a) const { return a - std::floor(a); }
+};
+struct Floor {
+    float operator()(float a) const { return std::floor(a); }
+};
+struct Ceil {
+    float operator()(float a) const { return std::ceil(a); }
+};
+struct RoundNe {
+    float operator()(float a) const { return std::nearbyint(a); }
+};
+struct Exp2 {
+    float operator()(float a) const { return std::exp2(a); }
+};
+struct Log2 {
+    float operator()(float a) const { return std::log2(a); }
+};
+struct Sin {
+    float operator()(float a) const { return std::sin(a); }
+};
+struct Cos {
+    float operator()(float a) const { return std::cos(a); }
+};
+struct Not {
+    float operator()(float a) const { return fromBits(~bits(a)); }
+};
+struct Itof {
+    float operator()(float a) const { return float(int32_t(bits(a))); }
+};
+struct Utof {
+    float operator()(float a) const { return float(bits(a)); }
+};
+// Float to integer truncates toward zero, saturates out-of-range values and maps NaN to 0.
+struct Ftoi {
+    float operator()(float a) const {
+        int32_t v = !(a == a)               ? 0
+                    : a >= 2147483648.0f    ? std::numeric_limits<int32_t>::max()
+                    : a <= -2147483648.0f   ? std::numeric_limits<int32_t>::min()
+                                            : int32_t(a);
+        return fromBits(uint32_t(v));
+    }
+};
+struct Ftou {
+    float operator()(float a) const {
+        uint32_t v = !(a > 0.0f) ? 0u : a >= 4294967296.0f ? 0xFFFFFFFFu : uint32_t(a);
+        return fromBits(v);
+    }
+};
+struct Ineg {
+    float operator()(float a) const { return fromBits(0u - bits(a)); }
+};
+
+struct Add {
+    float operator()(float a, float b) const { return a + b; }
+};
+struct Mul {
+    float operator()(float a, float b) const { return a * b; }
+};
+struct Div {
+    float operator()(float a, float b) const { return a / b; }
+};
+// min and max return the other operand when one is NaN, as shader model 4 requires.
+struct Min {
+    float operator()(float a, float b) const { return (a < b || b != b) ? a : b; }
+};
+struct Max {
+    float operator()(float a, float b) const { return (a > b || b != b) ? a : b; }
+};
+struct Lt {
+    float operator()(float a, float b) const { return mask(a < b); }
+};
+struct Ge {
+    float operator()(float a, float b) const { return mask(a >= b); }
+};
+struct Eq {
+    float operator()(float a, float b) const { return mask(a == b); }
+};
+struct Ne {
+    float operator()(float a, float b) const { return mask(a != b); }
+};
+struct And {
+    float operator()(float a, float b) const { return fromBits(bits(a) & bits(b)); }
+};
+struct Or {
+    float operator()(float a, float b) const { return fromBits(bits(a) | bits(b)); }
+};
+struct Xor {
+    float operator()(float a, float b) const { return fromBits(bits(a) ^ bits(b)); }
+};
+struct Iadd {
+    float operator()(float a, float b) const { return fromBits(bits(a) + bits(b)); }
+};
+struct Imul {
+    float operator()(float a, float b) const { return fromBits(bits(a) * bits(b)); }
+};
+struct Ilt {
+    float operator()(float a, float b) const { return mask(int32_t(bits(a)) < int32_t(bits(b))); }
+};
+struct Ige {
+    float operator()(float a, float b) const { return mask(int32_t(bits(a)) >= int32_t(bits(b))); }
+};
+struct Ieq {
+    float operator()(float a, float b) const { return mask(bits(a) == bits(b)); }
+};
+struct Ine {
+    float operator()(float a, float b) const { return mask(bits(a) != bits(b)); }
+};
+
+struct Mad {
+    float operator()(float a, float b, float c) const { return a * b + c; }
+};
+struct Movc {
+    float operator()(float a, float b, float c) const { return bits(a) != 0 ? b : c; }
+};
+
+void sampleKernel(const VmContext& vm, const Step& s, int active) {
+    float* out[4] = {lane(vm, s.out[0]), lane(vm, s.out[1]), lane(vm, s.out[2]), lane(vm, s.out[3])};
+    SampleLanes(vm.textures[s.resource], vm.samplers[s.sampler], lane(vm, s.a), lane(vm, s.b), out, active);
+}
+
+StepKernel componentKernel(Opcode op) {
+    switch (op) {
+    case Opcode::Mov: return unary<Mov>;
+    case Opcode::Add: return binary<Add>;
+    case Opcode::Mul: return binary<Mul>;
+    case Opcode::Mad: return ternary<Mad>;
+    case Opcode::Div: return binary<Div>;
+    case Opcode::Min: return binary<Min>;
+    case Opcode::Max: return binary<Max>;
+    case Opcode::Rcp: return unary<Rcp>;
+    case Opcode::Rsq: return unary<Rsq>;
+    case Opcode::Sqrt: return unary<Sqrt>;
+    case Opcode::Frc: return unary<Frc>;
+    case Opcode::Floor: return unary<Floor>;
+    case Opcode::Ceil: return unary<Ceil>;
+    case Opcode::RoundNe: return unary<RoundNe>;
+    case Opcode::Exp2: return unary<Exp2>;
+    case Opcode::Log2: return unary<Log2>;
+    case Opcode::Sin: return unary<Sin>;
+    case Opcode::Cos: return unary<Cos>;
+    case Opcode::Lt: return binary<Lt>;
+    case Opcode::Ge: return binary<Ge>;
+    case Opcode::Eq: return binary<Eq>;
+    case Opcode::Ne: return binary<Ne>;
+    case Opcode::And: return binary<And>;
+    case Opcode::Or: return binary<Or>;
+    case Opcode::Xor: return binary<Xor>;
+    case Opcode::Not: return unary<Not>;
+    case Opcode::Movc: return ternary<Movc>;
+    case Opcode::Itof: return unary<Itof>;
+    case Opcode::Utof: return unary<Utof>;
+    case Opcode::Ftoi: return unary<Ftoi>;
+    case Opcode::Ftou: return unary<Ftou>;
+    case Opcode::Iadd: return binary<Iadd>;
+    case Opcode::Imul: return binary<Imul>;
+    case Opcode::Ineg: return unary<Ineg>;
+    case Opcode::Ilt: return binary<Ilt>;
+    case Opcode::Ige: return binary<Ige>;
+    case Opcode::Ieq: return binary<Ieq>;
+    case Opcode::Ine: return binary<Ine>;
+    default: return nullptr;
+    }
+}
+
+uint64_t constantKey(const DecodedOperand& o, unsigned c) { return (uint64_t(o.slot) << 40) | (uint64_t(o.index) << 8) | c; }
+
+} // namespace
+
+ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
+    inputBase_ = program.tempCount * 4;
+    outputBase_ = inputBase_ + program.inputRegisterCount * 4;
+    uint32_t next = outputBase_ + program.outputRegisterCount * 4;
+
+    // Constants and literals first, so that scratch slots can follow them.
+    for (auto& ins : program.code) {
+        for (unsigned i = 1; i < ins.operandCount; ++i) {
+            const DecodedOperand& o = ins.operands[i];
+            if (o.file != RegFile::Const && o.file != RegFile::Literal) continue;
+            auto& table = o.file == RegFile::Const ? constantSlots_ : literalSlots_;
+            for (unsigned k = 0; k < 4; ++k) {
+                unsigned c = o.component(k);
+                uint64_t key = o.file == RegFile::Const ? constantKey(o, c) : (uint64_t(o.index) << 8) | c;
+                if (std::any_of(table.begin(), table.end(), [&](auto& e) { return e.first == key; })) continue;
+                table.push_back({key, uint16_t(next)});
+                if (o.file == RegFile::Const)
+                    constantFills_.push_back({uint16_t(next), uint8_t(o.slot), uint8_t(c), o.index});
+                else
+                    literalFills_.push_back({uint16_t(next), program.literals[o.index][c]});
+                next++;
+            }
+        }
+    }
+    scratchBase_ = next;
+    for (auto& ins : program.code) {
+        scratchUsed_ = 0;
+        planInstruction(ins);
+    }
+    slotCount_ = scratchBase_ + scratchMax_;
+}
+
+uint16_t ExecutionPlan::scratch() {
+    uint16_t s = uint16_t(scratchBase_ + scratchUsed_++);
+    scratchMax_ = std::max(scratchMax_, scratchUsed_);
+    return s;
+}
+
+void ExecutionPlan::addStep(StepKernel k, uint16_t d, uint16_t a, uint16_t b, uint16_t c) {
+    Step s{};
+    s.kernel = k;
+    s.d = d, s.a = a, s.b = b, s.c = c;
+    steps_.push_back(s);
+}
+
+uint16_t ExecutionPlan::sourceSlot(const DecodedOperand& o, unsigned k) {
+    unsigned c = o.component(k);
+    uint16_t base = 0;
+    switch (o.file) {
+    case RegFile::Temp:
+        base = uint16_t(o.index * 4 + c);
+        break;
+    case RegFile::Input:
+        base = inputSlot(o.index, c);
+        break;
+    case RegFile::Const:
+    case RegFile::Literal: {
+        uint64_t key = o.file == RegFile::Const ? constantKey(o, c) : (uint64_t(o.index) << 8) | c;
+        auto& table = o.file == RegFile::Const ? constantSlots_ : literalSlots_;
+        for (auto& e : table)
+            if (e.first == key) base = e.second;
+        break;
+    }
+    default:
+        break;
+    }
+    if (!o.neg && !o.abs) return base;
+    uint16_t t = scratch();
+    addStep(o.abs ? (o.neg ? unary<NegAbs> : unary<Abs>) : unary<Neg>, t, base);
+    return t;
+}
+
+void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
+    const DecodedOperand& dst = ins.operands[0];
+    if (dst.file == RegFile::Null) return; // no side effects to keep
+    auto dstSlot = [&](unsigned c) {
+        return dst.file == RegFile::Temp ? uint16_t(dst.index * 4 + c) : outputSlot(dst.index, c);
+    };
+
+    // Dot products and samples compute into scratch first, then copy into the written components.
+    if (ins.op == Opcode::Dp2 || ins.op == Opcode::Dp3 || ins.op == Opcode::Dp4) {
+        unsigned n = ins.op == Opcode::Dp2 ? 2 : ins.op == Opcode::Dp3 ? 3 : 4;
+        uint16_t sum = scratch();
+        for (unsigned k = 0; k < n; ++k) {
+            uint16_t a = sourceSlot(ins.operands[1], k);
+            uint16_t b = sourceSlot(ins.operands[2], k);
+            if (k == 0)
+                addStep(binary<Mul>, sum, a, b);
+            else
+                addStep(ternary<Mad>, sum, a, b, sum);
+        }
+        for (unsigned c = 0; c < 4; ++c)
+            if (dst.mask & (1u << c)) addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c), sum);
+        return;
+    }
+    if (ins.op == Opcode::Sample) {
+        Step s{};
+        s.kernel = sampleKernel;
+        s.a = sourceSlot(ins.operands[1], 0);
+        s.b = sourceSlot(ins.operands[1], 1);
+        for (auto& o : s.out) o = scratch();
+        s.resource = uint8_t(ins.operands[2].index);
+        s.sampler = uint8_t(ins.operands[3].index);
+        steps_.push_back(s);
+        uint16_t result[4] = {s.out[0], s.out[1], s.out[2], s.out[3]};
+        for (unsigned c = 0; c < 4; ++c)
+            if (dst.mask & (1u << c))
+                addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c), result[ins.operands[2].component(c)]);
+        return;
+    }
+
+    StepKernel kernel = componentKernel(ins.op);
+    unsigned sources = ins.operandCount - 1u;
+    // When the destination register is also a source, a component written early could be read by a
+    // later one (mov r0.xy, r0.yx); results then go through scratch.
+    bool aliased = false;
+    for (unsigned i = 1; i <= sources; ++i)
+        if (dst.file == RegFile::Temp && ins.operands[i].file == RegFile::Temp && ins.operands[i].index == dst.index)
+            aliased = true;
+    uint16_t staged[4] = {};
+    for (unsigned c = 0; c < 4; ++c) {
+        if (!(dst.mask & (1u << c))) continue;
+        uint16_t src[3] = {};
+        for (unsigned i = 0; i < sources; ++i) src[i] = sourceSlot(ins.operands[i + 1], c);
+        uint16_t d = aliased ? scratch() : dstSlot(c);
+        addStep(kernel, d, src[0], src[1], src[2]);
+        if (ins.saturate) addStep(unary<Sat>, d, d);
+        staged[c] = d;
+    }
+    if (aliased)
+        for (unsigned c = 0; c < 4; ++c)
+            if (dst.mask & (1u << c)) addStep(unary<Mov>, dstSlot(c), staged[c]);
+}
+
+ShaderVM::ShaderVM(std::shared_ptr<const ExecutionPlan> plan)
+    : plan_(std::move(plan)), arena_(size_t(plan_->slotCount()) * kLanes, 0.0f), textures_(isa::kResourceSlots),
+      samplers_(isa::kSamplerSlots) {
+    for (auto& l : plan_->literalFills()) std::fill_n(slot(l.slot), kLanes, fromBits(l.bits));
+}
+
+void ShaderVM::bindConstants(const ConstantData* buffers) {
+    for (auto& f : plan_->constantFills()) {
+        const ConstantData& cb = buffers[f.buffer];
+        size_t offset = size_t(f.element) * 16 + f.component * 4;
+        float v = 0.0f;
+        if (cb.data && offset + 4 <= cb.bytes) std::memcpy(&v, cb.data + offset, 4);
+        std::fill_n(slot(f.slot), kLanes, v);
+    }
+}
+
+void ShaderVM::bindTexture(uint32_t s, const SampledTexture& texture) {
+    if (s < textures_.size()) textures_[s] = texture;
+}
+
+void ShaderVM::bindSampler(uint32_t s, const SamplerSettings& sampler) {
+    if (s < samplers_.size()) samplers_[s] = sampler;
+}
+
+void ShaderVM::run(int activeLanes) {
+    VmContext vm{arena_.data(), textures_.data(), samplers_.data()};
+    for (const Step& s : plan_->steps()) s.kernel(vm, s, activeLanes);
+}
+
+} // namespace platform::d3d10

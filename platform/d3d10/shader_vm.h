@@ -1,0 +1,108 @@
+// The shader VM: runs a decoded program over a batch of kLanes vertices or pixels at once.
+//
+// Registers are structure-of-arrays: every component of every register is an array of kLanes floats
+// (integer instructions read and write the same 32 bits). An ExecutionPlan flattens a program, once,
+// into steps that each apply one kernel to one component across all lanes, with swizzles, modifiers
+// and write masks already resolved into array slots; a ShaderVM is one thread's register arena for a
+// plan. Constants and literals are broadcast into the arena when bound, so every kernel reads plain
+// arrays.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/d3d10/sampler.h"
+#include "platform/d3d10/shader_program.h"
+
+namespace platform::d3d10 {
+
+constexpr int kLanes = 64;
+
+struct Step;
+struct VmContext {
+    float* arena;
+    const SampledTexture* textures;
+    const SamplerSettings* samplers;
+};
+using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLanes);
+
+struct Step {
+    StepKernel kernel;
+    uint16_t d;    // destination lane-array slot
+    uint16_t a, b, c;
+    uint16_t out[4]; // Sample: the four result slots
+    uint8_t resource, sampler;
+};
+
+class ExecutionPlan {
+public:
+    explicit ExecutionPlan(const ShaderProgram& program);
+
+    const ShaderProgram& program() const { return program_; }
+    uint32_t slotCount() const { return slotCount_; }
+    // Slot of component c of input or output register r.
+    uint16_t inputSlot(uint32_t r, unsigned c) const { return uint16_t(inputBase_ + r * 4 + c); }
+    uint16_t outputSlot(uint32_t r, unsigned c) const { return uint16_t(outputBase_ + r * 4 + c); }
+
+    struct ConstantFill {
+        uint16_t slot;
+        uint8_t buffer;
+        uint8_t component;
+        uint32_t element;
+    };
+    struct LiteralFill {
+        uint16_t slot;
+        uint32_t bits;
+    };
+    const std::vector<Step>& steps() const { return steps_; }
+    const std::vector<ConstantFill>& constantFills() const { return constantFills_; }
+    const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
+
+private:
+    uint16_t sourceSlot(const DecodedOperand& o, unsigned component);
+    uint16_t scratch();
+    void addStep(StepKernel k, uint16_t d, uint16_t a = 0, uint16_t b = 0, uint16_t c = 0);
+    void planInstruction(const DecodedInstruction& ins);
+
+    ShaderProgram program_;
+    std::vector<Step> steps_;
+    std::vector<ConstantFill> constantFills_;
+    std::vector<LiteralFill> literalFills_;
+    uint32_t inputBase_ = 0, outputBase_ = 0, slotCount_ = 0;
+    uint32_t scratchBase_ = 0, scratchUsed_ = 0, scratchMax_ = 0;
+    std::vector<std::pair<uint64_t, uint16_t>> constantSlots_, literalSlots_;
+};
+
+// A constant buffer as the VM reads it: elements of 16 bytes.
+struct ConstantData {
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+};
+
+class ShaderVM {
+public:
+    explicit ShaderVM(std::shared_ptr<const ExecutionPlan> plan);
+
+    // Broadcasts the constants the program reads; elements beyond a buffer's end read as 0.
+    void bindConstants(const ConstantData* buffers);
+    void bindTexture(uint32_t slot, const SampledTexture& texture);
+    void bindSampler(uint32_t slot, const SamplerSettings& sampler);
+
+    float* slot(uint16_t s) { return arena_.data() + size_t(s) * kLanes; }
+    float* input(uint32_t r, unsigned c) { return slot(plan_->inputSlot(r, c)); }
+    float* output(uint32_t r, unsigned c) { return slot(plan_->outputSlot(r, c)); }
+
+    // Runs the program; lanes beyond activeLanes compute on whatever their inputs hold.
+    void run(int activeLanes);
+
+    const ExecutionPlan& plan() const { return *plan_; }
+
+private:
+    std::shared_ptr<const ExecutionPlan> plan_;
+    std::vector<float> arena_;
+    std::vector<SampledTexture> textures_;
+    std::vector<SamplerSettings> samplers_;
+};
+
+} // namespace platform::d3d10

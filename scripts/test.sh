@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Set-up, warning-free build and the whole test suite.
+# UNFOLD_SANITIZE=1 builds and runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+
+if [ "${UNFOLD_SANITIZE:-0}" = 1 ]; then
+    dir="$root/build-sanitize"
+    args=(-DCMAKE_BUILD_TYPE=Debug -DUNFOLD_SANITIZE=ON)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+else
+    dir="$root/build"
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fi
+
+"$root/scripts/build.sh" "$dir" "${args[@]}" -DUNFOLD_WERROR=ON
+ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
