@@ -1,6 +1,7 @@
 // Kernel services: debug output, last error, text conversion, time, modules.
 #pragma once
 
+#include "libloaderapi.h"
 #include "windef.h"
 #include "winerror.h"
 
