@@ -37,7 +37,8 @@ Registry& registry() {
 uintptr_t baseOf(const dl_phdr_info* info) {
     uintptr_t lowest = UINTPTR_MAX;
     for (int i = 0; i < info->dlpi_phnum; ++i)
-        if (info->dlpi_phdr[i].p_type == PT_LOAD) lowest = std::min<uintptr_t>(lowest, info->dlpi_phdr[i].p_vaddr);
+        if (info->dlpi_phdr[i].p_type == PT_LOAD)
+            lowest = std::min<uintptr_t>(lowest, info->dlpi_phdr[i].p_vaddr);
     if (lowest == UINTPTR_MAX) lowest = 0;
     uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     return (info->dlpi_addr + lowest) & ~(page - 1);
@@ -56,7 +57,8 @@ HMODULE executableModule() {
 }
 
 DWORD faultError(HRESULT hr) {
-    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(hr)) : ERROR_RESOURCE_DATA_NOT_FOUND;
+    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(hr))
+                                                  : ERROR_RESOURCE_DATA_NOT_FOUND;
 }
 
 bool sameText(const wchar_t* a, const wchar_t* b) {
@@ -68,7 +70,8 @@ bool sameText(const wchar_t* a, const wchar_t* b) {
 
 // Whether an entry's type or name matches what the caller asked for: an integer, "#123", or a string.
 bool matches(const wchar_t* entryName, uint16_t entryId, LPCWSTR wanted) {
-    if (IS_INTRESOURCE(wanted)) return !entryName && entryId == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(wanted));
+    if (IS_INTRESOURCE(wanted))
+        return !entryName && entryId == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(wanted));
     if (wanted[0] == L'#') {
         unsigned long id = 0;
         const wchar_t* p = wanted + 1;
@@ -88,7 +91,8 @@ const ResourceEntry* registeredEntry(const Registry& r, HRSRC handle) {
     auto p = reinterpret_cast<uintptr_t>(handle);
     for (const Table& t : r.tables) {
         auto first = reinterpret_cast<uintptr_t>(t.entries);
-        if (p >= first && p < first + t.count * sizeof(ResourceEntry) && (p - first) % sizeof(ResourceEntry) == 0)
+        if (p >= first && p < first + t.count * sizeof(ResourceEntry) &&
+            (p - first) % sizeof(ResourceEntry) == 0)
             return reinterpret_cast<const ResourceEntry*>(handle);
     }
     return nullptr;
@@ -152,10 +156,11 @@ HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
             const ResourceEntry& e = t.entries[i];
             if (!platform::matches(e.typeName, e.typeId, type)) continue;
             anyOfType = true;
-            if (platform::matches(e.name, e.id, name)) return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&e));
+            if (platform::matches(e.name, e.id, name))
+                return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&e));
         }
     }
-    SetLastError(!anyTable ? ERROR_RESOURCE_DATA_NOT_FOUND
+    SetLastError(!anyTable    ? ERROR_RESOURCE_DATA_NOT_FOUND
                  : !anyOfType ? ERROR_RESOURCE_TYPE_NOT_FOUND
                               : ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
@@ -199,7 +204,9 @@ LPVOID WINAPI LockResource(HGLOBAL data) {
     return data;
 }
 
-BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
+BOOL WINAPI FreeResource(HGLOBAL) {
+    return FALSE;
+}
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
     if (!moduleName) return platform::executableModule();
@@ -213,10 +220,12 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
         [](dl_phdr_info* info, size_t, void* out) {
             auto* s = static_cast<Search*>(out);
             std::string path = info->dlpi_name ? info->dlpi_name : "";
-            std::string file = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+            std::string file =
+                path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
             if (file.empty() || file.size() != s->wanted.size()) return 0;
             for (size_t i = 0; i < file.size(); ++i)
-                if (std::tolower(static_cast<unsigned char>(file[i])) != std::tolower(static_cast<unsigned char>(s->wanted[i])))
+                if (std::tolower(static_cast<unsigned char>(file[i])) !=
+                    std::tolower(static_cast<unsigned char>(s->wanted[i])))
                     return 0;
             s->base = platform::baseOf(info);
             return 1;

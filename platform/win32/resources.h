@@ -18,7 +18,7 @@ namespace platform {
 struct ResourceEntry {
     const wchar_t* typeName; // upper-case, or null when typeId identifies the type
     uint16_t typeId;
-    const wchar_t* name;     // upper-case, or null when id identifies the resource
+    const wchar_t* name; // upper-case, or null when id identifies the resource
     uint16_t id;
     uint16_t language;
     const unsigned char* data;

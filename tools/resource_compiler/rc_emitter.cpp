@@ -16,7 +16,8 @@ std::string wideLiteral(const std::string& s) {
         size_t n = 1;
         if (b >= 0xF0 && i + 3 < s.size()) {
             c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
+                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
+                (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
             n = 4;
         } else if (b >= 0xE0 && i + 2 < s.size()) {
             c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
@@ -58,7 +59,8 @@ std::string EmitCpp(const ResourceScript& script, const std::string& sourceName)
     for (size_t i = 0; i < script.resources.size(); ++i) {
         const Resource& r = script.resources[i];
         out << "// " << r.type.describe() << " " << r.name.describe() << " (" << r.data.size() << " bytes)\n";
-        out << "alignas(16) const unsigned char kResource" << i << "[" << std::max<size_t>(r.data.size(), 1) << "] = {";
+        out << "alignas(16) const unsigned char kResource" << i << "[" << std::max<size_t>(r.data.size(), 1)
+            << "] = {";
         if (r.data.empty()) out << "0";
         for (size_t b = 0; b < r.data.size(); ++b) {
             if (b % 16 == 0) out << "\n    ";
@@ -74,9 +76,9 @@ std::string EmitCpp(const ResourceScript& script, const std::string& sourceName)
         out << "const ::platform::ResourceEntry kEntries[] = {\n";
         for (size_t i = 0; i < script.resources.size(); ++i) {
             const Resource& r = script.resources[i];
-            out << "    {" << (r.type.isName ? wideLiteral(r.type.name) : "nullptr") << ", " << r.type.id << ", "
-                << (r.name.isName ? wideLiteral(r.name.name) : "nullptr") << ", " << r.name.id << ", " << r.language
-                << ", kResource" << i << ", " << r.data.size() << "u},\n";
+            out << "    {" << (r.type.isName ? wideLiteral(r.type.name) : "nullptr") << ", " << r.type.id
+                << ", " << (r.name.isName ? wideLiteral(r.name.name) : "nullptr") << ", " << r.name.id << ", "
+                << r.language << ", kResource" << i << ", " << r.data.size() << "u},\n";
         }
         out << "};\n\n"
             << "// Registers the table while this module is loaded.\n"

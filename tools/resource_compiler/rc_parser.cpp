@@ -30,7 +30,8 @@ std::vector<uint16_t> utf16(const std::string& s) {
         size_t n = 1;
         if (b >= 0xF0 && i + 3 < s.size()) {
             c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
+                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
+                (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
             n = 4;
         } else if (b >= 0xE0 && i + 2 < s.size()) {
             c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
@@ -56,10 +57,10 @@ const char* const kMemoryOptions[] = {"PRELOAD", "LOADONCALL", "FIXED",  "MOVEAB
                                       "PURE",    "IMPURE",     "SHARED", "NONSHARED"};
 
 // Statement kinds of the Windows resource compiler that this one does not build yet.
-const char* const kNotYetSupported[] = {"ACCELERATORS", "BITMAP",       "CURSOR",   "DIALOG",   "DIALOGEX",
-                                        "FONT",         "HTML",         "ICON",     "MENU",     "MENUEX",
-                                        "MESSAGETABLE", "STRINGTABLE",  "VERSIONINFO", "TEXTINCLUDE",
-                                        "DESIGNINFO",   "TOOLBAR",      "DLGINIT",  "AFX_DIALOG_LAYOUT"};
+const char* const kNotYetSupported[] = {
+    "ACCELERATORS", "BITMAP",      "CURSOR",     "DIALOG",  "DIALOGEX",     "FONT",
+    "HTML",         "ICON",        "MENU",       "MENUEX",  "MESSAGETABLE", "STRINGTABLE",
+    "VERSIONINFO",  "TEXTINCLUDE", "DESIGNINFO", "TOOLBAR", "DLGINIT",      "AFX_DIALOG_LAYOUT"};
 
 class Parser {
 public:
@@ -76,14 +77,20 @@ public:
     }
 
 private:
-    const Token& at(size_t ahead = 0) const { return pos_ + ahead < t_.size() ? t_[pos_ + ahead] : t_.back(); }
+    const Token& at(size_t ahead = 0) const {
+        return pos_ + ahead < t_.size() ? t_[pos_ + ahead] : t_.back();
+    }
     Token take() {
         Token t = at();
         if (pos_ + 1 < t_.size()) ++pos_;
         return t;
     }
-    [[noreturn]] void fail(const Token& t, const std::string& message) const { throw RcError(t.file, t.line, message); }
-    std::string describe(const Token& t) const { return t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'"; }
+    [[noreturn]] void fail(const Token& t, const std::string& message) const {
+        throw RcError(t.file, t.line, message);
+    }
+    std::string describe(const Token& t) const {
+        return t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
+    }
     bool accept(const char* p) {
         if (!at().is(p)) return false;
         take();
@@ -95,7 +102,9 @@ private:
         uint32_t value;
         bool isLong;
     };
-    bool startsNumber() const { return at().kind == TokenKind::Number || at().is("(") || at().is("-") || at().is("~"); }
+    bool startsNumber() const {
+        return at().kind == TokenKind::Number || at().is("(") || at().is("-") || at().is("~");
+    }
     Number expression(int level = 0) {
         static const std::vector<std::vector<const char*>> levels = {{"|"}, {"&"}, {"+", "-"}, {"*", "/"}};
         if (level == static_cast<int>(levels.size())) return primary();
@@ -109,11 +118,16 @@ private:
             Number right = expression(level + 1);
             std::string op = found;
             left.isLong = left.isLong || right.isLong;
-            if (op == "|") left.value |= right.value;
-            else if (op == "&") left.value &= right.value;
-            else if (op == "+") left.value += right.value;
-            else if (op == "-") left.value -= right.value;
-            else if (op == "*") left.value *= right.value;
+            if (op == "|")
+                left.value |= right.value;
+            else if (op == "&")
+                left.value &= right.value;
+            else if (op == "+")
+                left.value += right.value;
+            else if (op == "-")
+                left.value -= right.value;
+            else if (op == "*")
+                left.value *= right.value;
             else {
                 if (right.value == 0) fail(opToken, "division by zero");
                 left.value /= right.value;
@@ -145,10 +159,12 @@ private:
         const Token& t = at();
         if (startsNumber()) {
             Number n = expression();
-            if (n.value > 0xFFFF) fail(t, std::string(what) + " " + std::to_string(n.value) + " does not fit in 16 bits");
+            if (n.value > 0xFFFF)
+                fail(t, std::string(what) + " " + std::to_string(n.value) + " does not fit in 16 bits");
             return ResourceId::number(static_cast<uint16_t>(n.value));
         }
-        if (t.kind == TokenKind::Identifier || t.kind == TokenKind::String) return ResourceId::text(take().text);
+        if (t.kind == TokenKind::Identifier || t.kind == TokenKind::String)
+            return ResourceId::text(take().text);
         fail(t, std::string("expected a ") + what + " but found " + describe(t));
     }
 
@@ -181,7 +197,8 @@ private:
         } else if (typeToken.kind == TokenKind::Identifier &&
                    isKeywordIn(typeToken, kNotYetSupported, std::size(kNotYetSupported))) {
             fail(typeToken, typeToken.text + " resources are not supported yet");
-        } else if (typeToken.kind == TokenKind::Identifier || typeToken.kind == TokenKind::String || startsNumber()) {
+        } else if (typeToken.kind == TokenKind::Identifier || typeToken.kind == TokenKind::String ||
+                   startsNumber()) {
             // A user-defined type: its bytes come from a file or a block, as raw data does.
             r.type = identifier("resource type");
             rawData(r);
@@ -191,7 +208,8 @@ private:
         for (const auto& other : script_.resources)
             if (other.type == r.type && other.name == r.name && other.language == r.language)
                 throw RcError(r.file, r.line,
-                              "resource " + r.name.describe() + " of type " + r.type.describe() + " is defined twice");
+                              "resource " + r.name.describe() + " of type " + r.type.describe() +
+                                  " is defined twice");
         script_.resources.push_back(std::move(r));
     }
 
@@ -272,6 +290,8 @@ private:
 
 } // namespace
 
-ResourceScript ParseScript(const std::vector<Token>& tokens, RcReader& reader) { return Parser(tokens, reader).run(); }
+ResourceScript ParseScript(const std::vector<Token>& tokens, RcReader& reader) {
+    return Parser(tokens, reader).run();
+}
 
 } // namespace unfold::rc

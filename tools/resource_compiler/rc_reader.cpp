@@ -19,8 +19,12 @@ bool Token::isKeyword(const char* word) const {
 
 namespace {
 
-bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool identStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool identChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 void appendUtf8(std::string& out, uint32_t c) {
     if (c < 0x80) {
@@ -133,7 +137,8 @@ public:
         if (peek() != '<') return {};
         size_t end = s_.find('>', pos_);
         size_t newline = s_.find('\n', pos_);
-        if (end == std::string::npos || (newline != std::string::npos && newline < end)) fail("unterminated #include <...>");
+        if (end == std::string::npos || (newline != std::string::npos && newline < end))
+            fail("unterminated #include <...>");
         std::string name = s_.substr(pos_ + 1, end - pos_ - 1);
         pos_ = end + 1;
         return name;
@@ -302,7 +307,8 @@ bool isHeader(const std::string& path) {
 // Integer expressions of #if: C operators on 64-bit values.
 class ConditionParser {
 public:
-    ConditionParser(const std::vector<Token>& t, const std::string& path, int line) : t_(t), path_(path), line_(line) {}
+    ConditionParser(const std::vector<Token>& t, const std::string& path, int line)
+        : t_(t), path_(path), line_(line) {}
     int64_t parse() {
         int64_t v = binary(0);
         if (pos_ != t_.size()) fail();
@@ -321,8 +327,8 @@ private:
     }
     int64_t binary(int level) {
         static const std::vector<std::vector<const char*>> levels = {
-            {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"<<", ">>"}, {"+", "-"},
-            {"*", "/", "%"}};
+            {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="},
+            {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
         if (level == static_cast<int>(levels.size())) return unary();
         int64_t left = binary(level + 1);
         while (true) {
@@ -333,25 +339,44 @@ private:
             ++pos_;
             int64_t right = binary(level + 1);
             std::string op = found;
-            if ((op == "/" || op == "%") && right == 0) throw RcError(path_, line_, "division by zero in #if");
-            if (op == "||") left = left || right;
-            else if (op == "&&") left = left && right;
-            else if (op == "|") left |= right;
-            else if (op == "^") left ^= right;
-            else if (op == "&") left &= right;
-            else if (op == "==") left = left == right;
-            else if (op == "!=") left = left != right;
-            else if (op == "<") left = left < right;
-            else if (op == ">") left = left > right;
-            else if (op == "<=") left = left <= right;
-            else if (op == ">=") left = left >= right;
-            else if (op == "<<") left = static_cast<int64_t>(static_cast<uint64_t>(left) << (right & 63));
-            else if (op == ">>") left >>= (right & 63);
-            else if (op == "+") left += right;
-            else if (op == "-") left -= right;
-            else if (op == "*") left *= right;
-            else if (op == "/") left /= right;
-            else left %= right;
+            if ((op == "/" || op == "%") && right == 0)
+                throw RcError(path_, line_, "division by zero in #if");
+            if (op == "||")
+                left = left || right;
+            else if (op == "&&")
+                left = left && right;
+            else if (op == "|")
+                left |= right;
+            else if (op == "^")
+                left ^= right;
+            else if (op == "&")
+                left &= right;
+            else if (op == "==")
+                left = left == right;
+            else if (op == "!=")
+                left = left != right;
+            else if (op == "<")
+                left = left < right;
+            else if (op == ">")
+                left = left > right;
+            else if (op == "<=")
+                left = left <= right;
+            else if (op == ">=")
+                left = left >= right;
+            else if (op == "<<")
+                left = static_cast<int64_t>(static_cast<uint64_t>(left) << (right & 63));
+            else if (op == ">>")
+                left >>= (right & 63);
+            else if (op == "+")
+                left += right;
+            else if (op == "-")
+                left -= right;
+            else if (op == "*")
+                left *= right;
+            else if (op == "/")
+                left /= right;
+            else
+                left %= right;
         }
     }
     int64_t unary() {
@@ -389,7 +414,8 @@ std::string RcReader::locate(const std::string& name, const std::string& fromFil
     for (const auto& d : includeDirs_) dirs.emplace_back(d);
     for (const auto& d : dirs) {
         fs::path candidate = d / p;
-        if (fs::is_regular_file(candidate, ec)) return fs::absolute(candidate, ec).lexically_normal().string();
+        if (fs::is_regular_file(candidate, ec))
+            return fs::absolute(candidate, ec).lexically_normal().string();
     }
     return {};
 }
@@ -416,7 +442,8 @@ void RcReader::expand(const Token& t, std::vector<Token>& out, std::set<std::str
         out.push_back(t);
         return;
     }
-    if (it->second.functionLike) throw RcError(t.file, t.line, "function-like macro " + t.text + " is not supported");
+    if (it->second.functionLike)
+        throw RcError(t.file, t.line, "function-like macro " + t.text + " is not supported");
     if (depth > 64) throw RcError(t.file, t.line, "macro expansion nests too deeply");
     active.insert(t.text);
     for (Token b : it->second.body) {
@@ -493,7 +520,8 @@ void RcReader::process(const std::string& text, const std::string& path, bool he
                 if (name == "if") {
                     cond = evaluateCondition(rest, path, line);
                 } else {
-                    if (rest.size() != 1 || rest[0].kind != TokenKind::Identifier) fail("#" + name + " needs one macro name");
+                    if (rest.size() != 1 || rest[0].kind != TokenKind::Identifier)
+                        fail("#" + name + " needs one macro name");
                     cond = macros_.count(rest[0].text) > 0;
                     if (name == "ifndef") cond = !cond;
                 }
@@ -547,7 +575,8 @@ void RcReader::process(const std::string& text, const std::string& path, bool he
             macros_[macro] = std::move(m);
         } else if (name == "undef") {
             std::vector<Token> rest = lex.restOfLine();
-            if (rest.size() != 1 || rest[0].kind != TokenKind::Identifier) fail("#undef needs one macro name");
+            if (rest.size() != 1 || rest[0].kind != TokenKind::Identifier)
+                fail("#undef needs one macro name");
             macros_.erase(rest[0].text);
         } else if (name == "error") {
             std::string message;

@@ -16,8 +16,8 @@ enum class TokenKind { Identifier, Number, String, WideString, Punct, End };
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text;  // spelling; for strings, the decoded contents (UTF-8)
-    uint32_t value = 0; // numbers
+    std::string text;    // spelling; for strings, the decoded contents (UTF-8)
+    uint32_t value = 0;  // numbers
     bool isLong = false; // a number with the L suffix
     std::string file;
     int line = 0;
