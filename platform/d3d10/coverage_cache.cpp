@@ -51,21 +51,22 @@ void CoverageKey::finish() {
 
 bool CoverageKey::operator==(const CoverageKey& o) const {
     auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
-    if (hash != o.hash || topology != o.topology || !same(rasterizer, o.rasterizer) || !same(viewport, o.viewport) ||
-        !same(bounds, o.bounds) || depthStencil != o.depthStencil || parts != o.parts ||
-        vertexStride != o.vertexStride || positionOffset != o.positionOffset ||
+    if (hash != o.hash || topology != o.topology || !same(rasterizer, o.rasterizer) ||
+        !same(viewport, o.viewport) || !same(bounds, o.bounds) || depthStencil != o.depthStencil ||
+        parts != o.parts || vertexStride != o.vertexStride || positionOffset != o.positionOffset ||
         attributeSources != o.attributeSources || vertices.size() != o.vertices.size())
         return false;
     if (depthStencil && (!same(depthStencilDesc, o.depthStencilDesc) || reference != o.reference ||
                          depthPitch != o.depthPitch || depthVersion != o.depthVersion))
         return false;
     // Bitwise, so that -0.0 and NaN compare as what they are.
-    return vertices.empty() || std::memcmp(vertices.data(), o.vertices.data(), vertices.size() * sizeof(float)) == 0;
+    return vertices.empty() ||
+           std::memcmp(vertices.data(), o.vertices.data(), vertices.size() * sizeof(float)) == 0;
 }
 
 size_t CoverageRecord::bytes() const {
-    size_t n = sizeof *this + key.vertices.capacity() * sizeof(float) + primitives.capacity() * sizeof(PrimitivePlanes) +
-               attributePlanes.capacity() * sizeof(Plane);
+    size_t n = sizeof *this + key.vertices.capacity() * sizeof(float) +
+               primitives.capacity() * sizeof(PrimitivePlanes) + attributePlanes.capacity() * sizeof(Plane);
     for (const CoverageBand& b : bands) n += b.bytes();
     return n;
 }
@@ -98,6 +99,8 @@ void CoverageCache::clear() {
     bytes_ = 0;
 }
 
-CoverageCache::Stats CoverageCache::stats() const { return {hits_, misses_, records_.size(), bytes_}; }
+CoverageCache::Stats CoverageCache::stats() const {
+    return {hits_, misses_, records_.size(), bytes_};
+}
 
 } // namespace platform::d3d10

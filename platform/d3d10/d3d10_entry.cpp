@@ -36,8 +36,8 @@ HRESULT createDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE soft
 
 } // namespace
 
-HRESULT D3D10CreateDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE software, UINT flags, UINT sdk,
-                          ID3D10Device** device) {
+HRESULT D3D10CreateDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE software, UINT flags,
+                          UINT sdk, ID3D10Device** device) {
     Device* d = nullptr;
     HRESULT hr = createDevice(adapter, type, software, flags, sdk, &d);
     if (FAILED(hr)) {
@@ -52,9 +52,9 @@ HRESULT D3D10CreateDevice(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE
     return hr;
 }
 
-HRESULT D3D10CreateDeviceAndSwapChain(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE software, UINT flags,
-                                      UINT sdk, DXGI_SWAP_CHAIN_DESC* desc, IDXGISwapChain** swapChain,
-                                      ID3D10Device** device) {
+HRESULT D3D10CreateDeviceAndSwapChain(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE type, HMODULE software,
+                                      UINT flags, UINT sdk, DXGI_SWAP_CHAIN_DESC* desc,
+                                      IDXGISwapChain** swapChain, ID3D10Device** device) {
     if (swapChain) *swapChain = nullptr;
     if (device) *device = nullptr;
     if (!desc || !swapChain) return E_INVALIDARG;
@@ -77,19 +77,29 @@ HRESULT D3D10CreateDeviceAndSwapChain(IDXGIAdapter* adapter, D3D10_DRIVER_TYPE t
 
 namespace platform::d3d10 {
 
-long LiveObjectCount() { return LiveObjects().load(); }
+long LiveObjectCount() {
+    return LiveObjects().load();
+}
 
-void SetDeviceThreads(ID3D10Device* device, unsigned threads) { static_cast<Device*>(device)->setThreads(threads); }
+void SetDeviceThreads(ID3D10Device* device, unsigned threads) {
+    static_cast<Device*>(device)->setThreads(threads);
+}
 
-unsigned GetDeviceThreads(ID3D10Device* device) { return static_cast<Device*>(device)->threads(); }
+unsigned GetDeviceThreads(ID3D10Device* device) {
+    return static_cast<Device*>(device)->threads();
+}
 
 CoverageCacheStats GetCoverageCacheStats(ID3D10Device* device) {
     auto s = static_cast<Device*>(device)->coverageCache().stats();
     return {s.hits, s.misses, s.records, s.bytes};
 }
 
-void ClearCoverageCache(ID3D10Device* device) { static_cast<Device*>(device)->coverageCache().clear(); }
+void ClearCoverageCache(ID3D10Device* device) {
+    static_cast<Device*>(device)->coverageCache().clear();
+}
 
-unsigned GetPresentCount(IDXGISwapChain* swapChain) { return static_cast<SwapChain*>(swapChain)->presents(); }
+unsigned GetPresentCount(IDXGISwapChain* swapChain) {
+    return static_cast<SwapChain*>(swapChain)->presents();
+}
 
 } // namespace platform::d3d10

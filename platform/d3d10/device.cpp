@@ -47,7 +47,9 @@ HRESULT Device::QueryInterface(REFIID riid, void** out) {
     return E_NOINTERFACE;
 }
 
-ULONG Device::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG Device::AddRef() {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG Device::Release() {
     ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -65,13 +67,20 @@ HRESULT Device::SetExceptionMode(UINT flags) {
     return S_OK;
 }
 
-HRESULT Device::GetPrivateData(REFGUID guid, UINT* size, void* data) { return private_.get(guid, size, data); }
-HRESULT Device::SetPrivateData(REFGUID guid, UINT size, const void* data) { return private_.set(guid, size, data); }
-HRESULT Device::SetPrivateDataInterface(REFGUID guid, const IUnknown* data) { return private_.setInterface(guid, data); }
+HRESULT Device::GetPrivateData(REFGUID guid, UINT* size, void* data) {
+    return private_.get(guid, size, data);
+}
+HRESULT Device::SetPrivateData(REFGUID guid, UINT size, const void* data) {
+    return private_.set(guid, size, data);
+}
+HRESULT Device::SetPrivateDataInterface(REFGUID guid, const IUnknown* data) {
+    return private_.setInterface(guid, data);
+}
 
 // Slot ranges beyond the pipeline's are ignored, as the Direct3D 10 runtime drops such calls.
 void Device::setConstantBuffers(Stage& stage, UINT start, UINT n, ID3D10Buffer* const* buffers) {
-    if (start >= isa::kConstantBufferSlots || n > isa::kConstantBufferSlots - start || (n && !buffers)) return;
+    if (start >= isa::kConstantBufferSlots || n > isa::kConstantBufferSlots - start || (n && !buffers))
+        return;
     for (UINT i = 0; i < n; ++i) stage.constants[start + i] = impl<Buffer>(buffers[i]);
 }
 
@@ -94,30 +103,44 @@ void Device::getConstantBuffers(const Stage& stage, UINT start, UINT n, ID3D10Bu
             buffers[i] = nullptr;
 }
 
-void Device::VSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* b) { setConstantBuffers(vs_, start, n, b); }
-void Device::PSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* b) { setConstantBuffers(ps_, start, n, b); }
+void Device::VSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* b) {
+    setConstantBuffers(vs_, start, n, b);
+}
+void Device::PSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* b) {
+    setConstantBuffers(ps_, start, n, b);
+}
 void Device::VSSetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView* const* v) {
     setShaderResources(vs_, start, n, v);
 }
 void Device::PSSetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView* const* v) {
     setShaderResources(ps_, start, n, v);
 }
-void Device::VSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* s) { setSamplers(vs_, start, n, s); }
-void Device::PSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* s) { setSamplers(ps_, start, n, s); }
-void Device::VSSetShader(ID3D10VertexShader* shader) { vertexShader_ = impl<VertexShader>(shader); }
-void Device::PSSetShader(ID3D10PixelShader* shader) { pixelShader_ = impl<PixelShader>(shader); }
+void Device::VSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* s) {
+    setSamplers(vs_, start, n, s);
+}
+void Device::PSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* s) {
+    setSamplers(ps_, start, n, s);
+}
+void Device::VSSetShader(ID3D10VertexShader* shader) {
+    vertexShader_ = impl<VertexShader>(shader);
+}
+void Device::PSSetShader(ID3D10PixelShader* shader) {
+    pixelShader_ = impl<PixelShader>(shader);
+}
 
 // No geometry shader can be created on this device, so only unbinding is meaningful.
 void Device::GSSetShader(ID3D10GeometryShader* shader) {
     if (shader) FIXME("d3d10", "geometry shaders are not supported");
 }
 
-void Device::IASetInputLayout(ID3D10InputLayout* layout) { inputLayout_ = impl<InputLayout>(layout); }
+void Device::IASetInputLayout(ID3D10InputLayout* layout) {
+    inputLayout_ = impl<InputLayout>(layout);
+}
 
 void Device::IASetVertexBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers, const UINT* strides,
                                 const UINT* offsets) {
-    if (start >= D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT || n > D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT - start ||
-        (n && (!buffers || !strides || !offsets)))
+    if (start >= D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT ||
+        n > D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT - start || (n && (!buffers || !strides || !offsets)))
         return;
     for (UINT i = 0; i < n; ++i) {
         vertexBuffers_[start + i] = impl<Buffer>(buffers[i]);
@@ -126,9 +149,12 @@ void Device::IASetVertexBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers
     }
 }
 
-void Device::IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY topology) { topology_ = topology; }
+void Device::IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY topology) {
+    topology_ = topology;
+}
 
-void Device::OMSetRenderTargets(UINT n, ID3D10RenderTargetView* const* views, ID3D10DepthStencilView* depthStencil) {
+void Device::OMSetRenderTargets(UINT n, ID3D10RenderTargetView* const* views,
+                                ID3D10DepthStencilView* depthStencil) {
     if (n > D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT || (n && !views)) return;
     for (UINT i = 0; i < D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
         renderTargets_[i] = i < n ? impl<RenderTargetView>(views[i]) : nullptr;
@@ -147,7 +173,9 @@ void Device::OMSetDepthStencilState(ID3D10DepthStencilState* state, UINT stencil
     stencilRef_ = stencilRef;
 }
 
-void Device::RSSetState(ID3D10RasterizerState* state) { rasterizer_ = impl<RasterizerState>(state); }
+void Device::RSSetState(ID3D10RasterizerState* state) {
+    rasterizer_ = impl<RasterizerState>(state);
+}
 
 void Device::RSSetViewports(UINT n, const D3D10_VIEWPORT* viewports) {
     if (n > D3D10_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE || (n && !viewports)) return;
@@ -161,8 +189,12 @@ void Device::RSSetScissorRects(UINT n, const D3D10_RECT* rects) {
     scissorCount_ = n;
 }
 
-void Device::VSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** b) { getConstantBuffers(vs_, start, n, b); }
-void Device::PSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** b) { getConstantBuffers(ps_, start, n, b); }
+void Device::VSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** b) {
+    getConstantBuffers(vs_, start, n, b);
+}
+void Device::PSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** b) {
+    getConstantBuffers(ps_, start, n, b);
+}
 
 void Device::PSGetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView** views) {
     if (!views) return;
@@ -182,12 +214,18 @@ void Device::PSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) {
             samplers[i] = nullptr;
 }
 
-void Device::PSGetShader(ID3D10PixelShader** shader) { pixelShader_.copyTo(shader); }
-void Device::VSGetShader(ID3D10VertexShader** shader) { vertexShader_.copyTo(shader); }
+void Device::PSGetShader(ID3D10PixelShader** shader) {
+    pixelShader_.copyTo(shader);
+}
+void Device::VSGetShader(ID3D10VertexShader** shader) {
+    vertexShader_.copyTo(shader);
+}
 void Device::GSGetShader(ID3D10GeometryShader** shader) {
     if (shader) *shader = nullptr;
 }
-void Device::IAGetInputLayout(ID3D10InputLayout** layout) { inputLayout_.copyTo(layout); }
+void Device::IAGetInputLayout(ID3D10InputLayout** layout) {
+    inputLayout_.copyTo(layout);
+}
 
 void Device::IAGetVertexBuffers(UINT start, UINT n, ID3D10Buffer** buffers, UINT* strides, UINT* offsets) {
     for (UINT i = 0; i < n; ++i) {
@@ -207,7 +245,8 @@ void Device::IAGetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY* topology) {
     if (topology) *topology = topology_;
 }
 
-void Device::OMGetRenderTargets(UINT n, ID3D10RenderTargetView** views, ID3D10DepthStencilView** depthStencil) {
+void Device::OMGetRenderTargets(UINT n, ID3D10RenderTargetView** views,
+                                ID3D10DepthStencilView** depthStencil) {
     if (views) {
         for (UINT i = 0; i < n; ++i) {
             if (i < D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT)
@@ -230,7 +269,9 @@ void Device::OMGetDepthStencilState(ID3D10DepthStencilState** state, UINT* stenc
     if (stencilRef) *stencilRef = stencilRef_;
 }
 
-void Device::RSGetState(ID3D10RasterizerState** state) { rasterizer_.copyTo(state); }
+void Device::RSGetState(ID3D10RasterizerState** state) {
+    rasterizer_.copyTo(state);
+}
 
 void Device::RSGetViewports(UINT* n, D3D10_VIEWPORT* viewports) {
     if (!n) return;

@@ -28,22 +28,25 @@ public:
 
     // Pipeline state
     void STDMETHODCALLTYPE VSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers) override;
-    void STDMETHODCALLTYPE PSSetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView* const* views) override;
+    void STDMETHODCALLTYPE PSSetShaderResources(UINT start, UINT n,
+                                                ID3D10ShaderResourceView* const* views) override;
     void STDMETHODCALLTYPE PSSetShader(ID3D10PixelShader* shader) override;
     void STDMETHODCALLTYPE PSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* samplers) override;
     void STDMETHODCALLTYPE VSSetShader(ID3D10VertexShader* shader) override;
     void STDMETHODCALLTYPE Draw(UINT vertexCount, UINT startVertex) override;
     void STDMETHODCALLTYPE PSSetConstantBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers) override;
     void STDMETHODCALLTYPE IASetInputLayout(ID3D10InputLayout* layout) override;
-    void STDMETHODCALLTYPE IASetVertexBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers, const UINT* strides,
-                                              const UINT* offsets) override;
+    void STDMETHODCALLTYPE IASetVertexBuffers(UINT start, UINT n, ID3D10Buffer* const* buffers,
+                                              const UINT* strides, const UINT* offsets) override;
     void STDMETHODCALLTYPE GSSetShader(ID3D10GeometryShader* shader) override;
     void STDMETHODCALLTYPE IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY topology) override;
-    void STDMETHODCALLTYPE VSSetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView* const* views) override;
+    void STDMETHODCALLTYPE VSSetShaderResources(UINT start, UINT n,
+                                                ID3D10ShaderResourceView* const* views) override;
     void STDMETHODCALLTYPE VSSetSamplers(UINT start, UINT n, ID3D10SamplerState* const* samplers) override;
     void STDMETHODCALLTYPE OMSetRenderTargets(UINT n, ID3D10RenderTargetView* const* views,
                                               ID3D10DepthStencilView* depthStencil) override;
-    void STDMETHODCALLTYPE OMSetBlendState(ID3D10BlendState* state, const FLOAT factor[4], UINT sampleMask) override;
+    void STDMETHODCALLTYPE OMSetBlendState(ID3D10BlendState* state, const FLOAT factor[4],
+                                           UINT sampleMask) override;
     void STDMETHODCALLTYPE OMSetDepthStencilState(ID3D10DepthStencilState* state, UINT stencilRef) override;
     void STDMETHODCALLTYPE RSSetState(ID3D10RasterizerState* state) override;
     void STDMETHODCALLTYPE RSSetViewports(UINT n, const D3D10_VIEWPORT* viewports) override;
@@ -51,11 +54,13 @@ public:
     void STDMETHODCALLTYPE CopyResource(ID3D10Resource* dst, ID3D10Resource* src) override;
     void STDMETHODCALLTYPE UpdateSubresource(ID3D10Resource* dst, UINT subresource, const D3D10_BOX* box,
                                              const void* data, UINT rowPitch, UINT depthPitch) override;
-    void STDMETHODCALLTYPE ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT colour[4]) override;
+    void STDMETHODCALLTYPE ClearRenderTargetView(ID3D10RenderTargetView* view,
+                                                 const FLOAT colour[4]) override;
     void STDMETHODCALLTYPE ClearDepthStencilView(ID3D10DepthStencilView* view, UINT flags, FLOAT depth,
                                                  UINT8 stencil) override;
     void STDMETHODCALLTYPE VSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** buffers) override;
-    void STDMETHODCALLTYPE PSGetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView** views) override;
+    void STDMETHODCALLTYPE PSGetShaderResources(UINT start, UINT n,
+                                                ID3D10ShaderResourceView** views) override;
     void STDMETHODCALLTYPE PSGetShader(ID3D10PixelShader** shader) override;
     void STDMETHODCALLTYPE PSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) override;
     void STDMETHODCALLTYPE VSGetShader(ID3D10VertexShader** shader) override;
@@ -67,7 +72,8 @@ public:
     void STDMETHODCALLTYPE IAGetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY* topology) override;
     void STDMETHODCALLTYPE OMGetRenderTargets(UINT n, ID3D10RenderTargetView** views,
                                               ID3D10DepthStencilView** depthStencil) override;
-    void STDMETHODCALLTYPE OMGetBlendState(ID3D10BlendState** state, FLOAT factor[4], UINT* sampleMask) override;
+    void STDMETHODCALLTYPE OMGetBlendState(ID3D10BlendState** state, FLOAT factor[4],
+                                           UINT* sampleMask) override;
     void STDMETHODCALLTYPE OMGetDepthStencilState(ID3D10DepthStencilState** state, UINT* stencilRef) override;
     void STDMETHODCALLTYPE RSGetState(ID3D10RasterizerState** state) override;
     void STDMETHODCALLTYPE RSGetViewports(UINT* n, D3D10_VIEWPORT* viewports) override;
@@ -81,27 +87,35 @@ public:
     void STDMETHODCALLTYPE Flush() override {}
 
     // Creation
-    HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOURCE_DATA* initial,
+    HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D10_BUFFER_DESC* desc,
+                                           const D3D10_SUBRESOURCE_DATA* initial,
                                            ID3D10Buffer** out) override;
-    HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SUBRESOURCE_DATA* initial,
+    HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc,
+                                              const D3D10_SUBRESOURCE_DATA* initial,
                                               ID3D10Texture2D** out) override;
     HRESULT STDMETHODCALLTYPE CreateShaderResourceView(ID3D10Resource* resource,
                                                        const D3D10_SHADER_RESOURCE_VIEW_DESC* desc,
                                                        ID3D10ShaderResourceView** out) override;
-    HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D10Resource* resource, const D3D10_RENDER_TARGET_VIEW_DESC* desc,
+    HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D10Resource* resource,
+                                                     const D3D10_RENDER_TARGET_VIEW_DESC* desc,
                                                      ID3D10RenderTargetView** out) override;
-    HRESULT STDMETHODCALLTYPE CreateDepthStencilView(ID3D10Resource* resource, const D3D10_DEPTH_STENCIL_VIEW_DESC* desc,
+    HRESULT STDMETHODCALLTYPE CreateDepthStencilView(ID3D10Resource* resource,
+                                                     const D3D10_DEPTH_STENCIL_VIEW_DESC* desc,
                                                      ID3D10DepthStencilView** out) override;
     HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D10_INPUT_ELEMENT_DESC* elements, UINT count,
-                                                const void* signature, SIZE_T bytes, ID3D10InputLayout** out) override;
-    HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* code, SIZE_T bytes, ID3D10VertexShader** out) override;
-    HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* code, SIZE_T bytes, ID3D10PixelShader** out) override;
+                                                const void* signature, SIZE_T bytes,
+                                                ID3D10InputLayout** out) override;
+    HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* code, SIZE_T bytes,
+                                                 ID3D10VertexShader** out) override;
+    HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* code, SIZE_T bytes,
+                                                ID3D10PixelShader** out) override;
     HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D10_BLEND_DESC* desc, ID3D10BlendState** out) override;
     HRESULT STDMETHODCALLTYPE CreateDepthStencilState(const D3D10_DEPTH_STENCIL_DESC* desc,
                                                       ID3D10DepthStencilState** out) override;
     HRESULT STDMETHODCALLTYPE CreateRasterizerState(const D3D10_RASTERIZER_DESC* desc,
                                                     ID3D10RasterizerState** out) override;
-    HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D10_SAMPLER_DESC* desc, ID3D10SamplerState** out) override;
+    HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D10_SAMPLER_DESC* desc,
+                                                 ID3D10SamplerState** out) override;
     UINT STDMETHODCALLTYPE GetCreationFlags() override { return flags_; }
 
     // Extensions for tests and benchmarks (software_device.h).

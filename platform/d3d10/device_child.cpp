@@ -14,7 +14,9 @@ DeviceChildBase::DeviceChildBase(Device* device) : device_(device) {
     LiveObjects()++;
 }
 
-DeviceChildBase::~DeviceChildBase() { LiveObjects()--; }
+DeviceChildBase::~DeviceChildBase() {
+    LiveObjects()--;
+}
 
 ULONG DeviceChildBase::publicAddRef() {
     uint64_t before = refs_.fetch_add(kPublicOne, std::memory_order_relaxed);

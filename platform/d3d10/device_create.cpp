@@ -21,7 +21,8 @@ HRESULT create(const char* call, I** out, Make&& make) {
 
 } // namespace
 
-HRESULT Device::CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOURCE_DATA* initial, ID3D10Buffer** out) {
+HRESULT Device::CreateBuffer(const D3D10_BUFFER_DESC* desc, const D3D10_SUBRESOURCE_DATA* initial,
+                             ID3D10Buffer** out) {
     return create<Buffer>("ID3D10Device::CreateBuffer", out, [&](Buffer** b) {
         return desc ? Buffer::Create(this, *desc, initial, b) : E_INVALIDARG;
     });
@@ -34,11 +35,12 @@ HRESULT Device::CreateTexture2D(const D3D10_TEXTURE2D_DESC* desc, const D3D10_SU
     });
 }
 
-HRESULT Device::CreateShaderResourceView(ID3D10Resource* resource, const D3D10_SHADER_RESOURCE_VIEW_DESC* desc,
+HRESULT Device::CreateShaderResourceView(ID3D10Resource* resource,
+                                         const D3D10_SHADER_RESOURCE_VIEW_DESC* desc,
                                          ID3D10ShaderResourceView** out) {
-    return create<ShaderResourceView>("ID3D10Device::CreateShaderResourceView", out, [&](ShaderResourceView** v) {
-        return ShaderResourceView::Create(this, resource, desc, v);
-    });
+    return create<ShaderResourceView>(
+        "ID3D10Device::CreateShaderResourceView", out,
+        [&](ShaderResourceView** v) { return ShaderResourceView::Create(this, resource, desc, v); });
 }
 
 HRESULT Device::CreateRenderTargetView(ID3D10Resource* resource, const D3D10_RENDER_TARGET_VIEW_DESC* desc,
@@ -78,13 +80,15 @@ HRESULT Device::CreateBlendState(const D3D10_BLEND_DESC* desc, ID3D10BlendState*
 }
 
 HRESULT Device::CreateDepthStencilState(const D3D10_DEPTH_STENCIL_DESC* desc, ID3D10DepthStencilState** out) {
-    return create<DepthStencilState>("ID3D10Device::CreateDepthStencilState", out,
-                                     [&](DepthStencilState** s) { return DepthStencilState::Create(this, desc, s); });
+    return create<DepthStencilState>(
+        "ID3D10Device::CreateDepthStencilState", out,
+        [&](DepthStencilState** s) { return DepthStencilState::Create(this, desc, s); });
 }
 
 HRESULT Device::CreateRasterizerState(const D3D10_RASTERIZER_DESC* desc, ID3D10RasterizerState** out) {
-    return create<RasterizerState>("ID3D10Device::CreateRasterizerState", out,
-                                   [&](RasterizerState** s) { return RasterizerState::Create(this, desc, s); });
+    return create<RasterizerState>("ID3D10Device::CreateRasterizerState", out, [&](RasterizerState** s) {
+        return RasterizerState::Create(this, desc, s);
+    });
 }
 
 HRESULT Device::CreateSamplerState(const D3D10_SAMPLER_DESC* desc, ID3D10SamplerState** out) {

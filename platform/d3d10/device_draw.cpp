@@ -69,7 +69,8 @@ bool Device::drawBounds(PixelRect& r, Viewport& vp) const {
     const D3D10_VIEWPORT& v = viewports_[0];
     float maxDepth = std::max(v.MinDepth, v.MaxDepth);
     vp = {float(v.TopLeftX), float(v.TopLeftY), float(v.Width), float(v.Height), v.MinDepth, maxDepth};
-    r = {std::max(v.TopLeftX, 0), std::max(v.TopLeftY, 0), v.TopLeftX + int32_t(v.Width), v.TopLeftY + int32_t(v.Height)};
+    r = {std::max(v.TopLeftX, 0), std::max(v.TopLeftY, 0), v.TopLeftX + int32_t(v.Width),
+         v.TopLeftY + int32_t(v.Height)};
     bool target = false;
     for (const auto& rt : renderTargets_) {
         if (!rt) continue;
@@ -77,7 +78,8 @@ bool Device::drawBounds(PixelRect& r, Viewport& vp) const {
         target = true;
     }
     if (depthStencilView_) {
-        intersect(r, 0, 0, int32_t(depthStencilView_->texture()->width()), int32_t(depthStencilView_->texture()->height()));
+        intersect(r, 0, 0, int32_t(depthStencilView_->texture()->width()),
+                  int32_t(depthStencilView_->texture()->height()));
         target = true;
     }
     const D3D10_RASTERIZER_DESC& rs = rasterizer_ ? rasterizer_->desc() : RasterizerState::Default();
@@ -110,8 +112,8 @@ bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, P
                 pi.kind = PixelInput::Kind(PixelInput::PositionX + c);
             } else {
                 for (const auto& o : vsp.outputs) {
-                    if (o.semanticIndex != in.semanticIndex || !SameSemantic(o.semanticName, in.semanticName) ||
-                        !(o.mask & (1u << c)))
+                    if (o.semanticIndex != in.semanticIndex ||
+                        !SameSemantic(o.semanticName, in.semanticName) || !(o.mask & (1u << c)))
                         continue;
                     auto at = std::find(sources.begin(), sources.end(), o.reg * 4 + c);
                     if (at != sources.end()) {
@@ -119,7 +121,8 @@ bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, P
                         pi.attribute = uint32_t(at - sources.begin());
                     }
                 }
-                if (pi.kind == PixelInput::Zero) WARN("d3d10", "pixel input %s%u has no vertex output", in.semanticName, in.semanticIndex);
+                if (pi.kind == PixelInput::Zero)
+                    WARN("d3d10", "pixel input %s%u has no vertex output", in.semanticName, in.semanticIndex);
             }
             out.inputs.push_back(pi);
         }
@@ -178,7 +181,8 @@ void Device::Draw(UINT count, UINT start) {
 
     VertexStream streams[D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT];
     for (unsigned i = 0; i < D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT; ++i)
-        if (const Buffer* b = vertexBuffers_[i].get()) streams[i] = {b->data(), b->size(), strides_[i], offsets_[i]};
+        if (const Buffer* b = vertexBuffers_[i].get())
+            streams[i] = {b->data(), b->size(), strides_[i], offsets_[i]};
     StageBindings vsb, psb;
     gatherBindings(vs_, vsp, vsb);
     ShadedVertices shaded;
@@ -191,7 +195,8 @@ void Device::Draw(UINT count, UINT start) {
         shade = buildPixelSetup(*vertexShader_, psb, pixel) && !pixel.targets.empty();
     }
 
-    const D3D10_DEPTH_STENCIL_DESC& dsd = depthStencil_ ? depthStencil_->desc() : DepthStencilState::Default();
+    const D3D10_DEPTH_STENCIL_DESC& dsd =
+        depthStencil_ ? depthStencil_->desc() : DepthStencilState::Default();
     Texture2D* depthTexture = depthStencilView_ ? depthStencilView_->texture() : nullptr;
     bool depthActive = depthTexture && (dsd.DepthEnable || dsd.StencilEnable);
     if (!shade && !depthActive) return; // nothing this draw could change
@@ -202,7 +207,8 @@ void Device::Draw(UINT count, UINT start) {
             for (unsigned c = 0; c < 4; ++c)
                 if (e.mask & (1u << c)) sources.push_back(e.reg * 4 + c);
 
-    SetupState setup{topology_, rasterizer_ ? rasterizer_->desc() : RasterizerState::Default(), viewport, bounds};
+    SetupState setup{topology_, rasterizer_ ? rasterizer_->desc() : RasterizerState::Default(), viewport,
+                     bounds};
     CoverageKey key;
     key.topology = topology_;
     key.rasterizer = setup.rasterizer;
@@ -245,8 +251,8 @@ void Device::Draw(UINT count, UINT start) {
         });
         fresh->primitives = std::move(primitives.primitives);
         fresh->attributePlanes = std::move(primitives.attributePlanes);
-        fresh->writesDepthStencil =
-            std::any_of(fresh->bands.begin(), fresh->bands.end(), [](const CoverageBand& b) { return !b.runs.empty(); });
+        fresh->writesDepthStencil = std::any_of(fresh->bands.begin(), fresh->bands.end(),
+                                                [](const CoverageBand& b) { return !b.runs.empty(); });
         fresh->key = std::move(key);
         record = fresh;
         cache_.insert(fresh);
@@ -313,20 +319,24 @@ void Device::ClearDepthStencilView(ID3D10DepthStencilView* view, UINT flags, FLO
 
 void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
     if (!dst || !src || dst == src) return;
-    if (Texture2D *d = AsTexture2D(dst), *s = AsTexture2D(src); d && s) {
+    if (Texture2D* d = AsTexture2D(dst), *s = AsTexture2D(src); d && s) {
         const auto &dd = d->desc(), &sd = s->desc();
-        if (dd.Width != sd.Width || dd.Height != sd.Height || dd.Format != sd.Format || dd.Usage == D3D10_USAGE_IMMUTABLE ||
-            d->mapped() || s->mapped()) {
+        if (dd.Width != sd.Width || dd.Height != sd.Height || dd.Format != sd.Format ||
+            dd.Usage == D3D10_USAGE_IMMUTABLE || d->mapped() || s->mapped()) {
             WARN("d3d10", "CopyResource between incompatible textures");
             return;
         }
         size_t rowBytes = size_t(dd.Width) * d->format().bytes;
-        for (uint32_t y = 0; y < dd.Height; ++y) std::memcpy(d->row(y), s->row(y), rowBytes);
+        unsigned parts = pool_->threads();
+        pool_->run([&](unsigned part) {
+            for (uint32_t y = part; y < dd.Height; y += parts) std::memcpy(d->row(y), s->row(y), rowBytes);
+        });
         d->setVersion(s->version());
         return;
     }
-    if (Buffer *d = AsBuffer(dst), *s = AsBuffer(src); d && s) {
-        if (d->size() != s->size() || d->desc().Usage == D3D10_USAGE_IMMUTABLE || d->mapped() || s->mapped()) {
+    if (Buffer* d = AsBuffer(dst), *s = AsBuffer(src); d && s) {
+        if (d->size() != s->size() || d->desc().Usage == D3D10_USAGE_IMMUTABLE || d->mapped() ||
+            s->mapped()) {
             WARN("d3d10", "CopyResource between incompatible buffers");
             return;
         }

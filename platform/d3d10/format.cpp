@@ -31,10 +31,12 @@ const FormatInfo* GetFormatInfo(DXGI_FORMAT format) {
 void StoreColor(DXGI_FORMAT format, const float c[4], uint8_t* t) {
     switch (format) {
     case DXGI_FORMAT_R8G8B8A8_UNORM:
-        t[0] = FloatToUnorm8(c[0]), t[1] = FloatToUnorm8(c[1]), t[2] = FloatToUnorm8(c[2]), t[3] = FloatToUnorm8(c[3]);
+        t[0] = FloatToUnorm8(c[0]), t[1] = FloatToUnorm8(c[1]), t[2] = FloatToUnorm8(c[2]),
+        t[3] = FloatToUnorm8(c[3]);
         return;
     case DXGI_FORMAT_B8G8R8A8_UNORM:
-        t[0] = FloatToUnorm8(c[2]), t[1] = FloatToUnorm8(c[1]), t[2] = FloatToUnorm8(c[0]), t[3] = FloatToUnorm8(c[3]);
+        t[0] = FloatToUnorm8(c[2]), t[1] = FloatToUnorm8(c[1]), t[2] = FloatToUnorm8(c[0]),
+        t[3] = FloatToUnorm8(c[3]);
         return;
     case DXGI_FORMAT_B8G8R8X8_UNORM:
         t[0] = FloatToUnorm8(c[2]), t[1] = FloatToUnorm8(c[1]), t[2] = FloatToUnorm8(c[0]), t[3] = 255;

@@ -13,8 +13,8 @@ struct RenderTargetSetup {
     uint8_t* data = nullptr;
     size_t pitch = 0;
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
-    uint32_t bytes = 0;           // per texel
-    uint16_t slots[4] = {};       // VM slots of the pixel program's colour output for this target
+    uint32_t bytes = 0;     // per texel
+    uint16_t slots[4] = {}; // VM slots of the pixel program's colour output for this target
     bool blend = false;
     D3D10_BLEND srcBlend = D3D10_BLEND_ONE, destBlend = D3D10_BLEND_ZERO;
     D3D10_BLEND_OP blendOp = D3D10_BLEND_OP_ADD;
@@ -30,6 +30,7 @@ struct RenderTargetSetup {
 void PrepareRenderTarget(RenderTargetSetup& target);
 
 // Merges lanes 0..n-1 (colours from the given VM slots) at the lanes' pixel positions.
-void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const int32_t* x, const int32_t* y, int n);
+void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const int32_t* x, const int32_t* y,
+                int n);
 
 } // namespace platform::d3d10

@@ -15,13 +15,20 @@ constexpr int kMaxClipVertices = 16;
 inline float planeDistance(int p, const float* v) {
     float x = v[0], y = v[1], z = v[2], w = v[3];
     switch (p) {
-    case 0: return z;                   // near
-    case 1: return w - z;               // far
-    case 2: return w - kMinW;           // in front of the eye
-    case 3: return kGuardBand * w + x;  // guard band
-    case 4: return kGuardBand * w - x;
-    case 5: return kGuardBand * w + y;
-    default: return kGuardBand * w - y;
+    case 0:
+        return z; // near
+    case 1:
+        return w - z; // far
+    case 2:
+        return w - kMinW; // in front of the eye
+    case 3:
+        return kGuardBand * w + x; // guard band
+    case 4:
+        return kGuardBand * w - x;
+    case 5:
+        return kGuardBand * w + y;
+    default:
+        return kGuardBand * w - y;
     }
 }
 constexpr int kPlaneCount = 7;
@@ -33,7 +40,8 @@ struct ClipVertex {
 
 class Setup {
 public:
-    Setup(const ShadedVertices& v, const std::vector<uint32_t>& sources, const SetupState& s, PrimitiveSet& out)
+    Setup(const ShadedVertices& v, const std::vector<uint32_t>& sources, const SetupState& s,
+          PrimitiveSet& out)
         : v_(v), sources_(sources), s_(s), out_(out) {
         firstPlane_ = s.rasterizer.DepthClipEnable ? 0 : 2;
         out_.attributeSources = sources;
@@ -65,8 +73,10 @@ public:
             float dp = planeDistance(plane, p.data + v_.positionOffset);
             float dq = planeDistance(plane, q.data + v_.positionOffset);
             if (dp < 0 && dq < 0) return;
-            if (dp < 0) p = intersect(q, p, plane);
-            else if (dq < 0) q = intersect(p, q, plane);
+            if (dp < 0)
+                p = intersect(q, p, plane);
+            else if (dq < 0)
+                q = intersect(p, q, plane);
         }
         setupLine(p.data, q.data);
     }
@@ -88,7 +98,8 @@ private:
         float t = da / (da - db);
         float* r = scratch_.data() + size_t(used_++ % (kMaxClipVertices * 2)) * v_.stride;
         for (uint32_t i = 0; i < v_.stride; ++i) r[i] = a.data[i] + (b.data[i] - a.data[i]) * t;
-        uint64_t id = (a.id * 0x9E3779B97F4A7C15ull) ^ (b.id + 0x632BE59BD9B4E019ull + uint64_t(plane) * 0x94D049BB133111EBull);
+        uint64_t id = (a.id * 0x9E3779B97F4A7C15ull) ^
+                      (b.id + 0x632BE59BD9B4E019ull + uint64_t(plane) * 0x94D049BB133111EBull);
         return {r, id | (uint64_t(1) << 63)};
     }
 
@@ -178,11 +189,13 @@ private:
 
     void setupTriangle(const float* a, const float* b, const float* c) {
         ScreenVertex sv[3] = {project(a), project(b), project(c)};
-        int64_t area = (sv[1].fx - sv[0].fx) * (sv[2].fy - sv[0].fy) - (sv[2].fx - sv[0].fx) * (sv[1].fy - sv[0].fy);
+        int64_t area =
+            (sv[1].fx - sv[0].fx) * (sv[2].fy - sv[0].fy) - (sv[2].fx - sv[0].fx) * (sv[1].fy - sv[0].fy);
         if (area == 0) return;
         bool clockwise = area > 0; // screen y grows downwards
         bool front = s_.rasterizer.FrontCounterClockwise ? !clockwise : clockwise;
-        if ((s_.rasterizer.CullMode == D3D10_CULL_BACK && !front) || (s_.rasterizer.CullMode == D3D10_CULL_FRONT && front))
+        if ((s_.rasterizer.CullMode == D3D10_CULL_BACK && !front) ||
+            (s_.rasterizer.CullMode == D3D10_CULL_FRONT && front))
             return;
         const float* vertices[3] = {a, b, c};
         if (s_.rasterizer.FillMode == D3D10_FILL_WIREFRAME) {
@@ -238,8 +251,8 @@ bool SupportedTopology(D3D10_PRIMITIVE_TOPOLOGY t) {
            t == D3D10_PRIMITIVE_TOPOLOGY_LINELIST || t == D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP;
 }
 
-void SetupPrimitives(const ShadedVertices& vertices, const std::vector<uint32_t>& sources, const SetupState& state,
-                     PrimitiveSet& out) {
+void SetupPrimitives(const ShadedVertices& vertices, const std::vector<uint32_t>& sources,
+                     const SetupState& state, PrimitiveSet& out) {
     Setup setup(vertices, sources, state, out);
     uint32_t n = vertices.count;
     switch (state.topology) {

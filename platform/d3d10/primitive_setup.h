@@ -35,14 +35,14 @@ struct Plane {
 
 struct PrimitivePlanes {
     float refX, refY;
-    Plane z;        // depth after the viewport transform
-    Plane invW;     // 1 / w
+    Plane z;             // depth after the viewport transform
+    Plane invW;          // 1 / w
     uint32_t attributes; // index of the first attribute plane (attribute / w) in the attribute array
     bool front;
 };
 
 struct RasterTriangle {
-    int64_t x[3], y[3]; // 1/256 pixel, clockwise on screen
+    int64_t x[3], y[3];             // 1/256 pixel, clockwise on screen
     int32_t minX, minY, maxX, maxY; // pixel bounds, inclusive, within the draw's rectangle
     uint32_t primitive;
 };
@@ -55,7 +55,7 @@ struct RasterLine {
 struct PrimitiveSet {
     std::vector<uint32_t> attributeSources; // float offset within a shaded vertex of each attribute
     std::vector<PrimitivePlanes> primitives;
-    std::vector<Plane> attributePlanes;     // attributeSources.size() per primitive
+    std::vector<Plane> attributePlanes; // attributeSources.size() per primitive
     std::vector<RasterTriangle> triangles;
     std::vector<RasterLine> lines;
 };

@@ -14,31 +14,49 @@ inline int64_t floorDiv(int64_t a, int64_t b) { // b > 0
     int64_t q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
-inline int64_t ceilDiv(int64_t a, int64_t b) { return -floorDiv(-a, b); }
+inline int64_t ceilDiv(int64_t a, int64_t b) {
+    return -floorDiv(-a, b);
+}
 
 inline bool compare(D3D10_COMPARISON_FUNC f, uint32_t src, uint32_t dst) {
     switch (f) {
-    case D3D10_COMPARISON_NEVER: return false;
-    case D3D10_COMPARISON_LESS: return src < dst;
-    case D3D10_COMPARISON_EQUAL: return src == dst;
-    case D3D10_COMPARISON_LESS_EQUAL: return src <= dst;
-    case D3D10_COMPARISON_GREATER: return src > dst;
-    case D3D10_COMPARISON_NOT_EQUAL: return src != dst;
-    case D3D10_COMPARISON_GREATER_EQUAL: return src >= dst;
-    default: return true;
+    case D3D10_COMPARISON_NEVER:
+        return false;
+    case D3D10_COMPARISON_LESS:
+        return src < dst;
+    case D3D10_COMPARISON_EQUAL:
+        return src == dst;
+    case D3D10_COMPARISON_LESS_EQUAL:
+        return src <= dst;
+    case D3D10_COMPARISON_GREATER:
+        return src > dst;
+    case D3D10_COMPARISON_NOT_EQUAL:
+        return src != dst;
+    case D3D10_COMPARISON_GREATER_EQUAL:
+        return src >= dst;
+    default:
+        return true;
     }
 }
 
 inline uint32_t stencilOp(D3D10_STENCIL_OP op, uint32_t s, uint32_t ref) {
     switch (op) {
-    case D3D10_STENCIL_OP_ZERO: return 0;
-    case D3D10_STENCIL_OP_REPLACE: return ref;
-    case D3D10_STENCIL_OP_INCR_SAT: return s < 255 ? s + 1 : 255;
-    case D3D10_STENCIL_OP_DECR_SAT: return s > 0 ? s - 1 : 0;
-    case D3D10_STENCIL_OP_INVERT: return ~s & 0xFF;
-    case D3D10_STENCIL_OP_INCR: return (s + 1) & 0xFF;
-    case D3D10_STENCIL_OP_DECR: return (s - 1) & 0xFF;
-    default: return s;
+    case D3D10_STENCIL_OP_ZERO:
+        return 0;
+    case D3D10_STENCIL_OP_REPLACE:
+        return ref;
+    case D3D10_STENCIL_OP_INCR_SAT:
+        return s < 255 ? s + 1 : 255;
+    case D3D10_STENCIL_OP_DECR_SAT:
+        return s > 0 ? s - 1 : 0;
+    case D3D10_STENCIL_OP_INVERT:
+        return ~s & 0xFF;
+    case D3D10_STENCIL_OP_INCR:
+        return (s + 1) & 0xFF;
+    case D3D10_STENCIL_OP_DECR:
+        return (s - 1) & 0xFF;
+    default:
+        return s;
     }
 }
 
@@ -217,8 +235,8 @@ private:
 
 } // namespace
 
-void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds, unsigned part,
-                   unsigned parts, CoverageBand& out) {
+void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
+                   unsigned part, unsigned parts, CoverageBand& out) {
     BandRasterizer(primitives, bounds, ds, part, parts, out).run();
 }
 

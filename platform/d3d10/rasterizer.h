@@ -22,7 +22,9 @@ namespace platform::d3d10 {
 
 constexpr int32_t kBandRows = 8;
 
-inline bool RowInPart(int32_t y, unsigned part, unsigned parts) { return unsigned(y / kBandRows) % parts == part; }
+inline bool RowInPart(int32_t y, unsigned part, unsigned parts) {
+    return unsigned(y / kBandRows) % parts == part;
+}
 
 struct Span {
     uint16_t y, x0, x1; // x1 exclusive
@@ -54,8 +56,8 @@ struct DepthStencilSetup {
 };
 
 // ds may be null (no depth-stencil surface, or both tests off).
-void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds, unsigned part,
-                   unsigned parts, CoverageBand& out);
+void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
+                   unsigned part, unsigned parts, CoverageBand& out);
 
 // Writes a band's recorded depth-stencil values back into the surface.
 void ReplayDepthStencil(const CoverageBand& band, uint32_t* texels);

@@ -23,7 +23,9 @@ AlignedBytes::AlignedBytes(size_t bytes) : size_(bytes) {
     data_.reset(p);
 }
 
-void AlignedBytes::Free::operator()(uint8_t* p) const { std::free(p); }
+void AlignedBytes::Free::operator()(uint8_t* p) const {
+    std::free(p);
+}
 
 namespace {
 
@@ -95,7 +97,8 @@ HRESULT Buffer::Create(Device* device, const D3D10_BUFFER_DESC& desc, const D3D1
 HRESULT Buffer::Map(D3D10_MAP type, UINT flags, void** data) {
     if (!data) return E_INVALIDARG;
     *data = nullptr;
-    if (mapped_ || (flags & ~UINT(D3D10_MAP_FLAG_DO_NOT_WAIT)) || !validMap(desc_.Usage, desc_.CPUAccessFlags, type))
+    if (mapped_ || (flags & ~UINT(D3D10_MAP_FLAG_DO_NOT_WAIT)) ||
+        !validMap(desc_.Usage, desc_.CPUAccessFlags, type))
         return E_INVALIDARG;
     if (HRESULT hr = InjectedFault("ID3D10Buffer::Map"); FAILED(hr)) return hr;
     mapped_ = true;
@@ -104,14 +107,14 @@ HRESULT Buffer::Map(D3D10_MAP type, UINT flags, void** data) {
     return S_OK;
 }
 
-HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc, const D3D10_SUBRESOURCE_DATA* initial,
-                          Texture2D** out) {
+HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc,
+                          const D3D10_SUBRESOURCE_DATA* initial, Texture2D** out) {
     *out = nullptr;
     const FormatInfo* format = GetFormatInfo(desc.Format);
     const UINT bindBits = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET | D3D10_BIND_DEPTH_STENCIL;
     if (!format || desc.Width == 0 || desc.Height == 0 || desc.Width > D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION ||
-        desc.Height > D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION || desc.ArraySize != 1 || desc.SampleDesc.Count != 1 ||
-        desc.SampleDesc.Quality != 0 || (desc.BindFlags & ~bindBits) ||
+        desc.Height > D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION || desc.ArraySize != 1 ||
+        desc.SampleDesc.Count != 1 || desc.SampleDesc.Quality != 0 || (desc.BindFlags & ~bindBits) ||
         !validUsage(desc.Usage, desc.BindFlags, desc.CPUAccessFlags, initial != nullptr) ||
         (initial && !initial->pSysMem))
         return E_INVALIDARG;
@@ -130,8 +133,8 @@ HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc, cons
             size_t srcPitch = initial->SysMemPitch ? initial->SysMemPitch : rowBytes;
             if (srcPitch < rowBytes) return E_INVALIDARG;
             for (UINT y = 0; y < desc.Height; ++y)
-                std::memcpy(storage.data() + y * pitch, static_cast<const uint8_t*>(initial->pSysMem) + y * srcPitch,
-                            rowBytes);
+                std::memcpy(storage.data() + y * pitch,
+                            static_cast<const uint8_t*>(initial->pSysMem) + y * srcPitch, rowBytes);
         }
         *out = new Texture2D(device, desc, format, pitch, std::move(storage));
     } catch (const std::bad_alloc&) {
@@ -163,8 +166,9 @@ Buffer* AsBuffer(ID3D10Resource* resource) {
     if (!resource) return nullptr;
     D3D10_RESOURCE_DIMENSION type;
     resource->GetType(&type);
-    return type == D3D10_RESOURCE_DIMENSION_BUFFER ? static_cast<Buffer*>(static_cast<ID3D10Buffer*>(resource))
-                                                   : nullptr;
+    return type == D3D10_RESOURCE_DIMENSION_BUFFER
+               ? static_cast<Buffer*>(static_cast<ID3D10Buffer*>(resource))
+               : nullptr;
 }
 
 Texture2D* AsTexture2D(ID3D10Resource* resource) {

@@ -38,10 +38,12 @@ class Buffer final : public DeviceChild<ID3D10Buffer, Buffer> {
 public:
     static bool answers(REFIID riid) { return riid == IID_ID3D10Resource || riid == IID_ID3D10Buffer; }
     // Validates the description; E_INVALIDARG for a bad one, E_OUTOFMEMORY when storage fails.
-    static HRESULT Create(Device* device, const D3D10_BUFFER_DESC& desc, const D3D10_SUBRESOURCE_DATA* initial,
-                          Buffer** out);
+    static HRESULT Create(Device* device, const D3D10_BUFFER_DESC& desc,
+                          const D3D10_SUBRESOURCE_DATA* initial, Buffer** out);
 
-    void STDMETHODCALLTYPE GetType(D3D10_RESOURCE_DIMENSION* type) override { *type = D3D10_RESOURCE_DIMENSION_BUFFER; }
+    void STDMETHODCALLTYPE GetType(D3D10_RESOURCE_DIMENSION* type) override {
+        *type = D3D10_RESOURCE_DIMENSION_BUFFER;
+    }
     void STDMETHODCALLTYPE SetEvictionPriority(UINT priority) override { eviction_ = priority; }
     UINT STDMETHODCALLTYPE GetEvictionPriority() override { return eviction_; }
     HRESULT STDMETHODCALLTYPE Map(D3D10_MAP type, UINT flags, void** data) override;
@@ -69,15 +71,16 @@ private:
 class Texture2D final : public DeviceChild<ID3D10Texture2D, Texture2D> {
 public:
     static bool answers(REFIID riid) { return riid == IID_ID3D10Resource || riid == IID_ID3D10Texture2D; }
-    static HRESULT Create(Device* device, const D3D10_TEXTURE2D_DESC& desc, const D3D10_SUBRESOURCE_DATA* initial,
-                          Texture2D** out);
+    static HRESULT Create(Device* device, const D3D10_TEXTURE2D_DESC& desc,
+                          const D3D10_SUBRESOURCE_DATA* initial, Texture2D** out);
 
     void STDMETHODCALLTYPE GetType(D3D10_RESOURCE_DIMENSION* type) override {
         *type = D3D10_RESOURCE_DIMENSION_TEXTURE2D;
     }
     void STDMETHODCALLTYPE SetEvictionPriority(UINT priority) override { eviction_ = priority; }
     UINT STDMETHODCALLTYPE GetEvictionPriority() override { return eviction_; }
-    HRESULT STDMETHODCALLTYPE Map(UINT subresource, D3D10_MAP type, UINT flags, D3D10_MAPPED_TEXTURE2D* mapped) override;
+    HRESULT STDMETHODCALLTYPE Map(UINT subresource, D3D10_MAP type, UINT flags,
+                                  D3D10_MAPPED_TEXTURE2D* mapped) override;
     void STDMETHODCALLTYPE Unmap(UINT subresource) override;
     void STDMETHODCALLTYPE GetDesc(D3D10_TEXTURE2D_DESC* desc) override { *desc = desc_; }
 

@@ -9,8 +9,12 @@ namespace platform::d3d10 {
 
 namespace {
 
-bool validComparison(D3D10_COMPARISON_FUNC f) { return f >= D3D10_COMPARISON_NEVER && f <= D3D10_COMPARISON_ALWAYS; }
-bool validStencilOp(D3D10_STENCIL_OP op) { return op >= D3D10_STENCIL_OP_KEEP && op <= D3D10_STENCIL_OP_DECR; }
+bool validComparison(D3D10_COMPARISON_FUNC f) {
+    return f >= D3D10_COMPARISON_NEVER && f <= D3D10_COMPARISON_ALWAYS;
+}
+bool validStencilOp(D3D10_STENCIL_OP op) {
+    return op >= D3D10_STENCIL_OP_KEEP && op <= D3D10_STENCIL_OP_DECR;
+}
 bool validStencilFace(const D3D10_DEPTH_STENCILOP_DESC& f) {
     return validStencilOp(f.StencilFailOp) && validStencilOp(f.StencilDepthFailOp) &&
            validStencilOp(f.StencilPassOp) && validComparison(f.StencilFunc);
@@ -36,7 +40,9 @@ bool validBlend(D3D10_BLEND b, bool alpha) {
         return false;
     }
 }
-bool validBlendOp(D3D10_BLEND_OP op) { return op >= D3D10_BLEND_OP_ADD && op <= D3D10_BLEND_OP_MAX; }
+bool validBlendOp(D3D10_BLEND_OP op) {
+    return op >= D3D10_BLEND_OP_ADD && op <= D3D10_BLEND_OP_MAX;
+}
 bool validAddress(D3D10_TEXTURE_ADDRESS_MODE m) {
     return m >= D3D10_TEXTURE_ADDRESS_WRAP && m <= D3D10_TEXTURE_ADDRESS_MIRROR_ONCE;
 }
@@ -52,14 +58,15 @@ HRESULT make(Device* device, const Desc& desc, T** out) {
 bool SameSemantic(const std::string& a, const char* b) {
     size_t i = 0;
     for (; b[i]; ++i)
-        if (i >= a.size() || std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+        if (i >= a.size() ||
+            std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
             return false;
     return i == a.size();
 }
 
 const D3D10_RASTERIZER_DESC& RasterizerState::Default() {
-    static const D3D10_RASTERIZER_DESC d = {D3D10_FILL_SOLID, D3D10_CULL_BACK, FALSE, 0, 0.0f, 0.0f, TRUE, FALSE,
-                                            FALSE, FALSE};
+    static const D3D10_RASTERIZER_DESC d = {
+        D3D10_FILL_SOLID, D3D10_CULL_BACK, FALSE, 0, 0.0f, 0.0f, TRUE, FALSE, FALSE, FALSE};
     return d;
 }
 
@@ -108,10 +115,14 @@ const D3D10_DEPTH_STENCIL_DESC& DepthStencilState::Default() {
     return d;
 }
 
-HRESULT DepthStencilState::Create(Device* device, const D3D10_DEPTH_STENCIL_DESC* desc, DepthStencilState** out) {
+HRESULT DepthStencilState::Create(Device* device, const D3D10_DEPTH_STENCIL_DESC* desc,
+                                  DepthStencilState** out) {
     *out = nullptr;
-    if (!desc || (desc->DepthWriteMask != D3D10_DEPTH_WRITE_MASK_ZERO && desc->DepthWriteMask != D3D10_DEPTH_WRITE_MASK_ALL) ||
-        !validComparison(desc->DepthFunc) || !validStencilFace(desc->FrontFace) || !validStencilFace(desc->BackFace))
+    if (!desc ||
+        (desc->DepthWriteMask != D3D10_DEPTH_WRITE_MASK_ZERO &&
+         desc->DepthWriteMask != D3D10_DEPTH_WRITE_MASK_ALL) ||
+        !validComparison(desc->DepthFunc) || !validStencilFace(desc->FrontFace) ||
+        !validStencilFace(desc->BackFace))
         return E_INVALIDARG;
     return make(device, *desc, out);
 }
@@ -132,8 +143,8 @@ const D3D10_SAMPLER_DESC& SamplerState::Default() {
 
 HRESULT SamplerState::Create(Device* device, const D3D10_SAMPLER_DESC* desc, SamplerState** out) {
     *out = nullptr;
-    if (!desc || !validAddress(desc->AddressU) || !validAddress(desc->AddressV) || !validAddress(desc->AddressW) ||
-        desc->MaxAnisotropy > 16 || !validComparison(desc->ComparisonFunc))
+    if (!desc || !validAddress(desc->AddressU) || !validAddress(desc->AddressV) ||
+        !validAddress(desc->AddressW) || desc->MaxAnisotropy > 16 || !validComparison(desc->ComparisonFunc))
         return E_INVALIDARG;
     return make(device, *desc, out);
 }
@@ -144,8 +155,8 @@ const InputElement* InputLayout::find(const char* semantic, uint32_t index) cons
     return nullptr;
 }
 
-HRESULT InputLayout::Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* descs, UINT count, const void* signature,
-                            SIZE_T bytes, InputLayout** out) {
+HRESULT InputLayout::Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* descs, UINT count,
+                            const void* signature, SIZE_T bytes, InputLayout** out) {
     *out = nullptr;
     if ((count && !descs) || count > 32) return E_INVALIDARG;
     ShaderProgram program;
@@ -156,15 +167,18 @@ HRESULT InputLayout::Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* desc
     for (UINT i = 0; i < count; ++i) {
         const D3D10_INPUT_ELEMENT_DESC& d = descs[i];
         const FormatInfo* f = GetFormatInfo(d.Format);
-        if (!d.SemanticName || !f || !f->vertexElement || d.InputSlot >= D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT ||
+        if (!d.SemanticName || !f || !f->vertexElement ||
+            d.InputSlot >= D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT ||
             d.InputSlotClass != D3D10_INPUT_PER_VERTEX_DATA)
             return E_INVALIDARG;
         InputElement e;
-        for (const char* c = d.SemanticName; *c; ++c) e.semantic += char(std::toupper(static_cast<unsigned char>(*c)));
+        for (const char* c = d.SemanticName; *c; ++c)
+            e.semantic += char(std::toupper(static_cast<unsigned char>(*c)));
         e.semanticIndex = d.SemanticIndex;
         e.format = d.Format;
         e.slot = d.InputSlot;
-        e.offset = d.AlignedByteOffset == D3D10_APPEND_ALIGNED_ELEMENT ? nextOffset[d.InputSlot] : d.AlignedByteOffset;
+        e.offset = d.AlignedByteOffset == D3D10_APPEND_ALIGNED_ELEMENT ? nextOffset[d.InputSlot]
+                                                                       : d.AlignedByteOffset;
         if (e.offset % 4 != 0) return E_INVALIDARG;
         e.components = f->components;
         nextOffset[d.InputSlot] = e.offset + f->bytes;
@@ -175,7 +189,8 @@ HRESULT InputLayout::Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* desc
     for (auto& in : program.inputs) {
         bool found = false;
         for (auto& e : elements)
-            if (e.semanticIndex == in.semanticIndex && SameSemantic(e.semantic, in.semanticName)) found = true;
+            if (e.semanticIndex == in.semanticIndex && SameSemantic(e.semantic, in.semanticName))
+                found = true;
         if (!found) return E_INVALIDARG;
     }
     *out = new (std::nothrow) InputLayout(device, std::move(elements));

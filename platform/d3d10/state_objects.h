@@ -24,8 +24,8 @@ private:
     Desc desc_;
 };
 
-class RasterizerState final : public StateObject<ID3D10RasterizerState, RasterizerState, D3D10_RASTERIZER_DESC,
-                                                 IID_ID3D10RasterizerState> {
+class RasterizerState final : public StateObject<ID3D10RasterizerState, RasterizerState,
+                                                 D3D10_RASTERIZER_DESC, IID_ID3D10RasterizerState> {
 public:
     using StateObject::StateObject;
     static HRESULT Create(Device* device, const D3D10_RASTERIZER_DESC* desc, RasterizerState** out);
@@ -33,7 +33,8 @@ public:
     static const D3D10_RASTERIZER_DESC& Default();
 };
 
-class BlendState final : public StateObject<ID3D10BlendState, BlendState, D3D10_BLEND_DESC, IID_ID3D10BlendState> {
+class BlendState final
+    : public StateObject<ID3D10BlendState, BlendState, D3D10_BLEND_DESC, IID_ID3D10BlendState> {
 public:
     using StateObject::StateObject;
     static HRESULT Create(Device* device, const D3D10_BLEND_DESC* desc, BlendState** out);
@@ -74,8 +75,8 @@ class InputLayout final : public DeviceChild<ID3D10InputLayout, InputLayout> {
 public:
     static bool answers(REFIID riid) { return riid == IID_ID3D10InputLayout; }
     // The signature is a complete vertex program; every input it reads must be in the layout.
-    static HRESULT Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* elements, UINT count, const void* signature,
-                          SIZE_T bytes, InputLayout** out);
+    static HRESULT Create(Device* device, const D3D10_INPUT_ELEMENT_DESC* elements, UINT count,
+                          const void* signature, SIZE_T bytes, InputLayout** out);
     const std::vector<InputElement>& elements() const { return elements_; }
     const InputElement* find(const char* semantic, uint32_t index) const;
 
@@ -92,7 +93,8 @@ public:
     static HRESULT Create(Device* device, const void* code, SIZE_T bytes, Derived** out) {
         *out = nullptr;
         ShaderProgram program;
-        if (!code || FAILED(DecodeShader(code, bytes, program)) || program.stage != kStage) return E_INVALIDARG;
+        if (!code || FAILED(DecodeShader(code, bytes, program)) || program.stage != kStage)
+            return E_INVALIDARG;
         try {
             *out = new Derived(device, std::make_shared<const ExecutionPlan>(program));
         } catch (const std::bad_alloc&) {
@@ -115,7 +117,8 @@ public:
     using Shader::Shader;
 };
 
-class PixelShader final : public Shader<ID3D10PixelShader, PixelShader, IID_ID3D10PixelShader, isa::Stage::Pixel> {
+class PixelShader final
+    : public Shader<ID3D10PixelShader, PixelShader, IID_ID3D10PixelShader, isa::Stage::Pixel> {
 public:
     using Shader::Shader;
 };

@@ -32,7 +32,8 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, Swap
     *out = nullptr;
     if (!IsWindow(desc.OutputWindow) || desc.BufferCount == 0 || desc.BufferCount > kMaxBuffers ||
         !supportedBackBufferFormat(desc.BufferDesc.Format) || desc.SampleDesc.Count != 1 ||
-        desc.SampleDesc.Quality != 0 || (desc.SwapEffect != DXGI_SWAP_EFFECT_DISCARD && desc.SwapEffect != DXGI_SWAP_EFFECT_SEQUENTIAL))
+        desc.SampleDesc.Quality != 0 ||
+        (desc.SwapEffect != DXGI_SWAP_EFFECT_DISCARD && desc.SwapEffect != DXGI_SWAP_EFFECT_SEQUENTIAL))
         return DXGI_ERROR_INVALID_CALL;
     if (!desc.Windowed) return kNotCurrentlyAvailable; // there is no display to take over
     auto* chain = new (std::nothrow) SwapChain(device, desc);
@@ -67,7 +68,8 @@ HRESULT SwapChain::createBackBuffer() {
 
 HRESULT SwapChain::QueryInterface(REFIID riid, void** out) {
     if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDXGIObject || riid == IID_IDXGIDeviceSubObject || riid == IID_IDXGISwapChain) {
+    if (riid == IID_IUnknown || riid == IID_IDXGIObject || riid == IID_IDXGIDeviceSubObject ||
+        riid == IID_IDXGISwapChain) {
         *out = static_cast<IDXGISwapChain*>(this);
         AddRef();
         return S_OK;
@@ -76,7 +78,9 @@ HRESULT SwapChain::QueryInterface(REFIID riid, void** out) {
     return E_NOINTERFACE;
 }
 
-ULONG SwapChain::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG SwapChain::AddRef() {
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG SwapChain::Release() {
     ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -90,7 +94,9 @@ HRESULT SwapChain::GetParent(REFIID, void** parent) {
     return E_NOINTERFACE; // there is no DXGI factory on this platform
 }
 
-HRESULT SwapChain::GetDevice(REFIID riid, void** device) { return device_->QueryInterface(riid, device); }
+HRESULT SwapChain::GetDevice(REFIID riid, void** device) {
+    return device_->QueryInterface(riid, device);
+}
 
 HRESULT SwapChain::Present(UINT, UINT flags) {
     if (HRESULT hr = InjectedFault("IDXGISwapChain::Present"); FAILED(hr)) return hr;
@@ -151,8 +157,9 @@ HRESULT SwapChain::ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMA
 
 HRESULT SwapChain::ResizeTarget(const DXGI_MODE_DESC* mode) {
     if (!mode) return DXGI_ERROR_INVALID_CALL;
-    return MoveWindow(desc_.OutputWindow, 0, 0, int(mode->Width), int(mode->Height), FALSE) ? S_OK
-                                                                                              : DXGI_ERROR_INVALID_CALL;
+    return MoveWindow(desc_.OutputWindow, 0, 0, int(mode->Width), int(mode->Height), FALSE)
+               ? S_OK
+               : DXGI_ERROR_INVALID_CALL;
 }
 
 HRESULT SwapChain::GetContainingOutput(IDXGIOutput** output) {

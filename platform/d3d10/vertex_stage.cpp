@@ -55,9 +55,10 @@ void RunVertexStage(const VertexShader& shader, const InputLayout* layout, const
             for (int i = 0; i < lanes; ++i) {
                 float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
                 if (f.element && f.stream->data) {
-                    size_t at = size_t(f.stream->offset) + size_t(first + base + uint32_t(i)) * f.stream->stride +
-                                f.element->offset;
-                    size_t bytes = f.element->format == DXGI_FORMAT_R8G8B8A8_UNORM ? 4 : f.element->components * 4;
+                    size_t at = size_t(f.stream->offset) +
+                                size_t(first + base + uint32_t(i)) * f.stream->stride + f.element->offset;
+                    size_t bytes =
+                        f.element->format == DXGI_FORMAT_R8G8B8A8_UNORM ? 4 : f.element->components * 4;
                     if (at + bytes <= f.stream->size)
                         readElement(*f.element, f.stream->data + at, v);
                     else
@@ -70,7 +71,8 @@ void RunVertexStage(const VertexShader& shader, const InputLayout* layout, const
         for (uint32_t r = 0; r < program.outputRegisterCount; ++r)
             for (unsigned c = 0; c < 4; ++c) {
                 const float* src = vm.output(r, c);
-                for (int i = 0; i < lanes; ++i) out.data[size_t(base + uint32_t(i)) * out.stride + r * 4 + c] = src[i];
+                for (int i = 0; i < lanes; ++i)
+                    out.data[size_t(base + uint32_t(i)) * out.stride + r * 4 + c] = src[i];
             }
     }
 }

@@ -19,16 +19,16 @@ struct VertexStream {
 // What the vertex stage produced for one draw: every output register of every vertex.
 struct ShadedVertices {
     uint32_t count = 0;
-    uint32_t stride = 0; // floats per vertex: four per output register
+    uint32_t stride = 0;         // floats per vertex: four per output register
     uint32_t positionOffset = 0; // float offset of SV_Position within a vertex
     std::vector<float> data;
     const float* vertex(uint32_t i) const { return data.data() + size_t(i) * stride; }
 };
 
 struct ShaderBindings {
-    const ConstantData* constants;     // kConstantBufferSlots entries
-    const SampledTexture* textures;    // kResourceSlots entries
-    const SamplerSettings* samplers;   // kSamplerSlots entries
+    const ConstantData* constants;   // kConstantBufferSlots entries
+    const SampledTexture* textures;  // kResourceSlots entries
+    const SamplerSettings* samplers; // kSamplerSlots entries
 };
 
 // Reads `count` vertices starting at `first`. An element that lies beyond the end of its buffer reads

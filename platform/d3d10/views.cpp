@@ -24,8 +24,8 @@ HRESULT ShaderResourceView::Create(Device* device, ID3D10Resource* resource,
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT RenderTargetView::Create(Device* device, ID3D10Resource* resource, const D3D10_RENDER_TARGET_VIEW_DESC* desc,
-                                 RenderTargetView** out) {
+HRESULT RenderTargetView::Create(Device* device, ID3D10Resource* resource,
+                                 const D3D10_RENDER_TARGET_VIEW_DESC* desc, RenderTargetView** out) {
     *out = nullptr;
     Texture2D* t = AsTexture2D(resource);
     if (!t || !(t->desc().BindFlags & D3D10_BIND_RENDER_TARGET)) return E_INVALIDARG;
@@ -40,8 +40,8 @@ HRESULT RenderTargetView::Create(Device* device, ID3D10Resource* resource, const
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT DepthStencilView::Create(Device* device, ID3D10Resource* resource, const D3D10_DEPTH_STENCIL_VIEW_DESC* desc,
-                                 DepthStencilView** out) {
+HRESULT DepthStencilView::Create(Device* device, ID3D10Resource* resource,
+                                 const D3D10_DEPTH_STENCIL_VIEW_DESC* desc, DepthStencilView** out) {
     *out = nullptr;
     Texture2D* t = AsTexture2D(resource);
     if (!t || !(t->desc().BindFlags & D3D10_BIND_DEPTH_STENCIL)) return E_INVALIDARG;

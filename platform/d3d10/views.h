@@ -27,9 +27,11 @@ private:
 
 class ShaderResourceView final : public TextureView<ID3D10ShaderResourceView, ShaderResourceView> {
 public:
-    static bool answers(REFIID riid) { return riid == IID_ID3D10View || riid == IID_ID3D10ShaderResourceView; }
-    static HRESULT Create(Device* device, ID3D10Resource* resource, const D3D10_SHADER_RESOURCE_VIEW_DESC* desc,
-                          ShaderResourceView** out);
+    static bool answers(REFIID riid) {
+        return riid == IID_ID3D10View || riid == IID_ID3D10ShaderResourceView;
+    }
+    static HRESULT Create(Device* device, ID3D10Resource* resource,
+                          const D3D10_SHADER_RESOURCE_VIEW_DESC* desc, ShaderResourceView** out);
     void STDMETHODCALLTYPE GetDesc(D3D10_SHADER_RESOURCE_VIEW_DESC* desc) override { *desc = desc_; }
 
 private:

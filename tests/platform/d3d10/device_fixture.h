@@ -69,7 +69,8 @@ protected:
 
     void SetUp() override {
         liveBefore_ = LiveObjectCount();
-        ASSERT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION, device.put()),
+        ASSERT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
+                                    device.put()),
                   S_OK);
         makeTargets(kWidth, kHeight);
         auto vs = Assemble(kPassThroughVs);
@@ -103,8 +104,16 @@ protected:
     }
 
     void makeTargets(UINT w, UINT h) {
-        D3D10_TEXTURE2D_DESC t{w, h, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT,
-                               D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE, 0, 0};
+        D3D10_TEXTURE2D_DESC t{w,
+                               h,
+                               1,
+                               1,
+                               DXGI_FORMAT_R8G8B8A8_UNORM,
+                               {1, 0},
+                               D3D10_USAGE_DEFAULT,
+                               D3D10_BIND_RENDER_TARGET | D3D10_BIND_SHADER_RESOURCE,
+                               0,
+                               0};
         ASSERT_EQ(device->CreateTexture2D(&t, nullptr, colourTarget.put()), S_OK);
         ASSERT_EQ(device->CreateRenderTargetView(colourTarget.get(), nullptr, colourView.put()), S_OK);
         D3D10_TEXTURE2D_DESC d = t;
@@ -155,7 +164,8 @@ protected:
     }
 
     void draw(const std::vector<Vertex>& vertices, D3D10_PRIMITIVE_TOPOLOGY topology) {
-        D3D10_BUFFER_DESC d{UINT(vertices.size() * sizeof(Vertex)), D3D10_USAGE_DEFAULT, D3D10_BIND_VERTEX_BUFFER, 0, 0};
+        D3D10_BUFFER_DESC d{UINT(vertices.size() * sizeof(Vertex)), D3D10_USAGE_DEFAULT,
+                            D3D10_BIND_VERTEX_BUFFER, 0, 0};
         D3D10_SUBRESOURCE_DATA init{vertices.data(), 0, 0};
         ComPtr<ID3D10Buffer> vb;
         ASSERT_EQ(device->CreateBuffer(&d, &init, vb.put()), S_OK);
@@ -181,7 +191,8 @@ protected:
         EXPECT_EQ(staging->Map(0, D3D10_MAP_READ, 0, &m), S_OK);
         std::vector<uint32_t> out(size_t(d.Width) * d.Height);
         for (UINT y = 0; y < d.Height; ++y)
-            std::memcpy(&out[size_t(y) * d.Width], static_cast<uint8_t*>(m.pData) + size_t(y) * m.RowPitch, d.Width * 4);
+            std::memcpy(&out[size_t(y) * d.Width], static_cast<uint8_t*>(m.pData) + size_t(y) * m.RowPitch,
+                        d.Width * 4);
         staging->Unmap(0);
         return out;
     }

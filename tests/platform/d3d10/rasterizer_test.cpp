@@ -58,11 +58,13 @@ TEST_F(RasterizerTest, PixelCentresAndTheTopLeftRule) {
     // bottom edges (through centres of no pixel here) excluded by the half-open rule.
     auto px = [&](float x) { return x / float(kWidth) * 2.0f - 1.0f; };
     auto py = [&](float y) { return 1.0f - y / float(kHeight) * 2.0f; };
-    draw({V(px(8), py(8)), V(px(16), py(8)), V(px(8), py(16)), V(px(16), py(16))}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    draw({V(px(8), py(8)), V(px(16), py(8)), V(px(8), py(16)), V(px(16), py(16))},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     auto pixels = readBack();
     for (UINT y = 0; y < kHeight; ++y)
         for (UINT x = 0; x < kWidth; ++x)
-            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 8 && x < 16 && y >= 8 && y < 16) << x << "," << y;
+            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 8 && x < 16 && y >= 8 && y < 16)
+                << x << "," << y;
 
     // Edges through pixel centres: a square from 20.5 to 24.5 covers centres 21..24 on the top and
     // left edges (top-left rule) but not 24.5 on the right and bottom edges: pixels 20..23.
@@ -143,11 +145,13 @@ TEST_F(RasterizerTest, ViewportsOffsetAndLargerThanTheTarget) {
     setViewport(-32, -40, 128, 128);
     auto px = [](float x) { return (x + 32) / 128.0f * 2 - 1; };
     auto py = [](float y) { return 1 - (y + 40) / 128.0f * 2; };
-    draw({V(px(30), py(20)), V(px(34), py(20)), V(px(30), py(28)), V(px(34), py(28))}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    draw({V(px(30), py(20)), V(px(34), py(20)), V(px(30), py(28)), V(px(34), py(28))},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     auto pixels = readBack();
     for (UINT y = 0; y < kHeight; ++y)
         for (UINT x = 0; x < kWidth; ++x)
-            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 30 && x < 34 && y >= 20 && y < 28) << x << "," << y;
+            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 30 && x < 34 && y >= 20 && y < 28)
+                << x << "," << y;
     // A quad covering the whole viewport fills exactly the target, nothing wraps or overflows.
     clear();
     draw({V(-1, -1), V(-1, 1), V(1, -1), V(1, 1)}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
@@ -180,7 +184,8 @@ TEST_F(RasterizerTest, LineStripLightsOnePixelPerStepWithoutItsLastPixel) {
     auto px = [&](float x) { return x / float(kWidth) * 2.0f - 1.0f; };
     auto py = [&](float y) { return 1.0f - y / float(kHeight) * 2.0f; };
     // Horizontal from (2.5, 5.5) to (12.5, 5.5), then vertical down to (12.5, 15.5).
-    draw({V(px(2.5f), py(5.5f)), V(px(12.5f), py(5.5f)), V(px(12.5f), py(15.5f))}, D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
+    draw({V(px(2.5f), py(5.5f)), V(px(12.5f), py(5.5f)), V(px(12.5f), py(15.5f))},
+         D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
     auto pixels = readBack();
     int lit = 0;
     for (UINT y = 0; y < kHeight; ++y)
