@@ -644,3 +644,4 @@ protected:
 };
 
 #include "d3d10misc.h"
+#include "d3d10effect.h"
