@@ -9,14 +9,18 @@ namespace platform::d3d10 {
 namespace {
 
 constexpr float kWeightDenominator = 255.0f * 65536.0f;
+constexpr int kMaxSampleLanes = 64;
 
-// x * 256 as an integer with 8 fractional bits, floor-rounded; NaN reads as 0 and huge values are
-// held where the index arithmetic cannot overflow.
+// x * 256 as an integer with 8 fractional bits, rounded to nearest, so that a coordinate a rounding
+// error away from a texel centre reads that texel alone. NaN reads as 0 and huge values are held where
+// the index arithmetic cannot overflow. No libm call (truncation corrected downwards for negative
+// values), so that the lane loops vectorise.
 inline int32_t toFixed8(float x) {
-    float s = x * 256.0f;
-    if (!(s == s)) return 0;
-    s = std::clamp(s, -1073741824.0f, 1073741824.0f);
-    return static_cast<int32_t>(std::floor(s));
+    float s = x * 256.0f + 0.5f;
+    s = s == s ? s : 0.0f;
+    s = std::min(std::max(s, -1073741824.0f), 1073741824.0f);
+    int32_t i = int32_t(s);
+    return i - int32_t(float(i) > s);
 }
 
 // Maps a texel index into [0, size) by the address mode; -1 means "border".
@@ -44,7 +48,9 @@ inline int32_t address(int32_t i, int32_t size, D3D10_TEXTURE_ADDRESS_MODE mode)
     }
 }
 
-inline float unorm8(uint32_t v) { return static_cast<float>(v) / 255.0f; }
+inline float unorm8(uint32_t v) {
+    return static_cast<float>(v) / 255.0f;
+}
 
 // One texel as four floats, missing colour channels 0 and a missing alpha 1.
 void fetch(const SampledTexture& t, int32_t x, int32_t y, float out[4]) {
@@ -124,32 +130,53 @@ void sampleGeneral(const SampledTexture& t, const SamplerSettings& s, const floa
     }
 }
 
-// The engine's case: four 8-bit channels, bilinear, clamped. Weights and sums stay in integers, so
-// the only rounding is the final division.
+// The engine's case: four 8-bit channels, bilinear, clamped. First the lanes' texel addresses and
+// weights (a loop the compiler vectorises), then the texel fetches, with two channels per 32-bit word
+// for the horizontal blend and one per 32-bit half of a 64-bit word for the vertical one, so the only
+// rounding is the final division.
 template <bool kSwapRedBlue>
-void sampleRgba8LinearClamp(const SampledTexture& t, const float* u, const float* v, float* const out[4], int n) {
+void sampleRgba8LinearClamp(const SampledTexture& t, const float* u, const float* v, float* const out[4],
+                            int n) {
     const int32_t maxX = int32_t(t.width) - 1, maxY = int32_t(t.height) - 1;
     const float w = float(t.width), h = float(t.height);
+    const uint32_t pitch = uint32_t(t.rowPitch); // a texture is at most 8192 x 8192 x 16 bytes
+    uint32_t a00[kMaxSampleLanes], a10[kMaxSampleLanes], a01[kMaxSampleLanes], a11[kMaxSampleLanes];
+    uint32_t wx[kMaxSampleLanes], wy[kMaxSampleLanes];
     for (int i = 0; i < n; ++i) {
-        int32_t fx = toFixed8(u[i] * w - 0.5f);
-        int32_t fy = toFixed8(v[i] * h - 0.5f);
+        int32_t fx = toFixed8(u[i] * w - 0.5f), fy = toFixed8(v[i] * h - 0.5f);
         int32_t x0 = fx >> 8, y0 = fy >> 8;
-        uint32_t ax = uint32_t(fx & 255), ay = uint32_t(fy & 255);
-        int32_t xa = std::clamp(x0, 0, maxX), xb = std::clamp(x0 + 1, 0, maxX);
-        int32_t ya = std::clamp(y0, 0, maxY), yb = std::clamp(y0 + 1, 0, maxY);
-        const uint8_t* rowA = t.data + size_t(ya) * t.rowPitch;
-        const uint8_t* rowB = t.data + size_t(yb) * t.rowPitch;
-        const uint8_t* p00 = rowA + size_t(xa) * 4;
-        const uint8_t* p10 = rowA + size_t(xb) * 4;
-        const uint8_t* p01 = rowB + size_t(xa) * 4;
-        const uint8_t* p11 = rowB + size_t(xb) * 4;
-        uint32_t bx = 256 - ax, by = 256 - ay;
-        for (int c = 0; c < 4; ++c) {
-            uint32_t top = p00[c] * bx + p10[c] * ax;
-            uint32_t bottom = p01[c] * bx + p11[c] * ax;
-            int dc = kSwapRedBlue && c != 1 && c != 3 ? 2 - c : c;
-            out[dc][i] = float(top * by + bottom * ay) / kWeightDenominator;
-        }
+        wx[i] = uint32_t(fx & 255);
+        wy[i] = uint32_t(fy & 255);
+        uint32_t xa = uint32_t(std::clamp(x0, 0, maxX)) * 4, xb = uint32_t(std::clamp(x0 + 1, 0, maxX)) * 4;
+        uint32_t ya = uint32_t(std::clamp(y0, 0, maxY)) * pitch,
+                 yb = uint32_t(std::clamp(y0 + 1, 0, maxY)) * pitch;
+        a00[i] = ya + xa, a10[i] = ya + xb, a01[i] = yb + xa, a11[i] = yb + xb;
+    }
+    uint32_t sums[4][kMaxSampleLanes];
+    for (int i = 0; i < n; ++i) {
+        uint32_t p00, p10, p01, p11;
+        std::memcpy(&p00, t.data + a00[i], 4);
+        std::memcpy(&p10, t.data + a10[i], 4);
+        std::memcpy(&p01, t.data + a01[i], 4);
+        std::memcpy(&p11, t.data + a11[i], 4);
+        uint32_t ax = wx[i], bx = 256 - ax, ay = wy[i], by = 256 - ay;
+        // Channels 0 and 2, then 1 and 3, each in a 16-bit field: at most 255 * 256 per field.
+        uint32_t topEven = (p00 & 0x00FF00FF) * bx + (p10 & 0x00FF00FF) * ax;
+        uint32_t topOdd = ((p00 >> 8) & 0x00FF00FF) * bx + ((p10 >> 8) & 0x00FF00FF) * ax;
+        uint32_t botEven = (p01 & 0x00FF00FF) * bx + (p11 & 0x00FF00FF) * ax;
+        uint32_t botOdd = ((p01 >> 8) & 0x00FF00FF) * bx + ((p11 >> 8) & 0x00FF00FF) * ax;
+        auto widen = [](uint32_t v) { return uint64_t(v & 0xFFFF) | (uint64_t(v >> 16) << 32); };
+        uint64_t even = widen(topEven) * by + widen(botEven) * ay; // at most 255 * 65536 per field
+        uint64_t odd = widen(topOdd) * by + widen(botOdd) * ay;
+        sums[kSwapRedBlue ? 2 : 0][i] = uint32_t(even);
+        sums[kSwapRedBlue ? 0 : 2][i] = uint32_t(even >> 32);
+        sums[1][i] = uint32_t(odd);
+        sums[3][i] = uint32_t(odd >> 32);
+    }
+    for (int c = 0; c < 4; ++c) {
+        float* o = out[c];
+        const uint32_t* sum = sums[c];
+        for (int i = 0; i < n; ++i) o[i] = float(int32_t(sum[i])) / kWeightDenominator;
     }
 }
 
@@ -189,11 +216,16 @@ void SampleLanes(const SampledTexture& t, const SamplerSettings& s, const float*
         return;
     }
     bool clamp = s.addressU == D3D10_TEXTURE_ADDRESS_CLAMP && s.addressV == D3D10_TEXTURE_ADDRESS_CLAMP;
-    if (s.linear && clamp && t.format == DXGI_FORMAT_R8G8B8A8_UNORM)
-        return sampleRgba8LinearClamp<false>(t, u, v, out, n);
-    if (s.linear && clamp && t.format == DXGI_FORMAT_B8G8R8A8_UNORM)
-        return sampleRgba8LinearClamp<true>(t, u, v, out, n);
-    sampleGeneral(t, s, u, v, out, n);
+    for (int done = 0; done < n; done += kMaxSampleLanes) {
+        int lanes = std::min(kMaxSampleLanes, n - done);
+        float* part[4] = {out[0] + done, out[1] + done, out[2] + done, out[3] + done};
+        if (s.linear && clamp && t.format == DXGI_FORMAT_R8G8B8A8_UNORM)
+            sampleRgba8LinearClamp<false>(t, u + done, v + done, part, lanes);
+        else if (s.linear && clamp && t.format == DXGI_FORMAT_B8G8R8A8_UNORM)
+            sampleRgba8LinearClamp<true>(t, u + done, v + done, part, lanes);
+        else
+            sampleGeneral(t, s, u + done, v + done, part, lanes);
+    }
 }
 
 } // namespace platform::d3d10

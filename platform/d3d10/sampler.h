@@ -35,7 +35,7 @@ bool IsSampleableFormat(DXGI_FORMAT format);
 
 // Samples n lanes: out[c][i] is channel c (r, g, b, a) at (u[i], v[i]). A texture without data (no
 // resource bound) reads as (0, 0, 0, 0), as an unbound slot does on Direct3D 10.
-void SampleLanes(const SampledTexture& texture, const SamplerSettings& sampler, const float* u, const float* v,
-                 float* const out[4], int n);
+void SampleLanes(const SampledTexture& texture, const SamplerSettings& sampler, const float* u,
+                 const float* v, float* const out[4], int n);
 
 } // namespace platform::d3d10

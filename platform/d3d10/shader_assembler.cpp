@@ -53,7 +53,8 @@ float parseFloat(const std::string& s) {
     std::string t = trim(s);
     char* end = nullptr;
     float v = std::strtof(t.c_str(), &end);
-    if (t.empty() || (end && *end && !(end[0] == 'f' && end[1] == 0))) throw AsmError{"bad number '" + t + "'"};
+    if (t.empty() || (end && *end && !(end[0] == 'f' && end[1] == 0)))
+        throw AsmError{"bad number '" + t + "'"};
     return v;
 }
 
@@ -132,14 +133,16 @@ Operand parseOperand(ShaderBuilder& b, std::string text, bool destination) {
 
 void parseSignature(ShaderBuilder& b, bool input, const std::vector<std::string>& words) {
     // input NAME[index] reg.mask [sv_position|sv_target]
-    if (words.size() < 3 || words.size() > 4) throw AsmError{"expected: input|output SEMANTIC register [system value]"};
+    if (words.size() < 3 || words.size() > 4)
+        throw AsmError{"expected: input|output SEMANTIC register [system value]"};
     std::string name = words[1];
     size_t digits = name.find_last_not_of("0123456789") + 1;
     uint32_t index = digits < name.size() ? static_cast<uint32_t>(std::stoul(name.substr(digits))) : 0;
     name = name.substr(0, digits);
     std::string reg = words[2];
     char f = reg.empty() ? 0 : reg[0];
-    if (f != (input ? 'v' : 'o')) throw AsmError{"expected a " + std::string(input ? "v" : "o") + " register"};
+    if (f != (input ? 'v' : 'o'))
+        throw AsmError{"expected a " + std::string(input ? "v" : "o") + " register"};
     size_t pos = 1;
     uint32_t r = parseIndex(reg, pos);
     uint32_t mask = 0xF;
@@ -222,8 +225,8 @@ std::string formatOperand(const ShaderProgram& p, const DecodedOperand& o, bool 
 }
 
 std::string formatSignature(const char* keyword, const isa::SignatureElement& e, char file) {
-    std::string s = std::string(keyword) + " " + e.semanticName + std::to_string(e.semanticIndex) + " " + file +
-                    std::to_string(e.reg);
+    std::string s = std::string(keyword) + " " + e.semanticName + std::to_string(e.semanticIndex) + " " +
+                    file + std::to_string(e.reg);
     if (e.mask != 0xF) s += "." + components(static_cast<uint8_t>(e.mask), true);
     if (e.systemValue == static_cast<uint32_t>(isa::SystemValue::Position)) s += " sv_position";
     if (e.systemValue == static_cast<uint32_t>(isa::SystemValue::Target)) s += " sv_target";

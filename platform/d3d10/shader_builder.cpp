@@ -56,8 +56,8 @@ Operand Operand::masked(const char* components) const {
 
 namespace {
 
-isa::SignatureElement makeElement(const std::string& semantic, uint32_t semanticIndex, uint32_t reg, uint32_t mask,
-                                  isa::SystemValue sv) {
+isa::SignatureElement makeElement(const std::string& semantic, uint32_t semanticIndex, uint32_t reg,
+                                  uint32_t mask, isa::SystemValue sv) {
     isa::SignatureElement e{};
     std::strncpy(e.semanticName, semantic.c_str(), isa::kSemanticNameLength - 1);
     e.semanticIndex = semanticIndex;
@@ -110,8 +110,8 @@ void ShaderBuilder::operand(const Operand& o, bool destination) {
     code_.push_back(o.file == isa::RegFile::Const ? o.slot : 0);
 }
 
-void ShaderBuilder::emit(isa::Opcode op, const Operand& dst, const Operand& a, const Operand& b, const Operand& c,
-                         bool saturate) {
+void ShaderBuilder::emit(isa::Opcode op, const Operand& dst, const Operand& a, const Operand& b,
+                         const Operand& c, bool saturate) {
     code_.push_back(isa::EncodeInstruction(op, saturate));
     unsigned n = isa::OperandCount(op);
     const Operand* ops[4] = {&dst, &a, &b, &c};
@@ -137,8 +137,8 @@ std::vector<uint32_t> ShaderBuilder::finish() {
     h.literalCount = static_cast<uint32_t>(literals_.size() / 4);
     h.instructionWords = static_cast<uint32_t>(code.size());
     size_t elementWords = sizeof(isa::SignatureElement) / 4;
-    std::vector<uint32_t> out(sizeof h / 4 + (inputs_.size() + outputs_.size()) * elementWords + literals_.size() +
-                              code.size());
+    std::vector<uint32_t> out(sizeof h / 4 + (inputs_.size() + outputs_.size()) * elementWords +
+                              literals_.size() + code.size());
     size_t at = 0;
     putWords(out, at, &h, sizeof h);
     for (auto& e : inputs_) putWords(out, at, &e, sizeof e);

@@ -19,9 +19,9 @@ namespace platform::d3d10 {
 struct Operand {
     isa::RegFile file = isa::RegFile::Null;
     uint32_t index = 0;
-    uint32_t slot = 0;                     // constant-buffer slot
+    uint32_t slot = 0;                       // constant-buffer slot
     uint8_t swizzle = isa::kIdentitySwizzle; // sources
-    uint8_t mask = 0xF;                    // destinations
+    uint8_t mask = 0xF;                      // destinations
     bool neg = false;
     bool abs = false;
 
@@ -43,11 +43,21 @@ struct Operand {
     unsigned component(unsigned i) const { return (swizzle >> (2 * i)) & 3; }
 };
 
-inline Operand Temp(uint32_t i) { return {isa::RegFile::Temp, i}; }
-inline Operand In(uint32_t i) { return {isa::RegFile::Input, i}; }
-inline Operand Out(uint32_t i) { return {isa::RegFile::Output, i}; }
-inline Operand Const(uint32_t slot, uint32_t element) { return {isa::RegFile::Const, element, slot}; }
-inline Operand NullDst() { return {isa::RegFile::Null, 0}; }
+inline Operand Temp(uint32_t i) {
+    return {isa::RegFile::Temp, i};
+}
+inline Operand In(uint32_t i) {
+    return {isa::RegFile::Input, i};
+}
+inline Operand Out(uint32_t i) {
+    return {isa::RegFile::Output, i};
+}
+inline Operand Const(uint32_t slot, uint32_t element) {
+    return {isa::RegFile::Const, element, slot};
+}
+inline Operand NullDst() {
+    return {isa::RegFile::Null, 0};
+}
 
 // Parses "xyzw"/"rgba" letters into component indices; returns false on a bad letter.
 bool ParseComponents(const char* text, unsigned out[4], unsigned& count);

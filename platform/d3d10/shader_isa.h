@@ -52,26 +52,26 @@ struct Header {
 struct SignatureElement {
     char semanticName[kSemanticNameLength]; // zero-terminated
     uint32_t semanticIndex;
-    uint32_t reg;   // input or output register index
-    uint32_t mask;  // components present, bit 0 = x
+    uint32_t reg;  // input or output register index
+    uint32_t mask; // components present, bit 0 = x
     uint32_t systemValue;
 };
 
 enum class Opcode : uint8_t {
-    Mov,    // dst = a
-    Add,    // dst = a + b
-    Mul,    // dst = a * b
-    Mad,    // dst = a * b + c
-    Div,    // dst = a / b
+    Mov, // dst = a
+    Add, // dst = a + b
+    Mul, // dst = a * b
+    Mad, // dst = a * b + c
+    Div, // dst = a / b
     Min,
     Max,
-    Dp2,    // every written component = a.x*b.x + a.y*b.y
+    Dp2, // every written component = a.x*b.x + a.y*b.y
     Dp3,
     Dp4,
-    Rcp,    // 1 / a
-    Rsq,    // 1 / sqrt(a)
+    Rcp, // 1 / a
+    Rsq, // 1 / sqrt(a)
     Sqrt,
-    Frc,    // a - floor(a)
+    Frc, // a - floor(a)
     Floor,
     Ceil,
     RoundNe, // round to nearest even
@@ -79,23 +79,23 @@ enum class Opcode : uint8_t {
     Log2,
     Sin,
     Cos,
-    Lt,     // float comparisons -> mask
+    Lt, // float comparisons -> mask
     Ge,
     Eq,
     Ne,
-    And,    // bitwise
+    And, // bitwise
     Or,
     Xor,
     Not,
-    Movc,   // dst = a != 0 ? b : c (per component, a read as bits)
-    Itof,   // signed integer bits -> float
+    Movc, // dst = a != 0 ? b : c (per component, a read as bits)
+    Itof, // signed integer bits -> float
     Utof,
-    Ftoi,   // float -> signed integer bits (truncate)
+    Ftoi, // float -> signed integer bits (truncate)
     Ftou,
     Iadd,
     Imul,
     Ineg,
-    Ilt,    // signed integer comparisons -> mask
+    Ilt, // signed integer comparisons -> mask
     Ige,
     Ieq,
     Ine,

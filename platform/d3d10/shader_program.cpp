@@ -8,10 +8,10 @@ namespace platform::d3d10 {
 namespace {
 
 const char* const kOpcodeNames[] = {
-    "mov",  "add",  "mul",  "mad",  "div",  "min",  "max",  "dp2",  "dp3",  "dp4",  "rcp",
-    "rsq",  "sqrt", "frc",  "floor", "ceil", "round_ne", "exp", "log", "sin", "cos", "lt",
-    "ge",   "eq",   "ne",   "and",  "or",   "xor",  "not",  "movc", "itof", "utof", "ftoi",
-    "ftou", "iadd", "imul", "ineg", "ilt",  "ige",  "ieq",  "ine",  "sample", "ret"};
+    "mov",  "add",  "mul",  "mad",   "div",  "min",      "max", "dp2",  "dp3",    "dp4",  "rcp",
+    "rsq",  "sqrt", "frc",  "floor", "ceil", "round_ne", "exp", "log",  "sin",    "cos",  "lt",
+    "ge",   "eq",   "ne",   "and",   "or",   "xor",      "not", "movc", "itof",   "utof", "ftoi",
+    "ftou", "iadd", "imul", "ineg",  "ilt",  "ige",      "ieq", "ine",  "sample", "ret"};
 static_assert(sizeof kOpcodeNames / sizeof kOpcodeNames[0] == static_cast<size_t>(isa::Opcode::Count));
 
 struct Reader {
@@ -60,7 +60,8 @@ HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& p, std::
     r.take(&h, sizeof h);
     if (h.magic != isa::kMagic || h.version != isa::kVersion) return fail(error, "not shader VM bytecode");
     if (h.stage > 1) return fail(error, "unknown stage");
-    if (h.tempCount > isa::kMaxTemps || h.inputCount > isa::kMaxIoRegisters || h.outputCount > isa::kMaxIoRegisters)
+    if (h.tempCount > isa::kMaxTemps || h.inputCount > isa::kMaxIoRegisters ||
+        h.outputCount > isa::kMaxIoRegisters)
         return fail(error, "register counts out of range");
     size_t expected = sizeof h / 4 + (h.inputCount + h.outputCount) * (sizeof(isa::SignatureElement) / 4) +
                       size_t(h.literalCount) * 4 + h.instructionWords;
@@ -91,7 +92,8 @@ HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& p, std::
         auto op = static_cast<isa::Opcode>(word & 0xFF);
         if (op >= isa::Opcode::Count) return fail(error, "unknown opcode");
         unsigned n = (word >> 8) & 0xF;
-        if (n != isa::OperandCount(op)) return fail(error, std::string("wrong operand count for ") + OpcodeName(op));
+        if (n != isa::OperandCount(op))
+            return fail(error, std::string("wrong operand count for ") + OpcodeName(op));
         if ((word & ~(0xFFFu | isa::kSaturateBit)) != 0) return fail(error, "reserved instruction bits set");
         DecodedInstruction ins;
         ins.op = op;
@@ -129,7 +131,8 @@ HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& p, std::
                     return fail(error, "input register out of range");
                 break;
             case isa::RegFile::Output:
-                if (!destination || o.index >= p.outputRegisterCount) return fail(error, "output register out of range");
+                if (!destination || o.index >= p.outputRegisterCount)
+                    return fail(error, "output register out of range");
                 break;
             case isa::RegFile::Const:
                 if (destination || objectOperand || o.slot >= isa::kConstantBufferSlots ||
@@ -144,7 +147,8 @@ HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& p, std::
             case isa::RegFile::Resource:
                 if (op != isa::Opcode::Sample || i != 2 || o.index >= isa::kResourceSlots)
                     return fail(error, "misplaced resource operand");
-                if (std::find(p.resourceSlots.begin(), p.resourceSlots.end(), o.index) == p.resourceSlots.end())
+                if (std::find(p.resourceSlots.begin(), p.resourceSlots.end(), o.index) ==
+                    p.resourceSlots.end())
                     p.resourceSlots.push_back(o.index);
                 break;
             case isa::RegFile::Sampler:

@@ -40,16 +40,18 @@ struct ShaderProgram {
     std::vector<DecodedInstruction> code; // ends at the first Ret
     uint32_t inputRegisterCount = 0;      // highest declared input register + 1
     uint32_t outputRegisterCount = 0;
-    std::array<uint32_t, isa::kConstantBufferSlots> constantElements{}; // elements read per slot (max index + 1)
-    std::vector<uint32_t> resourceSlots;  // shader-resource slots sampled
+    std::array<uint32_t, isa::kConstantBufferSlots>
+        constantElements{};              // elements read per slot (max index + 1)
+    std::vector<uint32_t> resourceSlots; // shader-resource slots sampled
     std::vector<uint32_t> samplerSlots;
-    std::vector<uint32_t> bytecode;       // the words it was decoded from
+    std::vector<uint32_t> bytecode; // the words it was decoded from
 
     const isa::SignatureElement* findOutput(isa::SystemValue sv) const;
 };
 
 // E_INVALIDARG for malformed or truncated bytecode; error (when given) says what is wrong.
-HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& program, std::string* error = nullptr);
+HRESULT DecodeShader(const void* bytecode, size_t bytes, ShaderProgram& program,
+                     std::string* error = nullptr);
 
 const char* OpcodeName(isa::Opcode op);
 

@@ -13,11 +13,19 @@ namespace {
 using isa::Opcode;
 using isa::RegFile;
 
-inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
-inline float fromBits(uint32_t u) { return std::bit_cast<float>(u); }
-inline float mask(bool b) { return fromBits(b ? 0xFFFFFFFFu : 0u); }
+inline uint32_t bits(float f) {
+    return std::bit_cast<uint32_t>(f);
+}
+inline float fromBits(uint32_t u) {
+    return std::bit_cast<float>(u);
+}
+inline float mask(bool b) {
+    return fromBits(b ? 0xFFFFFFFFu : 0u);
+}
 
-inline float* lane(const VmContext& vm, uint16_t slot) { return vm.arena + size_t(slot) * kLanes; }
+inline float* lane(const VmContext& vm, uint16_t slot) {
+    return vm.arena + size_t(slot) * kLanes;
+}
 
 // Each kernel applies one operation to one component across all lanes. Destination and source may be
 // the same array: every lane reads and writes only its own element, so there is no loop-carried
@@ -110,10 +118,10 @@ struct Utof {
 // Float to integer truncates toward zero, saturates out-of-range values and maps NaN to 0.
 struct Ftoi {
     float operator()(float a) const {
-        int32_t v = !(a == a)               ? 0
-                    : a >= 2147483648.0f    ? std::numeric_limits<int32_t>::max()
-                    : a <= -2147483648.0f   ? std::numeric_limits<int32_t>::min()
-                                            : int32_t(a);
+        int32_t v = !(a == a)             ? 0
+                    : a >= 2147483648.0f  ? std::numeric_limits<int32_t>::max()
+                    : a <= -2147483648.0f ? std::numeric_limits<int32_t>::min()
+                                          : int32_t(a);
         return fromBits(uint32_t(v));
     }
 };
@@ -197,49 +205,90 @@ void sampleKernel(const VmContext& vm, const Step& s, int active) {
 
 StepKernel componentKernel(Opcode op) {
     switch (op) {
-    case Opcode::Mov: return unary<Mov>;
-    case Opcode::Add: return binary<Add>;
-    case Opcode::Mul: return binary<Mul>;
-    case Opcode::Mad: return ternary<Mad>;
-    case Opcode::Div: return binary<Div>;
-    case Opcode::Min: return binary<Min>;
-    case Opcode::Max: return binary<Max>;
-    case Opcode::Rcp: return unary<Rcp>;
-    case Opcode::Rsq: return unary<Rsq>;
-    case Opcode::Sqrt: return unary<Sqrt>;
-    case Opcode::Frc: return unary<Frc>;
-    case Opcode::Floor: return unary<Floor>;
-    case Opcode::Ceil: return unary<Ceil>;
-    case Opcode::RoundNe: return unary<RoundNe>;
-    case Opcode::Exp2: return unary<Exp2>;
-    case Opcode::Log2: return unary<Log2>;
-    case Opcode::Sin: return unary<Sin>;
-    case Opcode::Cos: return unary<Cos>;
-    case Opcode::Lt: return binary<Lt>;
-    case Opcode::Ge: return binary<Ge>;
-    case Opcode::Eq: return binary<Eq>;
-    case Opcode::Ne: return binary<Ne>;
-    case Opcode::And: return binary<And>;
-    case Opcode::Or: return binary<Or>;
-    case Opcode::Xor: return binary<Xor>;
-    case Opcode::Not: return unary<Not>;
-    case Opcode::Movc: return ternary<Movc>;
-    case Opcode::Itof: return unary<Itof>;
-    case Opcode::Utof: return unary<Utof>;
-    case Opcode::Ftoi: return unary<Ftoi>;
-    case Opcode::Ftou: return unary<Ftou>;
-    case Opcode::Iadd: return binary<Iadd>;
-    case Opcode::Imul: return binary<Imul>;
-    case Opcode::Ineg: return unary<Ineg>;
-    case Opcode::Ilt: return binary<Ilt>;
-    case Opcode::Ige: return binary<Ige>;
-    case Opcode::Ieq: return binary<Ieq>;
-    case Opcode::Ine: return binary<Ine>;
-    default: return nullptr;
+    case Opcode::Mov:
+        return unary<Mov>;
+    case Opcode::Add:
+        return binary<Add>;
+    case Opcode::Mul:
+        return binary<Mul>;
+    case Opcode::Mad:
+        return ternary<Mad>;
+    case Opcode::Div:
+        return binary<Div>;
+    case Opcode::Min:
+        return binary<Min>;
+    case Opcode::Max:
+        return binary<Max>;
+    case Opcode::Rcp:
+        return unary<Rcp>;
+    case Opcode::Rsq:
+        return unary<Rsq>;
+    case Opcode::Sqrt:
+        return unary<Sqrt>;
+    case Opcode::Frc:
+        return unary<Frc>;
+    case Opcode::Floor:
+        return unary<Floor>;
+    case Opcode::Ceil:
+        return unary<Ceil>;
+    case Opcode::RoundNe:
+        return unary<RoundNe>;
+    case Opcode::Exp2:
+        return unary<Exp2>;
+    case Opcode::Log2:
+        return unary<Log2>;
+    case Opcode::Sin:
+        return unary<Sin>;
+    case Opcode::Cos:
+        return unary<Cos>;
+    case Opcode::Lt:
+        return binary<Lt>;
+    case Opcode::Ge:
+        return binary<Ge>;
+    case Opcode::Eq:
+        return binary<Eq>;
+    case Opcode::Ne:
+        return binary<Ne>;
+    case Opcode::And:
+        return binary<And>;
+    case Opcode::Or:
+        return binary<Or>;
+    case Opcode::Xor:
+        return binary<Xor>;
+    case Opcode::Not:
+        return unary<Not>;
+    case Opcode::Movc:
+        return ternary<Movc>;
+    case Opcode::Itof:
+        return unary<Itof>;
+    case Opcode::Utof:
+        return unary<Utof>;
+    case Opcode::Ftoi:
+        return unary<Ftoi>;
+    case Opcode::Ftou:
+        return unary<Ftou>;
+    case Opcode::Iadd:
+        return binary<Iadd>;
+    case Opcode::Imul:
+        return binary<Imul>;
+    case Opcode::Ineg:
+        return unary<Ineg>;
+    case Opcode::Ilt:
+        return binary<Ilt>;
+    case Opcode::Ige:
+        return binary<Ige>;
+    case Opcode::Ieq:
+        return binary<Ieq>;
+    case Opcode::Ine:
+        return binary<Ine>;
+    default:
+        return nullptr;
     }
 }
 
-uint64_t constantKey(const DecodedOperand& o, unsigned c) { return (uint64_t(o.slot) << 40) | (uint64_t(o.index) << 8) | c; }
+uint64_t constantKey(const DecodedOperand& o, unsigned c) {
+    return (uint64_t(o.slot) << 40) | (uint64_t(o.index) << 8) | c;
+}
 
 } // namespace
 
@@ -257,7 +306,8 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
             for (unsigned k = 0; k < 4; ++k) {
                 unsigned c = o.component(k);
                 uint64_t key = o.file == RegFile::Const ? constantKey(o, c) : (uint64_t(o.index) << 8) | c;
-                if (std::any_of(table.begin(), table.end(), [&](auto& e) { return e.first == key; })) continue;
+                if (std::any_of(table.begin(), table.end(), [&](auto& e) { return e.first == key; }))
+                    continue;
                 table.push_back({key, uint16_t(next)});
                 if (o.file == RegFile::Const)
                     constantFills_.push_back({uint16_t(next), uint8_t(o.slot), uint8_t(c), o.index});
@@ -350,7 +400,8 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
         uint16_t result[4] = {s.out[0], s.out[1], s.out[2], s.out[3]};
         for (unsigned c = 0; c < 4; ++c)
             if (dst.mask & (1u << c))
-                addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c), result[ins.operands[2].component(c)]);
+                addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c),
+                        result[ins.operands[2].component(c)]);
         return;
     }
 
@@ -360,7 +411,8 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
     // later one (mov r0.xy, r0.yx); results then go through scratch.
     bool aliased = false;
     for (unsigned i = 1; i <= sources; ++i)
-        if (dst.file == RegFile::Temp && ins.operands[i].file == RegFile::Temp && ins.operands[i].index == dst.index)
+        if (dst.file == RegFile::Temp && ins.operands[i].file == RegFile::Temp &&
+            ins.operands[i].index == dst.index)
             aliased = true;
     uint16_t staged[4] = {};
     for (unsigned c = 0; c < 4; ++c) {
@@ -378,8 +430,8 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
 }
 
 ShaderVM::ShaderVM(std::shared_ptr<const ExecutionPlan> plan)
-    : plan_(std::move(plan)), arena_(size_t(plan_->slotCount()) * kLanes, 0.0f), textures_(isa::kResourceSlots),
-      samplers_(isa::kSamplerSlots) {
+    : plan_(std::move(plan)), arena_(size_t(plan_->slotCount()) * kLanes, 0.0f),
+      textures_(isa::kResourceSlots), samplers_(isa::kSamplerSlots) {
     for (auto& l : plan_->literalFills()) std::fill_n(slot(l.slot), kLanes, fromBits(l.bits));
 }
 

@@ -29,7 +29,7 @@ using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLan
 
 struct Step {
     StepKernel kernel;
-    uint16_t d;    // destination lane-array slot
+    uint16_t d; // destination lane-array slot
     uint16_t a, b, c;
     uint16_t out[4]; // Sample: the four result slots
     uint8_t resource, sampler;

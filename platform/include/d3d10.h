@@ -52,7 +52,10 @@ typedef enum D3D10_BIND_FLAG {
     D3D10_BIND_DEPTH_STENCIL = 0x40
 } D3D10_BIND_FLAG;
 
-typedef enum D3D10_CPU_ACCESS_FLAG { D3D10_CPU_ACCESS_WRITE = 0x10000, D3D10_CPU_ACCESS_READ = 0x20000 } D3D10_CPU_ACCESS_FLAG;
+typedef enum D3D10_CPU_ACCESS_FLAG {
+    D3D10_CPU_ACCESS_WRITE = 0x10000,
+    D3D10_CPU_ACCESS_READ = 0x20000
+} D3D10_CPU_ACCESS_FLAG;
 
 typedef enum D3D10_RESOURCE_MISC_FLAG {
     D3D10_RESOURCE_MISC_GENERATE_MIPS = 0x1,
@@ -106,7 +109,11 @@ typedef enum D3D10_INPUT_CLASSIFICATION {
 } D3D10_INPUT_CLASSIFICATION;
 
 typedef enum D3D10_FILL_MODE { D3D10_FILL_WIREFRAME = 2, D3D10_FILL_SOLID = 3 } D3D10_FILL_MODE;
-typedef enum D3D10_CULL_MODE { D3D10_CULL_NONE = 1, D3D10_CULL_FRONT = 2, D3D10_CULL_BACK = 3 } D3D10_CULL_MODE;
+typedef enum D3D10_CULL_MODE {
+    D3D10_CULL_NONE = 1,
+    D3D10_CULL_FRONT = 2,
+    D3D10_CULL_BACK = 3
+} D3D10_CULL_MODE;
 
 typedef enum D3D10_COMPARISON_FUNC {
     D3D10_COMPARISON_NEVER = 1,
@@ -119,7 +126,10 @@ typedef enum D3D10_COMPARISON_FUNC {
     D3D10_COMPARISON_ALWAYS = 8
 } D3D10_COMPARISON_FUNC;
 
-typedef enum D3D10_DEPTH_WRITE_MASK { D3D10_DEPTH_WRITE_MASK_ZERO = 0, D3D10_DEPTH_WRITE_MASK_ALL = 1 } D3D10_DEPTH_WRITE_MASK;
+typedef enum D3D10_DEPTH_WRITE_MASK {
+    D3D10_DEPTH_WRITE_MASK_ZERO = 0,
+    D3D10_DEPTH_WRITE_MASK_ALL = 1
+} D3D10_DEPTH_WRITE_MASK;
 
 typedef enum D3D10_STENCIL_OP {
     D3D10_STENCIL_OP_KEEP = 1,
@@ -375,25 +385,34 @@ typedef struct D3D10_DEPTH_STENCIL_VIEW_DESC {
     };
 } D3D10_DEPTH_STENCIL_VIEW_DESC;
 
-DEFINE_GUID(IID_ID3D10DeviceChild, 0x9B7E4C00, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10DeviceChild, 0x9B7E4C00, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
 DEFINE_GUID(IID_ID3D10Resource, 0x9B7E4C01, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
 DEFINE_GUID(IID_ID3D10Buffer, 0x9B7E4C02, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
 DEFINE_GUID(IID_ID3D10Texture2D, 0x9B7E4C04, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
 DEFINE_GUID(IID_ID3D10View, 0xC902B03F, 0x60A7, 0x49BA, 0x99, 0x36, 0x2A, 0x3A, 0xB3, 0x7A, 0x7E, 0x33);
-DEFINE_GUID(IID_ID3D10ShaderResourceView, 0x9B7E4C07, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+DEFINE_GUID(IID_ID3D10ShaderResourceView, 0x9B7E4C07, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6,
+            0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10RenderTargetView, 0x9B7E4C08, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
             0xF0);
-DEFINE_GUID(IID_ID3D10RenderTargetView, 0x9B7E4C08, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
-DEFINE_GUID(IID_ID3D10DepthStencilView, 0x9B7E4C09, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
-DEFINE_GUID(IID_ID3D10VertexShader, 0x9B7E4C0A, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
-DEFINE_GUID(IID_ID3D10GeometryShader, 0x6316BE88, 0x54CD, 0x4040, 0xAB, 0x44, 0x20, 0x46, 0x1B, 0xC8, 0x1F, 0x68);
-DEFINE_GUID(IID_ID3D10PixelShader, 0x4968B601, 0x9D00, 0x4CDE, 0x83, 0x46, 0x8E, 0x7F, 0x67, 0x58, 0x19, 0xB6);
-DEFINE_GUID(IID_ID3D10InputLayout, 0x9B7E4C0B, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
-DEFINE_GUID(IID_ID3D10SamplerState, 0x9B7E4C0C, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10DepthStencilView, 0x9B7E4C09, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
+DEFINE_GUID(IID_ID3D10VertexShader, 0x9B7E4C0A, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
+DEFINE_GUID(IID_ID3D10GeometryShader, 0x6316BE88, 0x54CD, 0x4040, 0xAB, 0x44, 0x20, 0x46, 0x1B, 0xC8, 0x1F,
+            0x68);
+DEFINE_GUID(IID_ID3D10PixelShader, 0x4968B601, 0x9D00, 0x4CDE, 0x83, 0x46, 0x8E, 0x7F, 0x67, 0x58, 0x19,
+            0xB6);
+DEFINE_GUID(IID_ID3D10InputLayout, 0x9B7E4C0B, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
+DEFINE_GUID(IID_ID3D10SamplerState, 0x9B7E4C0C, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
 DEFINE_GUID(IID_ID3D10Device, 0x9B7E4C0F, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
 DEFINE_GUID(IID_ID3D10DepthStencilState, 0x2B4B1CC8, 0xA4AD, 0x41F8, 0x83, 0x22, 0xCA, 0x86, 0xFC, 0x3E, 0xC6,
             0x75);
 DEFINE_GUID(IID_ID3D10BlendState, 0xEDAD8D19, 0x8A35, 0x4D6D, 0x85, 0x66, 0x2E, 0xA2, 0x76, 0xCD, 0xE1, 0x61);
-DEFINE_GUID(IID_ID3D10RasterizerState, 0xA2A07292, 0x89AF, 0x4345, 0xBE, 0x2E, 0xC5, 0x3D, 0x9F, 0xBB, 0x6E, 0x9F);
+DEFINE_GUID(IID_ID3D10RasterizerState, 0xA2A07292, 0x89AF, 0x4345, 0xBE, 0x2E, 0xC5, 0x3D, 0x9F, 0xBB, 0x6E,
+            0x9F);
 
 struct ID3D10Device;
 
@@ -515,8 +534,8 @@ protected:
 struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE VSSetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer* const* ppConstantBuffers) = 0;
-    virtual void STDMETHODCALLTYPE PSSetShaderResources(UINT StartSlot, UINT NumViews,
-                                                        ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
+    virtual void STDMETHODCALLTYPE PSSetShaderResources(
+        UINT StartSlot, UINT NumViews, ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
     virtual void STDMETHODCALLTYPE PSSetShader(ID3D10PixelShader* pPixelShader) = 0;
     virtual void STDMETHODCALLTYPE PSSetSamplers(UINT StartSlot, UINT NumSamplers,
                                                  ID3D10SamplerState* const* ppSamplers) = 0;
@@ -525,15 +544,17 @@ struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE PSSetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer* const* ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE IASetInputLayout(ID3D10InputLayout* pInputLayout) = 0;
-    virtual void STDMETHODCALLTYPE IASetVertexBuffers(UINT StartSlot, UINT NumBuffers, ID3D10Buffer* const* ppVertexBuffers,
+    virtual void STDMETHODCALLTYPE IASetVertexBuffers(UINT StartSlot, UINT NumBuffers,
+                                                      ID3D10Buffer* const* ppVertexBuffers,
                                                       const UINT* pStrides, const UINT* pOffsets) = 0;
     virtual void STDMETHODCALLTYPE GSSetShader(ID3D10GeometryShader* pShader) = 0;
     virtual void STDMETHODCALLTYPE IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY Topology) = 0;
-    virtual void STDMETHODCALLTYPE VSSetShaderResources(UINT StartSlot, UINT NumViews,
-                                                        ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
+    virtual void STDMETHODCALLTYPE VSSetShaderResources(
+        UINT StartSlot, UINT NumViews, ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
     virtual void STDMETHODCALLTYPE VSSetSamplers(UINT StartSlot, UINT NumSamplers,
                                                  ID3D10SamplerState* const* ppSamplers) = 0;
-    virtual void STDMETHODCALLTYPE OMSetRenderTargets(UINT NumViews, ID3D10RenderTargetView* const* ppRenderTargetViews,
+    virtual void STDMETHODCALLTYPE OMSetRenderTargets(UINT NumViews,
+                                                      ID3D10RenderTargetView* const* ppRenderTargetViews,
                                                       ID3D10DepthStencilView* pDepthStencilView) = 0;
     virtual void STDMETHODCALLTYPE OMSetBlendState(ID3D10BlendState* pBlendState, const FLOAT BlendFactor[4],
                                                    UINT SampleMask) = 0;
@@ -542,29 +563,33 @@ struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE RSSetState(ID3D10RasterizerState* pRasterizerState) = 0;
     virtual void STDMETHODCALLTYPE RSSetViewports(UINT NumViewports, const D3D10_VIEWPORT* pViewports) = 0;
     virtual void STDMETHODCALLTYPE RSSetScissorRects(UINT NumRects, const D3D10_RECT* pRects) = 0;
-    virtual void STDMETHODCALLTYPE CopyResource(ID3D10Resource* pDstResource, ID3D10Resource* pSrcResource) = 0;
+    virtual void STDMETHODCALLTYPE CopyResource(ID3D10Resource* pDstResource,
+                                                ID3D10Resource* pSrcResource) = 0;
     virtual void STDMETHODCALLTYPE UpdateSubresource(ID3D10Resource* pDstResource, UINT DstSubresource,
-                                                     const D3D10_BOX* pDstBox, const void* pSrcData, UINT SrcRowPitch,
-                                                     UINT SrcDepthPitch) = 0;
+                                                     const D3D10_BOX* pDstBox, const void* pSrcData,
+                                                     UINT SrcRowPitch, UINT SrcDepthPitch) = 0;
     virtual void STDMETHODCALLTYPE ClearRenderTargetView(ID3D10RenderTargetView* pRenderTargetView,
                                                          const FLOAT ColorRGBA[4]) = 0;
-    virtual void STDMETHODCALLTYPE ClearDepthStencilView(ID3D10DepthStencilView* pDepthStencilView, UINT ClearFlags,
-                                                         FLOAT Depth, UINT8 Stencil) = 0;
+    virtual void STDMETHODCALLTYPE ClearDepthStencilView(ID3D10DepthStencilView* pDepthStencilView,
+                                                         UINT ClearFlags, FLOAT Depth, UINT8 Stencil) = 0;
     virtual void STDMETHODCALLTYPE VSGetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer** ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE PSGetShaderResources(UINT StartSlot, UINT NumViews,
                                                         ID3D10ShaderResourceView** ppShaderResourceViews) = 0;
     virtual void STDMETHODCALLTYPE PSGetShader(ID3D10PixelShader** ppPixelShader) = 0;
-    virtual void STDMETHODCALLTYPE PSGetSamplers(UINT StartSlot, UINT NumSamplers, ID3D10SamplerState** ppSamplers) = 0;
+    virtual void STDMETHODCALLTYPE PSGetSamplers(UINT StartSlot, UINT NumSamplers,
+                                                 ID3D10SamplerState** ppSamplers) = 0;
     virtual void STDMETHODCALLTYPE VSGetShader(ID3D10VertexShader** ppVertexShader) = 0;
     virtual void STDMETHODCALLTYPE PSGetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer** ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE IAGetInputLayout(ID3D10InputLayout** ppInputLayout) = 0;
-    virtual void STDMETHODCALLTYPE IAGetVertexBuffers(UINT StartSlot, UINT NumBuffers, ID3D10Buffer** ppVertexBuffers,
-                                                      UINT* pStrides, UINT* pOffsets) = 0;
+    virtual void STDMETHODCALLTYPE IAGetVertexBuffers(UINT StartSlot, UINT NumBuffers,
+                                                      ID3D10Buffer** ppVertexBuffers, UINT* pStrides,
+                                                      UINT* pOffsets) = 0;
     virtual void STDMETHODCALLTYPE GSGetShader(ID3D10GeometryShader** ppGeometryShader) = 0;
     virtual void STDMETHODCALLTYPE IAGetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY* pTopology) = 0;
-    virtual void STDMETHODCALLTYPE OMGetRenderTargets(UINT NumViews, ID3D10RenderTargetView** ppRenderTargetViews,
+    virtual void STDMETHODCALLTYPE OMGetRenderTargets(UINT NumViews,
+                                                      ID3D10RenderTargetView** ppRenderTargetViews,
                                                       ID3D10DepthStencilView** ppDepthStencilView) = 0;
     virtual void STDMETHODCALLTYPE OMGetBlendState(ID3D10BlendState** ppBlendState, FLOAT BlendFactor[4],
                                                    UINT* pSampleMask) = 0;
@@ -596,16 +621,18 @@ struct ID3D10Device : public IUnknown {
                                                              const D3D10_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                                              ID3D10DepthStencilView** ppDepthStencilView) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D10_INPUT_ELEMENT_DESC* pInputElementDescs,
-                                                        UINT NumElements, const void* pShaderBytecodeWithInputSignature,
-                                                        SIZE_T BytecodeLength, ID3D10InputLayout** ppInputLayout) = 0;
+                                                        UINT NumElements,
+                                                        const void* pShaderBytecodeWithInputSignature,
+                                                        SIZE_T BytecodeLength,
+                                                        ID3D10InputLayout** ppInputLayout) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                          ID3D10VertexShader** ppVertexShader) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                         ID3D10PixelShader** ppPixelShader) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D10_BLEND_DESC* pBlendStateDesc,
                                                        ID3D10BlendState** ppBlendState) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateDepthStencilState(const D3D10_DEPTH_STENCIL_DESC* pDepthStencilDesc,
-                                                              ID3D10DepthStencilState** ppDepthStencilState) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateDepthStencilState(
+        const D3D10_DEPTH_STENCIL_DESC* pDepthStencilDesc, ID3D10DepthStencilState** ppDepthStencilState) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateRasterizerState(const D3D10_RASTERIZER_DESC* pRasterizerDesc,
                                                             ID3D10RasterizerState** ppRasterizerState) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D10_SAMPLER_DESC* pSamplerDesc,

@@ -18,7 +18,8 @@ inline int vsprintf_s(char* buffer, size_t size, const char* format, va_list arg
     return n;
 }
 
-inline int sprintf_s(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+inline int sprintf_s(char* buffer, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 inline int sprintf_s(char* buffer, size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -6,7 +6,7 @@
 #define _HRESULT_TYPEDEF_(x) ((HRESULT)(x))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define HRESULT_CODE(hr) ((hr) & 0xFFFF)
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
 #define HRESULT_FACILITY(hr) (((hr) >> 16) & 0x1fff)
 #define SEVERITY_SUCCESS 0
 #define SEVERITY_ERROR 1
@@ -15,7 +15,8 @@
 #define MAKE_HRESULT(sev, fac, code)                                                                         \
     ((HRESULT)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) | ((unsigned long)(code))))
 inline HRESULT HRESULT_FROM_WIN32(unsigned long x) {
-    return (HRESULT)(x) <= 0 ? (HRESULT)(x) : (HRESULT)(((x) & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
+    return (HRESULT)(x) <= 0 ? (HRESULT)(x)
+                             : (HRESULT)(((x)&0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
 }
 
 #define S_OK _HRESULT_TYPEDEF_(0x00000000L)

@@ -108,9 +108,9 @@ typedef struct tagCREATESTRUCTW {
 
 WINUSERAPI ATOM WINAPI RegisterClassW(const WNDCLASSW* lpWndClass);
 WINUSERAPI BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
-WINUSERAPI HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle,
-                                       int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                                       HINSTANCE hInstance, LPVOID lpParam);
+WINUSERAPI HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
+                                       DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                                       HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 WINUSERAPI BOOL WINAPI DestroyWindow(HWND hWnd);
 WINUSERAPI BOOL WINAPI IsWindow(HWND hWnd);
 WINUSERAPI BOOL WINAPI IsWindowVisible(HWND hWnd);

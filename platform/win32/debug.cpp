@@ -96,7 +96,9 @@ std::string ToUtf8(const wchar_t* text) {
     return out;
 }
 
-std::string ToUtf8(const std::wstring& text) { return ToUtf8(text.c_str()); }
+std::string ToUtf8(const std::wstring& text) {
+    return ToUtf8(text.c_str());
+}
 
 std::wstring ToWide(const char* text) {
     std::wstring out;
@@ -130,7 +132,9 @@ std::wstring ToWide(const char* text) {
     return out;
 }
 
-std::wstring ToWide(const std::string& text) { return ToWide(text.c_str()); }
+std::wstring ToWide(const std::string& text) {
+    return ToWide(text.c_str());
+}
 
 bool TraceEnabled(const char* channel) {
     const char* setting = std::getenv("UNFOLD_DEBUG");

@@ -48,7 +48,7 @@ std::wstring ToWide(const std::string& text);
 
 #define UNFOLD_TRACE_(level, channel, ...)                                                                   \
     do {                                                                                                     \
-        static const bool unfold_on_ = ::platform::TraceEnabled(channel);                                  \
+        static const bool unfold_on_ = ::platform::TraceEnabled(channel);                                    \
         if (unfold_on_) ::platform::TraceWrite(level, channel, __func__, __VA_ARGS__);                       \
     } while (0)
 #define TRACE(channel, ...) UNFOLD_TRACE_("trace", channel, __VA_ARGS__)

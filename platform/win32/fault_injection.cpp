@@ -34,7 +34,8 @@ struct Registry {
             spec.call = item.substr(0, eq);
             std::stringstream rest(item.substr(eq + 1));
             std::string field;
-            if (std::getline(rest, field, ':')) spec.code = static_cast<HRESULT>(std::stoul(field, nullptr, 0));
+            if (std::getline(rest, field, ':'))
+                spec.code = static_cast<HRESULT>(std::stoul(field, nullptr, 0));
             if (std::getline(rest, field, ':')) spec.skip = static_cast<unsigned>(std::stoul(field));
             if (std::getline(rest, field, ':')) spec.count = static_cast<unsigned>(std::stoul(field));
             faults[spec.call] = ArmedFault{spec};

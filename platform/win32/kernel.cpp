@@ -13,8 +13,12 @@ namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 }
 
-DWORD WINAPI GetLastError() { return lastError; }
-void WINAPI SetLastError(DWORD code) { lastError = code; }
+DWORD WINAPI GetLastError() {
+    return lastError;
+}
+void WINAPI SetLastError(DWORD code) {
+    lastError = code;
+}
 
 // Both code pages are UTF-8 here: the system's narrow text is ASCII and this is the platform's locale.
 int WINAPI MultiByteToWideChar(UINT, DWORD, LPCSTR source, int sourceBytes, LPWSTR dest, int destChars) {
@@ -43,8 +47,8 @@ int WINAPI MultiByteToWideChar(UINT, DWORD, LPCSTR source, int sourceBytes, LPWS
     return needed;
 }
 
-int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR source, int sourceChars, LPSTR dest, int destBytes, LPCSTR,
-                               LPBOOL usedDefault) {
+int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR source, int sourceChars, LPSTR dest, int destBytes,
+                               LPCSTR, LPBOOL usedDefault) {
     if (!source || sourceChars == 0 || destBytes < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -70,7 +74,9 @@ int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR source, int sourceChars, LPS
     return needed;
 }
 
-int WINAPI lstrlenW(LPCWSTR s) { return s ? static_cast<int>(std::wcslen(s)) : 0; }
+int WINAPI lstrlenW(LPCWSTR s) {
+    return s ? static_cast<int>(std::wcslen(s)) : 0;
+}
 
 int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) {
     int c = std::wcscmp(a ? a : L"", b ? b : L"");
@@ -100,7 +106,9 @@ LPWSTR WINAPI lstrcpynW(LPWSTR dest, LPCWSTR src, int max) {
     return dest;
 }
 
-void WINAPI Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void WINAPI Sleep(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 DWORD WINAPI GetTickCount() {
     using namespace std::chrono;

@@ -114,8 +114,8 @@ BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE) {
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
-                            int height, HWND parent, HMENU, HINSTANCE instance, LPVOID param) {
+HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU, HINSTANCE instance, LPVOID param) {
     auto& t = table();
     std::unique_lock lock(t.mutex);
     auto it = t.classes.find(lower(className));
@@ -147,8 +147,8 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWO
     w->cls->windows++;
     t.windows[hwnd] = std::move(w);
 
-    CREATESTRUCTW cs{param, instance, nullptr, parent, height, width, y, x, static_cast<LONG>(style),
-                     title,  className, exStyle};
+    CREATESTRUCTW cs{param, instance,  nullptr, parent, height, width, y, x, static_cast<LONG>(style),
+                     title, className, exStyle};
     lock.unlock();
     if (!proc(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
         proc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
@@ -247,7 +247,9 @@ HWND WINAPI GetParent(HWND hwnd) {
     return w ? w->parent : nullptr;
 }
 
-LRESULT WINAPI DefWindowProcW(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_NCCREATE ? TRUE : 0; }
+LRESULT WINAPI DefWindowProcW(HWND, UINT msg, WPARAM, LPARAM) {
+    return msg == WM_NCCREATE ? TRUE : 0;
+}
 
 LRESULT WINAPI SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc;

@@ -15,7 +15,9 @@ struct VmRun {
     std::shared_ptr<ExecutionPlan> plan;
     std::unique_ptr<ShaderVM> vm;
     float out(unsigned reg, unsigned c, int laneIndex) { return vm->output(reg, c)[laneIndex]; }
-    uint32_t outBits(unsigned reg, unsigned c, int laneIndex) { return std::bit_cast<uint32_t>(out(reg, c, laneIndex)); }
+    uint32_t outBits(unsigned reg, unsigned c, int laneIndex) {
+        return std::bit_cast<uint32_t>(out(reg, c, laneIndex));
+    }
 };
 
 VmRun assembleAndRun(const std::string& text, const std::vector<float>& constants = {}) {
@@ -45,11 +47,10 @@ VmRun assembleAndRun(const std::string& text, const std::vector<float>& constant
 const char* kHeader = "ps\ninput TEXCOORD0 v0\noutput SV_Target0 o0 sv_target\noutput COLOR0 o1\n";
 
 TEST(ShaderVm, ArithmeticWithSwizzlesMasksAndModifiers) {
-    VmRun r = assembleAndRun(std::string(kHeader) +
-                           "add r0, v0, v0.yxwz\n"       // (3i, 3i, 0.5 - i, 0.5 - i)
-                           "mul o0.xy, r0.xz, l(2)\n"   // x = 6i, y = 1 - 2i
-                           "mad o0.zw, -v0.z, v0.y, |v0.zzzz|\n" // i*2i + i
-                           "mov o1, -|v0|\n");
+    VmRun r = assembleAndRun(std::string(kHeader) + "add r0, v0, v0.yxwz\n"    // (3i, 3i, 0.5 - i, 0.5 - i)
+                                                    "mul o0.xy, r0.xz, l(2)\n" // x = 6i, y = 1 - 2i
+                                                    "mad o0.zw, -v0.z, v0.y, |v0.zzzz|\n" // i*2i + i
+                                                    "mov o1, -|v0|\n");
     for (int i : {0, 1, 7, 63}) {
         float f = float(i);
         EXPECT_EQ(r.out(0, 0, i), 6 * f);
@@ -69,11 +70,10 @@ TEST(ShaderVm, DestinationThatIsAlsoASourceReadsTheOldValues) {
 
 TEST(ShaderVm, DotProductsReadConstantsAndBroadcast) {
     // cb0[0] = (1, 2, 3, 4), cb0[1] = (0.25, ...)
-    VmRun r = assembleAndRun(std::string(kHeader) +
-                           "dp3 o0.xw, v0, cb0[0]\n"
-                           "dp4 o0.y, v0, cb0[0]\n"
-                           "dp2 o0.z, v0, cb0[1].xxxx\n",
-                           {1, 2, 3, 4, 0.25f, 0, 0, 0});
+    VmRun r = assembleAndRun(std::string(kHeader) + "dp3 o0.xw, v0, cb0[0]\n"
+                                                    "dp4 o0.y, v0, cb0[0]\n"
+                                                    "dp2 o0.z, v0, cb0[1].xxxx\n",
+                             {1, 2, 3, 4, 0.25f, 0, 0, 0});
     float f = 3;
     EXPECT_EQ(r.out(0, 0, 3), f + 4 * f - 3 * f);
     EXPECT_EQ(r.out(0, 3, 3), f + 4 * f - 3 * f);
@@ -82,13 +82,12 @@ TEST(ShaderVm, DotProductsReadConstantsAndBroadcast) {
 }
 
 TEST(ShaderVm, ComparisonsGiveMasksAndMovcSelects) {
-    VmRun r = assembleAndRun(std::string(kHeader) +
-                           "lt r0.x, v0.x, l(10)\n"
-                           "movc o0.x, r0.x, l(1), l(2)\n"
-                           "ge o0.y, v0.x, l(10)\n"
-                           "itof o0.z, l(0)\n"
-                           "ftoi r1.x, v0.y\n"
-                           "itof o0.w, r1.x\n");
+    VmRun r = assembleAndRun(std::string(kHeader) + "lt r0.x, v0.x, l(10)\n"
+                                                    "movc o0.x, r0.x, l(1), l(2)\n"
+                                                    "ge o0.y, v0.x, l(10)\n"
+                                                    "itof o0.z, l(0)\n"
+                                                    "ftoi r1.x, v0.y\n"
+                                                    "itof o0.w, r1.x\n");
     EXPECT_EQ(r.out(0, 0, 9), 1.0f);
     EXPECT_EQ(r.out(0, 0, 10), 2.0f);
     EXPECT_EQ(r.outBits(0, 1, 9), 0u);
@@ -97,8 +96,9 @@ TEST(ShaderVm, ComparisonsGiveMasksAndMovcSelects) {
 }
 
 TEST(ShaderVm, SaturateClampsAndMapsNanToZero) {
-    VmRun r = assembleAndRun(std::string(kHeader) + "mov_sat o0.x, v0.x\nmov_sat o0.y, v0.z\ndiv_sat o0.z, v0.w, v0.w\n"
-                                                  "div r0.x, v0.x, v0.x\nmov_sat o0.w, r0.x\n");
+    VmRun r = assembleAndRun(std::string(kHeader) +
+                             "mov_sat o0.x, v0.x\nmov_sat o0.y, v0.z\ndiv_sat o0.z, v0.w, v0.w\n"
+                             "div r0.x, v0.x, v0.x\nmov_sat o0.w, r0.x\n");
     EXPECT_EQ(r.out(0, 0, 0), 0.0f);
     EXPECT_EQ(r.out(0, 0, 5), 1.0f);
     EXPECT_EQ(r.out(0, 1, 5), 0.0f);

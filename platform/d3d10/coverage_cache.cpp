@@ -1,0 +1,106 @@
+#include "platform/d3d10/coverage_cache.h"
+
+#include <cstring>
+
+namespace platform::d3d10 {
+
+namespace {
+
+// 64-bit FNV-1a over raw bytes, folded word-wise for speed.
+struct Hasher {
+    uint64_t h = 0xcbf29ce484222325ull;
+    void bytes(const void* data, size_t n) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        size_t words = n / 8;
+        for (size_t i = 0; i < words; ++i) {
+            uint64_t w;
+            std::memcpy(&w, p + i * 8, 8);
+            h = (h ^ w) * 0x100000001b3ull;
+            h ^= h >> 29;
+        }
+        for (size_t i = words * 8; i < n; ++i) h = (h ^ p[i]) * 0x100000001b3ull;
+    }
+    template <class T>
+    void value(const T& v) {
+        bytes(&v, sizeof v);
+    }
+};
+
+} // namespace
+
+void CoverageKey::finish() {
+    Hasher h;
+    h.value(topology);
+    h.value(rasterizer);
+    h.value(viewport);
+    h.value(bounds);
+    h.value(depthStencil);
+    if (depthStencil) {
+        h.value(depthStencilDesc);
+        h.value(reference);
+        h.value(depthPitch);
+        h.value(depthVersion);
+    }
+    h.value(parts);
+    h.value(vertexStride);
+    h.value(positionOffset);
+    h.bytes(attributeSources.data(), attributeSources.size() * sizeof(uint32_t));
+    h.bytes(vertices.data(), vertices.size() * sizeof(float));
+    hash = h.h;
+}
+
+bool CoverageKey::operator==(const CoverageKey& o) const {
+    auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    if (hash != o.hash || topology != o.topology || !same(rasterizer, o.rasterizer) ||
+        !same(viewport, o.viewport) || !same(bounds, o.bounds) || depthStencil != o.depthStencil ||
+        parts != o.parts || vertexStride != o.vertexStride || positionOffset != o.positionOffset ||
+        attributeSources != o.attributeSources || vertices.size() != o.vertices.size())
+        return false;
+    if (depthStencil && (!same(depthStencilDesc, o.depthStencilDesc) || reference != o.reference ||
+                         depthPitch != o.depthPitch || depthVersion != o.depthVersion))
+        return false;
+    // Bitwise, so that -0.0 and NaN compare as what they are.
+    return vertices.empty() ||
+           std::memcmp(vertices.data(), o.vertices.data(), vertices.size() * sizeof(float)) == 0;
+}
+
+size_t CoverageRecord::bytes() const {
+    size_t n = sizeof *this + key.vertices.capacity() * sizeof(float) +
+               primitives.capacity() * sizeof(PrimitivePlanes) + attributePlanes.capacity() * sizeof(Plane);
+    for (const CoverageBand& b : bands) n += b.bytes();
+    return n;
+}
+
+std::shared_ptr<const CoverageRecord> CoverageCache::find(const CoverageKey& key) {
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if ((*it)->key == key) {
+            records_.splice(records_.begin(), records_, it);
+            hits_++;
+            return records_.front();
+        }
+    }
+    misses_++;
+    return nullptr;
+}
+
+void CoverageCache::insert(std::shared_ptr<const CoverageRecord> record) {
+    size_t size = record->bytes();
+    if (size > maxBytes_) return;
+    bytes_ += size;
+    records_.push_front(std::move(record));
+    while (records_.size() > maxRecords_ || bytes_ > maxBytes_) {
+        bytes_ -= records_.back()->bytes();
+        records_.pop_back();
+    }
+}
+
+void CoverageCache::clear() {
+    records_.clear();
+    bytes_ = 0;
+}
+
+CoverageCache::Stats CoverageCache::stats() const {
+    return {hits_, misses_, records_.size(), bytes_};
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,251 @@
+#include "platform/d3d10/rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/d3d10/format.h"
+
+namespace platform::d3d10 {
+
+namespace {
+
+inline int64_t floorDiv(int64_t a, int64_t b) { // b > 0
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+inline int64_t ceilDiv(int64_t a, int64_t b) {
+    return -floorDiv(-a, b);
+}
+
+inline bool compare(D3D10_COMPARISON_FUNC f, uint32_t src, uint32_t dst) {
+    switch (f) {
+    case D3D10_COMPARISON_NEVER:
+        return false;
+    case D3D10_COMPARISON_LESS:
+        return src < dst;
+    case D3D10_COMPARISON_EQUAL:
+        return src == dst;
+    case D3D10_COMPARISON_LESS_EQUAL:
+        return src <= dst;
+    case D3D10_COMPARISON_GREATER:
+        return src > dst;
+    case D3D10_COMPARISON_NOT_EQUAL:
+        return src != dst;
+    case D3D10_COMPARISON_GREATER_EQUAL:
+        return src >= dst;
+    default:
+        return true;
+    }
+}
+
+inline uint32_t stencilOp(D3D10_STENCIL_OP op, uint32_t s, uint32_t ref) {
+    switch (op) {
+    case D3D10_STENCIL_OP_ZERO:
+        return 0;
+    case D3D10_STENCIL_OP_REPLACE:
+        return ref;
+    case D3D10_STENCIL_OP_INCR_SAT:
+        return s < 255 ? s + 1 : 255;
+    case D3D10_STENCIL_OP_DECR_SAT:
+        return s > 0 ? s - 1 : 0;
+    case D3D10_STENCIL_OP_INVERT:
+        return ~s & 0xFF;
+    case D3D10_STENCIL_OP_INCR:
+        return (s + 1) & 0xFF;
+    case D3D10_STENCIL_OP_DECR:
+        return (s - 1) & 0xFF;
+    default:
+        return s;
+    }
+}
+
+class BandRasterizer {
+public:
+    BandRasterizer(const PrimitiveSet& p, const PixelRect& bounds, DepthStencilSetup* ds, unsigned part,
+                   unsigned parts, CoverageBand& out)
+        : p_(p), bounds_(bounds), ds_(ds), part_(part), parts_(parts), out_(out) {
+        out_.spans.clear();
+        out_.runs.clear();
+        out_.values.clear();
+    }
+
+    void run() {
+        // Triangles and lines keep their submission order only within their kind; a draw has one kind.
+        for (const RasterTriangle& t : p_.triangles) triangle(t);
+        for (const RasterLine& l : p_.lines) line(l);
+    }
+
+private:
+    // Pixels x0..x1-1 of row y are covered by the primitive; keep those that pass depth and stencil.
+    void cover(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
+        if (x0 >= x1) return;
+        if (!ds_) return emit(y, x0, x1, prim);
+        const PrimitivePlanes& pp = p_.primitives[prim];
+        const D3D10_DEPTH_STENCIL_DESC& d = ds_->desc;
+        const D3D10_DEPTH_STENCILOP_DESC& face = pp.front ? d.FrontFace : d.BackFace;
+        uint32_t readMask = d.StencilReadMask, writeMask = d.StencilWriteMask, ref = ds_->reference;
+        bool depthWrites = d.DepthEnable && d.DepthWriteMask == D3D10_DEPTH_WRITE_MASK_ALL;
+        uint32_t* row = ds_->texels + size_t(y) * ds_->pitch;
+        float py = float(y) + 0.5f - pp.refY;
+        float zRow = pp.z.v0 + pp.z.b * py;
+        int32_t runStart = -1;
+        for (int32_t x = x0; x < x1; ++x) {
+            uint32_t old = row[x];
+            uint32_t stencil = StencilOf(old), depth = DepthOf(old);
+            bool pass = true;
+            D3D10_STENCIL_OP op = D3D10_STENCIL_OP_KEEP;
+            uint32_t newDepth = depth;
+            if (d.StencilEnable && !compare(face.StencilFunc, ref & readMask, stencil & readMask)) {
+                pass = false;
+                op = face.StencilFailOp;
+            } else {
+                if (d.DepthEnable) {
+                    float z = zRow + pp.z.a * (float(x) + 0.5f - pp.refX);
+                    z = std::clamp(z, ds_->minDepth, ds_->maxDepth);
+                    uint32_t z24 = FloatToUnorm24(z);
+                    if (!compare(d.DepthFunc, z24, depth)) {
+                        pass = false;
+                        op = face.StencilDepthFailOp;
+                    } else if (depthWrites) {
+                        newDepth = z24;
+                    }
+                }
+                if (pass) op = face.StencilPassOp;
+            }
+            uint32_t newStencil = stencil;
+            if (d.StencilEnable)
+                newStencil = (stencil & ~writeMask) | (stencilOp(op, stencil, ref) & writeMask);
+            uint32_t value = PackDepthStencil(newDepth, newStencil);
+            if (value != old) {
+                row[x] = value;
+                record(uint32_t(size_t(y) * ds_->pitch + size_t(x)), value);
+            }
+            if (pass) {
+                if (runStart < 0) runStart = x;
+            } else if (runStart >= 0) {
+                emit(y, runStart, x, prim);
+                runStart = -1;
+            }
+        }
+        if (runStart >= 0) emit(y, runStart, x1, prim);
+    }
+
+    void emit(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
+        out_.spans.push_back({uint16_t(y), uint16_t(x0), uint16_t(x1), prim});
+    }
+
+    void record(uint32_t offset, uint32_t value) {
+        if (!out_.runs.empty()) {
+            DepthStencilRun& last = out_.runs.back();
+            if (last.offset + last.count == offset) {
+                last.count++;
+                out_.values.push_back(value);
+                return;
+            }
+        }
+        out_.runs.push_back({offset, 1});
+        out_.values.push_back(value);
+    }
+
+    void triangle(const RasterTriangle& t) {
+        // Edge i runs from vertex i to vertex i+1. For a clockwise triangle (y down) the inside of every
+        // edge is where E(P) = dx * (Py - ya) - dy * (Px - xa) > 0.
+        struct Edge {
+            int64_t dx, dy, xa, ya;
+            int64_t bias; // 0 for top and left edges, -1 otherwise: centres on the edge are excluded
+        } e[3];
+        for (int i = 0; i < 3; ++i) {
+            int j = (i + 1) % 3;
+            e[i].dx = t.x[j] - t.x[i];
+            e[i].dy = t.y[j] - t.y[i];
+            e[i].xa = t.x[i];
+            e[i].ya = t.y[i];
+            bool top = e[i].dy == 0 && e[i].dx > 0;
+            bool left = e[i].dy < 0;
+            e[i].bias = (top || left) ? 0 : -1;
+        }
+        int32_t firstRow = t.minY;
+        for (int32_t y = firstRow; y <= t.maxY; ++y) {
+            if (!RowInPart(y, part_, parts_)) {
+                // Skip to the first row of this part's next band.
+                int32_t band = y / kBandRows;
+                int32_t next = band + 1;
+                while (unsigned(next) % parts_ != part_) next++;
+                y = next * kBandRows - 1;
+                continue;
+            }
+            int64_t py = int64_t(y) * 256 + 128;
+            int64_t lo = t.minX, hi = t.maxX;
+            for (const Edge& ed : e) {
+                // E(x) = K - S * x with Px = 256x + 128; K = dx*(py-ya) + dy*xa - 128*dy + bias, S = 256*dy.
+                int64_t k = ed.dx * (py - ed.ya) + ed.dy * ed.xa - 128 * ed.dy + ed.bias;
+                if (ed.dy == 0) {
+                    if (k < 0) lo = hi + 1;
+                } else if (ed.dy < 0) {
+                    lo = std::max(lo, ceilDiv(-k, -256 * ed.dy)); // K + 256|dy| x >= 0
+                } else {
+                    hi = std::min(hi, floorDiv(k, 256 * ed.dy)); // K - 256 dy x >= 0
+                }
+                if (lo > hi) break;
+            }
+            if (lo <= hi) cover(y, int32_t(lo), int32_t(hi) + 1, t.primitive);
+        }
+    }
+
+    void line(const RasterLine& l) {
+        float dx = l.x1 - l.x0, dy = l.y1 - l.y0;
+        if (std::fabs(dx) >= std::fabs(dy)) {
+            // One pixel per column whose centre lies in [x0, x1) (or (x1, x0]).
+            float lo = std::min(l.x0, l.x1), hi = std::max(l.x0, l.x1);
+            int32_t first = int32_t(std::ceil(lo - 0.5f)), last = int32_t(std::ceil(hi - 0.5f)) - 1;
+            if (dx < 0) {
+                first = int32_t(std::floor(lo - 0.5f)) + 1;
+                last = int32_t(std::floor(hi - 0.5f));
+            }
+            for (int32_t x = std::max(first, bounds_.left); x <= std::min(last, bounds_.right - 1); ++x) {
+                float yc = l.y0 + (float(x) + 0.5f - l.x0) * dy / dx;
+                int32_t y = int32_t(std::floor(yc));
+                if (y < bounds_.top || y >= bounds_.bottom || !RowInPart(y, part_, parts_)) continue;
+                cover(y, x, x + 1, l.primitive);
+            }
+        } else {
+            float lo = std::min(l.y0, l.y1), hi = std::max(l.y0, l.y1);
+            int32_t first = int32_t(std::ceil(lo - 0.5f)), last = int32_t(std::ceil(hi - 0.5f)) - 1;
+            if (dy < 0) {
+                first = int32_t(std::floor(lo - 0.5f)) + 1;
+                last = int32_t(std::floor(hi - 0.5f));
+            }
+            for (int32_t y = std::max(first, bounds_.top); y <= std::min(last, bounds_.bottom - 1); ++y) {
+                if (!RowInPart(y, part_, parts_)) continue;
+                float xc = l.x0 + (float(y) + 0.5f - l.y0) * dx / dy;
+                int32_t x = int32_t(std::floor(xc));
+                if (x < bounds_.left || x >= bounds_.right) continue;
+                cover(y, x, x + 1, l.primitive);
+            }
+        }
+    }
+
+    const PrimitiveSet& p_;
+    const PixelRect& bounds_;
+    DepthStencilSetup* ds_;
+    unsigned part_, parts_;
+    CoverageBand& out_;
+};
+
+} // namespace
+
+void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
+                   unsigned part, unsigned parts, CoverageBand& out) {
+    BandRasterizer(primitives, bounds, ds, part, parts, out).run();
+}
+
+void ReplayDepthStencil(const CoverageBand& band, uint32_t* texels) {
+    const uint32_t* v = band.values.data();
+    for (const DepthStencilRun& r : band.runs) {
+        std::memcpy(texels + r.offset, v, size_t(r.count) * 4);
+        v += r.count;
+    }
+}
+
+} // namespace platform::d3d10

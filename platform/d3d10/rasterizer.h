@@ -1,0 +1,65 @@
+// The rasteriser: which pixels a draw covers, and which of them survive the depth and stencil tests.
+//
+// Pixel (x, y) is covered by a triangle when its centre (x + 0.5, y + 0.5) lies inside, with the
+// top-left rule deciding centres that lie exactly on an edge: they belong to a triangle only for its
+// top edges (horizontal, with the triangle below) and left edges. Edge functions are evaluated exactly
+// in 64-bit integers on the snapped vertices. Lines light one pixel per column (or row, for steep
+// lines) from the first end up to, but not including, the last.
+//
+// The draw's rows are dealt out in bands of kBandRows rows, band b going to part b % parts, so each
+// thread rasterises and shades its own rows and no two threads touch one pixel. The result of a part
+// is a coverage band: the spans of surviving pixels in primitive order (which keeps blending right),
+// and the depth-stencil values the part wrote, in the order written, so that a cached band can be
+// replayed exactly.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d10/primitive_setup.h"
+
+namespace platform::d3d10 {
+
+constexpr int32_t kBandRows = 8;
+
+inline bool RowInPart(int32_t y, unsigned part, unsigned parts) {
+    return unsigned(y / kBandRows) % parts == part;
+}
+
+struct Span {
+    uint16_t y, x0, x1; // x1 exclusive
+    uint32_t primitive;
+};
+
+struct DepthStencilRun {
+    uint32_t offset; // texel index (y * pitch + x)
+    uint32_t count;
+};
+
+struct CoverageBand {
+    std::vector<Span> spans;
+    std::vector<DepthStencilRun> runs;
+    std::vector<uint32_t> values; // D24S8 texels, in run order
+    size_t bytes() const {
+        return spans.capacity() * sizeof(Span) + runs.capacity() * sizeof(DepthStencilRun) +
+               values.capacity() * sizeof(uint32_t);
+    }
+};
+
+// The bound depth-stencil surface and state, when depth or stencil testing is on.
+struct DepthStencilSetup {
+    uint32_t* texels = nullptr;
+    size_t pitch = 0; // texels per row
+    D3D10_DEPTH_STENCIL_DESC desc{};
+    uint8_t reference = 0;
+    float minDepth = 0.0f, maxDepth = 1.0f;
+};
+
+// ds may be null (no depth-stencil surface, or both tests off).
+void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
+                   unsigned part, unsigned parts, CoverageBand& out);
+
+// Writes a band's recorded depth-stencil values back into the surface.
+void ReplayDepthStencil(const CoverageBand& band, uint32_t* texels);
+
+} // namespace platform::d3d10

@@ -1,0 +1,183 @@
+#include "platform/d3d10/resources.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/win32/debug.h"
+#include "platform/win32/fault_injection.h"
+
+namespace platform::d3d10 {
+
+uint64_t NewUniqueVersion() {
+    // Counted from the top half of the range so that unique versions stay apart from derived ones.
+    static std::atomic<uint64_t> next{uint64_t(1) << 63};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+AlignedBytes::AlignedBytes(size_t bytes) : size_(bytes) {
+    size_t rounded = (bytes + 63) / 64 * 64;
+    auto* p = static_cast<uint8_t*>(std::aligned_alloc(64, rounded ? rounded : 64));
+    if (!p) throw std::bad_alloc();
+    std::memset(p, 0, rounded ? rounded : 64);
+    data_.reset(p);
+}
+
+void AlignedBytes::Free::operator()(uint8_t* p) const {
+    std::free(p);
+}
+
+namespace {
+
+// Usage rules of Direct3D 10: default resources have no CPU access, dynamic ones are CPU-write only
+// and never render or depth targets, staging ones have CPU access and no bind flags, immutable ones
+// need initial data and no CPU access.
+bool validUsage(D3D10_USAGE usage, UINT bind, UINT cpu, bool hasInitialData) {
+    const UINT cpuBits = D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE;
+    if (cpu & ~cpuBits) return false;
+    switch (usage) {
+    case D3D10_USAGE_DEFAULT:
+        return cpu == 0;
+    case D3D10_USAGE_IMMUTABLE:
+        return cpu == 0 && hasInitialData;
+    case D3D10_USAGE_DYNAMIC:
+        return cpu == D3D10_CPU_ACCESS_WRITE &&
+               !(bind & (D3D10_BIND_RENDER_TARGET | D3D10_BIND_DEPTH_STENCIL | D3D10_BIND_STREAM_OUTPUT));
+    case D3D10_USAGE_STAGING:
+        return bind == 0 && cpu != 0;
+    default:
+        return false;
+    }
+}
+
+// Which map types a resource allows: READ needs CPU read access, the writes need write access;
+// WRITE_DISCARD and WRITE_NO_OVERWRITE are for dynamic resources only.
+bool validMap(D3D10_USAGE usage, UINT cpu, D3D10_MAP type) {
+    bool read = cpu & D3D10_CPU_ACCESS_READ, write = cpu & D3D10_CPU_ACCESS_WRITE;
+    switch (type) {
+    case D3D10_MAP_READ:
+        return read;
+    case D3D10_MAP_WRITE:
+        return write && usage == D3D10_USAGE_STAGING;
+    case D3D10_MAP_READ_WRITE:
+        return read && write;
+    case D3D10_MAP_WRITE_DISCARD:
+    case D3D10_MAP_WRITE_NO_OVERWRITE:
+        return write && usage == D3D10_USAGE_DYNAMIC;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+HRESULT Buffer::Create(Device* device, const D3D10_BUFFER_DESC& desc, const D3D10_SUBRESOURCE_DATA* initial,
+                       Buffer** out) {
+    *out = nullptr;
+    const UINT bindBits = D3D10_BIND_VERTEX_BUFFER | D3D10_BIND_INDEX_BUFFER | D3D10_BIND_CONSTANT_BUFFER |
+                          D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_STREAM_OUTPUT;
+    if (desc.ByteWidth == 0 || (desc.BindFlags & ~bindBits) ||
+        !validUsage(desc.Usage, desc.BindFlags, desc.CPUAccessFlags, initial != nullptr) ||
+        (initial && !initial->pSysMem))
+        return E_INVALIDARG;
+    // Constant buffers come in whole 16-byte registers and may not be bound any other way.
+    if ((desc.BindFlags & D3D10_BIND_CONSTANT_BUFFER) &&
+        (desc.ByteWidth % 16 != 0 || desc.BindFlags != D3D10_BIND_CONSTANT_BUFFER))
+        return E_INVALIDARG;
+    try {
+        AlignedBytes storage(desc.ByteWidth);
+        if (initial) std::memcpy(storage.data(), initial->pSysMem, desc.ByteWidth);
+        *out = new Buffer(device, desc, std::move(storage));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT Buffer::Map(D3D10_MAP type, UINT flags, void** data) {
+    if (!data) return E_INVALIDARG;
+    *data = nullptr;
+    if (mapped_ || (flags & ~UINT(D3D10_MAP_FLAG_DO_NOT_WAIT)) ||
+        !validMap(desc_.Usage, desc_.CPUAccessFlags, type))
+        return E_INVALIDARG;
+    if (HRESULT hr = InjectedFault("ID3D10Buffer::Map"); FAILED(hr)) return hr;
+    mapped_ = true;
+    if (type != D3D10_MAP_READ) version_ = NewUniqueVersion();
+    *data = storage_.data();
+    return S_OK;
+}
+
+HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc,
+                          const D3D10_SUBRESOURCE_DATA* initial, Texture2D** out) {
+    *out = nullptr;
+    const FormatInfo* format = GetFormatInfo(desc.Format);
+    const UINT bindBits = D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET | D3D10_BIND_DEPTH_STENCIL;
+    if (!format || desc.Width == 0 || desc.Height == 0 || desc.Width > D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION ||
+        desc.Height > D3D10_REQ_TEXTURE2D_U_OR_V_DIMENSION || desc.ArraySize != 1 ||
+        desc.SampleDesc.Count != 1 || desc.SampleDesc.Quality != 0 || (desc.BindFlags & ~bindBits) ||
+        !validUsage(desc.Usage, desc.BindFlags, desc.CPUAccessFlags, initial != nullptr) ||
+        (initial && !initial->pSysMem))
+        return E_INVALIDARG;
+    if (format->depthStencil ? (desc.BindFlags & (D3D10_BIND_SHADER_RESOURCE | D3D10_BIND_RENDER_TARGET))
+                             : (desc.BindFlags & D3D10_BIND_DEPTH_STENCIL) || !format->color)
+        return E_INVALIDARG;
+    if (desc.MipLevels != 1) {
+        FIXME("d3d10", "only single-level textures exist on this device (MipLevels %u)", desc.MipLevels);
+        return E_NOTIMPL;
+    }
+    size_t rowBytes = size_t(desc.Width) * format->bytes;
+    size_t pitch = (rowBytes + 63) / 64 * 64;
+    try {
+        AlignedBytes storage(pitch * desc.Height);
+        if (initial) {
+            size_t srcPitch = initial->SysMemPitch ? initial->SysMemPitch : rowBytes;
+            if (srcPitch < rowBytes) return E_INVALIDARG;
+            for (UINT y = 0; y < desc.Height; ++y)
+                std::memcpy(storage.data() + y * pitch,
+                            static_cast<const uint8_t*>(initial->pSysMem) + y * srcPitch, rowBytes);
+        }
+        *out = new Texture2D(device, desc, format, pitch, std::move(storage));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT Texture2D::Map(UINT subresource, D3D10_MAP type, UINT flags, D3D10_MAPPED_TEXTURE2D* mapped) {
+    if (!mapped) return E_INVALIDARG;
+    mapped->pData = nullptr;
+    mapped->RowPitch = 0;
+    if (subresource != 0 || mapped_ || (flags & ~UINT(D3D10_MAP_FLAG_DO_NOT_WAIT)) ||
+        !validMap(desc_.Usage, desc_.CPUAccessFlags, type))
+        return E_INVALIDARG;
+    if (HRESULT hr = InjectedFault("ID3D10Texture2D::Map"); FAILED(hr)) return hr;
+    mapped_ = true;
+    if (type != D3D10_MAP_READ) version_ = NewUniqueVersion();
+    mapped->pData = storage_.data();
+    mapped->RowPitch = UINT(rowPitch_);
+    return S_OK;
+}
+
+void Texture2D::Unmap(UINT subresource) {
+    if (subresource == 0) mapped_ = false;
+}
+
+Buffer* AsBuffer(ID3D10Resource* resource) {
+    if (!resource) return nullptr;
+    D3D10_RESOURCE_DIMENSION type;
+    resource->GetType(&type);
+    return type == D3D10_RESOURCE_DIMENSION_BUFFER
+               ? static_cast<Buffer*>(static_cast<ID3D10Buffer*>(resource))
+               : nullptr;
+}
+
+Texture2D* AsTexture2D(ID3D10Resource* resource) {
+    if (!resource) return nullptr;
+    D3D10_RESOURCE_DIMENSION type;
+    resource->GetType(&type);
+    return type == D3D10_RESOURCE_DIMENSION_TEXTURE2D
+               ? static_cast<Texture2D*>(static_cast<ID3D10Texture2D*>(resource))
+               : nullptr;
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,26 @@
+// What the software device offers beyond Direct3D 10, for tests and benchmarks.
+#pragma once
+
+#include <d3d10.h>
+
+namespace platform::d3d10 {
+
+// Live device objects (devices, swap chains, resources, views, states, shaders) in the process.
+long LiveObjectCount();
+
+// Splits the pixel work of the device's draws over this many threads (the caller included).
+void SetDeviceThreads(ID3D10Device* device, unsigned threads);
+unsigned GetDeviceThreads(ID3D10Device* device);
+
+struct CoverageCacheStats {
+    unsigned long long hits, misses;
+    size_t records, bytes;
+};
+CoverageCacheStats GetCoverageCacheStats(ID3D10Device* device);
+// Forgets every cached coverage record (the next draws rasterise again).
+void ClearCoverageCache(ID3D10Device* device);
+
+// Presents counted on a swap chain of this device since its creation.
+unsigned GetPresentCount(IDXGISwapChain* swapChain);
+
+} // namespace platform::d3d10

@@ -1,0 +1,67 @@
+#include "platform/d3d10/worker_pool.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform::d3d10 {
+
+WorkerPool::WorkerPool(unsigned threads) {
+    threads = std::max(1u, threads);
+    for (unsigned part = 1; part < threads; ++part) workers_.emplace_back([this, part] { loop(part); });
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    start_.notify_all();
+    for (auto& t : workers_) t.join();
+}
+
+void WorkerPool::run(const std::function<void(unsigned)>& job) {
+    if (workers_.empty()) {
+        job(0);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &job;
+        pending_ = unsigned(workers_.size());
+        generation_++;
+    }
+    start_.notify_all();
+    job(0);
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return pending_ == 0; });
+    job_ = nullptr;
+}
+
+void WorkerPool::loop(unsigned part) {
+    uint64_t seen = 0;
+    for (;;) {
+        const std::function<void(unsigned)>* job;
+        {
+            std::unique_lock lock(mutex_);
+            start_.wait(lock, [&] { return quit_ || generation_ != seen; });
+            if (quit_) return;
+            seen = generation_;
+            job = job_;
+        }
+        (*job)(part);
+        {
+            std::lock_guard lock(mutex_);
+            if (--pending_ == 0) done_.notify_one();
+        }
+    }
+}
+
+unsigned DefaultDeviceThreads() {
+    if (const char* env = std::getenv("UNFOLD_D3D10_THREADS")) {
+        int n = std::atoi(env);
+        if (n > 0) return unsigned(std::min(n, 64));
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,41 @@
+// The device's worker threads. A draw splits its pixel work into as many parts as there are workers;
+// the calling thread takes part 0 and the workers the rest, and run() returns when all are done, so
+// threads meet only between draws.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform::d3d10 {
+
+class WorkerPool {
+public:
+    // threads: total number of parts a job is split into (the caller included), at least 1.
+    explicit WorkerPool(unsigned threads);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    unsigned threads() const { return unsigned(workers_.size()) + 1; }
+    // Calls job(part) for part = 0 .. threads() - 1, concurrently, and waits for all of them.
+    void run(const std::function<void(unsigned part)>& job);
+
+private:
+    void loop(unsigned part);
+
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable start_, done_;
+    const std::function<void(unsigned)>* job_ = nullptr;
+    uint64_t generation_ = 0;
+    unsigned pending_ = 0;
+    bool quit_ = false;
+};
+
+// The number of threads a new device uses: UNFOLD_D3D10_THREADS when set, else the machine's cores.
+unsigned DefaultDeviceThreads();
+
+} // namespace platform::d3d10

@@ -1,0 +1,230 @@
+// Rasterisation through the device: coverage rules, clipping, culling and lines.
+#include <cmath>
+#include <random>
+
+#include "tests/platform/d3d10/device_fixture.h"
+
+namespace platform::d3d10::testing {
+namespace {
+
+using RasterizerTest = DeviceTest;
+
+// Each covered pixel receives 1/4 with additive blending, so a pixel covered twice reads 128.
+TEST_F(RasterizerTest, TrianglesSharingAnEdgeCoverEveryPixelOnce) {
+    auto blend = additive();
+    device->OMSetBlendState(blend.get(), nullptr, 0xFFFFFFFF);
+    clear({0, 0, 0, 0});
+    // A full-viewport quad split along its diagonal, then random fans around the centre.
+    draw({V(-1, -1, 0.5f, 1, {0.25f, 0.25f, 0.25f, 0.25f}), V(-1, 1, 0.5f, 1, {0.25f, 0.25f, 0.25f, 0.25f}),
+          V(1, -1, 0.5f, 1, {0.25f, 0.25f, 0.25f, 0.25f}), V(1, 1, 0.5f, 1, {0.25f, 0.25f, 0.25f, 0.25f})},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    for (uint32_t t : readBack()) ASSERT_EQ(red(t), 64) << "quad";
+
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> d(-0.9f, 0.9f);
+    for (int round = 0; round < 20; ++round) {
+        clear({0, 0, 0, 0});
+        // A fan of triangles around a random inner point, closing on itself: inside the fan every
+        // pixel is covered exactly once, whatever sub-pixel positions the shared edges take.
+        float cx = d(rng) * 0.3f, cy = d(rng) * 0.3f;
+        const int n = 7;
+        std::vector<Vertex> tris;
+        std::array<float, 4> c = {0.25f, 0.25f, 0.25f, 0.25f};
+        float px[n], py[n];
+        for (int i = 0; i < n; ++i) {
+            float a = float(i) / n * 6.2831853f + d(rng) * 0.2f;
+            float r = 0.6f + d(rng) * 0.3f;
+            px[i] = cx + r * std::cos(a);
+            py[i] = cy + r * std::sin(a);
+        }
+        for (int i = 0; i < n; ++i) {
+            tris.push_back(V(cx, cy, 0.5f, 1, c));
+            tris.push_back(V(px[i], py[i], 0.5f, 1, c));
+            tris.push_back(V(px[(i + 1) % n], py[(i + 1) % n], 0.5f, 1, c));
+        }
+        draw(tris, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        auto pixels = readBack();
+        int covered = 0;
+        for (uint32_t t : pixels) {
+            ASSERT_TRUE(red(t) == 0 || red(t) == 64) << "round " << round << " value " << int(red(t));
+            covered += red(t) == 64;
+        }
+        EXPECT_GT(covered, 100);
+    }
+}
+
+TEST_F(RasterizerTest, PixelCentresAndTheTopLeftRule) {
+    // A square from pixel edge 8 to 16 in both axes: exactly the 8 x 8 pixels 8..15, the right and
+    // bottom edges (through centres of no pixel here) excluded by the half-open rule.
+    auto px = [&](float x) { return x / float(kWidth) * 2.0f - 1.0f; };
+    auto py = [&](float y) { return 1.0f - y / float(kHeight) * 2.0f; };
+    draw({V(px(8), py(8)), V(px(16), py(8)), V(px(8), py(16)), V(px(16), py(16))},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    auto pixels = readBack();
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x)
+            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 8 && x < 16 && y >= 8 && y < 16)
+                << x << "," << y;
+
+    // Edges through pixel centres: a square from 20.5 to 24.5 covers centres 21..24 on the top and
+    // left edges (top-left rule) but not 24.5 on the right and bottom edges: pixels 20..23.
+    clear();
+    draw({V(px(20.5f), py(20.5f)), V(px(24.5f), py(20.5f)), V(px(20.5f), py(24.5f)), V(px(24.5f), py(24.5f))},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    pixels = readBack();
+    int covered = 0;
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x) {
+            bool expected = x >= 20 && x < 24 && y >= 20 && y < 24;
+            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, expected) << x << "," << y;
+            covered += expected;
+        }
+    EXPECT_EQ(covered, 16);
+}
+
+TEST_F(RasterizerTest, DefaultStateCullsWhatNoCullDraws) {
+    // Counter-clockwise on screen: a back face for the default state.
+    std::vector<Vertex> ccw = {V(-0.5f, -0.5f), V(0.5f, -0.5f), V(0, 0.5f)};
+    std::vector<Vertex> cw = {V(-0.5f, -0.5f), V(0, 0.5f), V(0.5f, -0.5f)};
+    auto lit = [&] {
+        int n = 0;
+        for (uint32_t t : readBack()) n += red(t) == 255;
+        return n;
+    };
+    draw(ccw, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    int noCull = lit();
+    EXPECT_GT(noCull, 100);
+
+    device->RSSetState(nullptr); // solid, back faces culled, clockwise front faces
+    clear();
+    draw(ccw, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    EXPECT_EQ(lit(), 0);
+    draw(cw, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    EXPECT_EQ(lit(), noCull);
+
+    D3D10_RASTERIZER_DESC r{D3D10_FILL_SOLID, D3D10_CULL_BACK, TRUE, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
+    ComPtr<ID3D10RasterizerState> ccwFront;
+    ASSERT_EQ(device->CreateRasterizerState(&r, ccwFront.put()), S_OK);
+    device->RSSetState(ccwFront.get());
+    clear();
+    draw(ccw, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    EXPECT_EQ(lit(), noCull);
+}
+
+TEST_F(RasterizerTest, TriangleCrossingTheNearPlaneIsClippedNotWrapped) {
+    // Eye-space points through a right-handed perspective (fov 90, near 1, far 100): a floor-like
+    // triangle that starts in front of the camera and passes behind it. Without clipping the vertex
+    // behind the eye (w < 0) would project to the opposite side of the screen.
+    auto project = [](float x, float y, float z) {
+        const float zn = 1, zf = 100;
+        float m33 = -zf / (zf - zn), m43 = -zf * zn / (zf - zn);
+        return V(x, y, z * m33 + m43, -z);
+    };
+    std::vector<Vertex> tri = {project(-2, -1, -5), project(2, -1, -5), project(0, -1, 5)};
+    draw(tri, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    auto pixels = readBack();
+    int lower = 0, upper = 0;
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x)
+            if (red(pixels[y * kWidth + x]) == 255) (y >= kHeight / 2 ? lower : upper)++;
+    // The floor lies below the horizon (lower half) only, and it reaches the bottom row.
+    EXPECT_GT(lower, 200);
+    EXPECT_EQ(upper, 0);
+    bool bottom = false;
+    for (UINT x = 0; x < kWidth; ++x) bottom |= red(pixels[(kHeight - 1) * kWidth + x]) == 255;
+    EXPECT_TRUE(bottom);
+}
+
+TEST_F(RasterizerTest, GeometryBeyondTheFarPlaneIsDropped) {
+    draw({V(-1, -1, 1.5f), V(-1, 1, 1.5f), V(1, -1, 1.5f)}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    for (uint32_t t : readBack()) ASSERT_EQ(red(t), 0);
+}
+
+TEST_F(RasterizerTest, ViewportsOffsetAndLargerThanTheTarget) {
+    // A 128 x 128 viewport at (-32, -40) on a 64 x 48 target: its centre (32, 24) is the target centre.
+    setViewport(-32, -40, 128, 128);
+    auto px = [](float x) { return (x + 32) / 128.0f * 2 - 1; };
+    auto py = [](float y) { return 1 - (y + 40) / 128.0f * 2; };
+    draw({V(px(30), py(20)), V(px(34), py(20)), V(px(30), py(28)), V(px(34), py(28))},
+         D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    auto pixels = readBack();
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x)
+            EXPECT_EQ(red(pixels[y * kWidth + x]) == 255, x >= 30 && x < 34 && y >= 20 && y < 28)
+                << x << "," << y;
+    // A quad covering the whole viewport fills exactly the target, nothing wraps or overflows.
+    clear();
+    draw({V(-1, -1), V(-1, 1), V(1, -1), V(1, 1)}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    for (uint32_t t : readBack()) ASSERT_EQ(red(t), 255);
+    // A viewport to the right of the target draws nothing.
+    clear();
+    setViewport(64, 0, 64, 48);
+    draw({V(-1, -1), V(-1, 1), V(1, -1), V(1, 1)}, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    for (uint32_t t : readBack()) ASSERT_EQ(red(t), 0);
+}
+
+TEST_F(RasterizerTest, PerspectiveCorrectInterpolation) {
+    // A quad receding in depth: near edge at w = 1, far edge at w = 4. The colour runs 0..1 along the
+    // quad's length; perspective-correct interpolation puts the middle of the quad (colour 0.5) at
+    // w = 1.6 (harmonic mean), i.e. not half-way down the screen.
+    std::vector<Vertex> quad = {V(-1, -1, 0.5f, 1, {0, 0, 0, 1}), V(1, -1, 0.5f, 1, {0, 0, 0, 1}),
+                                V(-4, 4, 0.5f * 4, 4, {1, 0, 0, 1}), V(4, 4, 0.5f * 4, 4, {1, 0, 0, 1})};
+    draw(quad, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    auto pixels = readBack();
+    // Screen y of a point at parameter s along the quad: ndc = ( -1 + 5 s ) / (1 + 3 s).
+    for (float s : {0.25f, 0.5f, 0.75f}) {
+        float ndc = (-1 + 5 * s) / (1 + 3 * s);
+        int row = int((1 - ndc) * 0.5f * kHeight);
+        float value = float(red(pixels[size_t(row) * kWidth + kWidth / 2])) / 255.0f;
+        EXPECT_NEAR(value, s, 0.04f) << s;
+    }
+}
+
+TEST_F(RasterizerTest, LineStripLightsOnePixelPerStepWithoutItsLastPixel) {
+    auto px = [&](float x) { return x / float(kWidth) * 2.0f - 1.0f; };
+    auto py = [&](float y) { return 1.0f - y / float(kHeight) * 2.0f; };
+    // Horizontal from (2.5, 5.5) to (12.5, 5.5), then vertical down to (12.5, 15.5).
+    draw({V(px(2.5f), py(5.5f)), V(px(12.5f), py(5.5f)), V(px(12.5f), py(15.5f))},
+         D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
+    auto pixels = readBack();
+    int lit = 0;
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x) {
+            bool on = red(pixels[y * kWidth + x]) == 255;
+            bool first = y == 5 && x >= 2 && x < 12;
+            bool second = x == 12 && y >= 5 && y < 15;
+            EXPECT_EQ(on, first || second) << x << "," << y;
+            lit += on;
+        }
+    EXPECT_EQ(lit, 20);
+    // A diagonal: one pixel per column.
+    clear();
+    draw({V(px(30), py(10)), V(px(50), py(20))}, D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
+    pixels = readBack();
+    for (UINT x = 30; x < 50; ++x) {
+        int inColumn = 0;
+        for (UINT y = 0; y < kHeight; ++y) inColumn += red(pixels[y * kWidth + x]) == 255;
+        EXPECT_EQ(inColumn, 1) << x;
+    }
+}
+
+TEST_F(RasterizerTest, OneAndTwoThreadsDrawTheSameBytes) {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> d(-1.2f, 1.2f), c(0, 1);
+    std::vector<Vertex> strip;
+    for (int i = 0; i < 40; ++i) strip.push_back(V(d(rng), d(rng), 0.5f, 1, {c(rng), c(rng), c(rng), 1}));
+    auto blend = additive();
+    device->OMSetBlendState(blend.get(), nullptr, 0xFFFFFFFF);
+    std::vector<std::vector<uint32_t>> results;
+    for (unsigned threads : {1u, 2u, 3u}) {
+        SetDeviceThreads(device.get(), threads);
+        clear({0, 0, 0, 0});
+        draw(strip, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        results.push_back(readBack());
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0], results[2]);
+}
+
+} // namespace
+} // namespace platform::d3d10::testing
