@@ -567,6 +567,7 @@ void RcReader::process(const std::string& text, const std::string& path, bool he
             dependencies_.insert(found);
             process(readFile(found, path, line), found, headerOnly || isHeader(found), depth + 1);
         } else if (name == "define") {
+            lex.skipBlanks();
             if (!identStart(lex.peek())) fail("#define needs a macro name");
             std::string macro = lex.next().text;
             Macro m;
