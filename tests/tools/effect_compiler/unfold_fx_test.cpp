@@ -263,6 +263,7 @@ TEST_F(UnfoldEffectTest, PlanarPassFollowsTheConversionInBothChannelOrders) {
     for (bool inversed : {false, true}) {
         Settings s;
         s.inversed = inversed;
+        s.alpha = 0.7f;
         auto out = runPass(0, s, colour);
         for (int i = 0; i < kSize * kSize; ++i) {
             int x = i % kSize, y = i / kSize;
@@ -298,6 +299,7 @@ TEST_F(UnfoldEffectTest, PackedPassExchangesChannelsUnlessInversed) {
     Settings s;
     auto out = runPass(2, s);
     s.inversed = true;
+    s.alpha = 0.7f;
     auto kept = runPass(2, s);
     for (int i = 0; i < kSize * kSize; ++i) {
         int x = i % kSize, y = i / kSize;
@@ -314,6 +316,7 @@ TEST_F(UnfoldEffectTest, PackedPassExchangesChannelsUnlessInversed) {
         EXPECT_NEAR(kept[i][0], pictures.P(x, y, 0), 2e-3f);
         EXPECT_NEAR(kept[i][2], pictures.P(x, y, 2), 2e-3f);
         EXPECT_EQ(out[i][3], 1.0f);
+        EXPECT_EQ(kept[i][3], 0.7f);
     }
 }
 
