@@ -61,15 +61,23 @@ image::Image RenderFisheye(const FisheyeCamera& camera, const RenderOptions& opt
         });
         return picture;
     }
-    image::Image centres(side, side);
-    ForEachRow(size, threads, [&](int row) {
-        for (int col = 0; col < size; ++col)
-            centres.setPixel(uint32_t(col), uint32_t(row), SampleAt(camera, col + 0.5, row + 0.5));
+    // One sample at every pixel centre and every pixel corner; a pixel whose centre, corners and
+    // neighbouring centres all agree is flat and keeps that colour.
+    image::Image centres(side, side), corners(side + 1, side + 1);
+    ForEachRow(size + 1, threads, [&](int row) {
+        for (int col = 0; col <= size; ++col) {
+            corners.setPixel(uint32_t(col), uint32_t(row), SampleAt(camera, col, row));
+            if (row < size && col < size)
+                centres.setPixel(uint32_t(col), uint32_t(row), SampleAt(camera, col + 0.5, row + 0.5));
+        }
     });
     ForEachRow(size, threads, [&](int row) {
         for (int col = 0; col < size; ++col) {
             const Rgba own = centres.pixel(uint32_t(col), uint32_t(row));
             bool uniform = true;
+            for (int dy = 0; dy <= 1 && uniform; ++dy)
+                for (int dx = 0; dx <= 1 && uniform; ++dx)
+                    uniform = corners.pixel(uint32_t(col + dx), uint32_t(row + dy)) == own;
             for (int dy = -1; dy <= 1 && uniform; ++dy) {
                 for (int dx = -1; dx <= 1 && uniform; ++dx) {
                     int x = col + dx, y = row + dy;

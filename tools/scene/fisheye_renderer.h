@@ -1,8 +1,9 @@
 // Renders the reference scene through the fisheye camera into a picture.
 //
-// Each pixel is the average of samples over its square: with `adaptive`, one sample at the centre
-// first, then samplesPerAxis x samplesPerAxis samples for pixels whose neighbourhood is not of one
-// colour (edges, the rim, text); without it, every pixel gets the full grid. The average is taken on
+// Each pixel is the average of samples over its square: with `adaptive`, one sample at every pixel
+// centre and corner first, then samplesPerAxis x samplesPerAxis samples for pixels whose centre,
+// corners and neighbouring centres are not all of one colour (edges, the rim, text); without it,
+// every pixel gets the full grid. The average is taken on
 // the 8-bit values. Pixels beyond the rim are black; alpha is 255 everywhere.
 #pragma once
 
