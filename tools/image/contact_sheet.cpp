@@ -5,7 +5,7 @@
 
 #include "tools/image/bitmap_font.h"
 #include "tools/image/image_file.h"
-#include "tools/image/limits.h"
+#include "tools/image/image_limits.h"
 
 namespace tools::image {
 

@@ -9,7 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "tools/image/limits.h"
+#include "tools/image/image_limits.h"
 
 namespace tools::image {
 namespace {

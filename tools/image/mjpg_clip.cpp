@@ -5,7 +5,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "tools/image/limits.h"
+#include "tools/image/image_limits.h"
 
 namespace tools::image {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <png.h>
 
-#include "tools/image/limits.h"
+#include "tools/image/image_limits.h"
 
 namespace tools::image {
 namespace {
