@@ -32,12 +32,12 @@ struct SheetGeometry {
     int cellWidth = 0, cellHeight = 0; // picture area of one cell
     int labelScale = 1;
     int labelGap = 0; // between the picture area and its label
-    int width = 0, height = 0;
+    int padding = 0;
+    int width = 0, height = 0; // of the whole sheet
     // Top-left corner of the picture area of cell i.
     int cellX(int i) const;
     int cellY(int i) const;
     int labelY(int i) const { return cellY(i) + cellHeight + labelGap; }
-    int padding = 0;
 };
 
 SheetGeometry LayOutSheet(size_t count, int cellWidth, int cellHeight, const SheetLayout& layout);

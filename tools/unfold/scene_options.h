@@ -11,7 +11,7 @@ namespace tools::unfold {
 
 constexpr int kDefaultSceneSize = 1440;
 constexpr int kMinSceneSize = 16;
-constexpr int kMaxSceneSize = 8192;
+constexpr int kMaxSceneSize = 4096;
 
 struct SceneOptions {
     int size = kDefaultSceneSize;
