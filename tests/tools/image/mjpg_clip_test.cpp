@@ -86,22 +86,6 @@ TEST(MjpgClip, WritesTheDocumentedLayoutAndReadsItBack) {
     EXPECT_NE(s.message().find("no frame 3"), std::string::npos) << s.message();
 }
 
-TEST(MjpgClip, EncodedFramesAreCopiedAsTheyAre) {
-    TempDir dir;
-    std::vector<uint8_t> jpeg;
-    ASSERT_TRUE(EncodeJpeg(testing::Gradient(24, 16), 75, jpeg, "f").ok());
-    MjpgClipWriter writer;
-    ASSERT_TRUE(writer.Open(dir.file("c.mjpg"), 24, 16, {15, 1}).ok());
-    ASSERT_TRUE(writer.AddJpegFrame(jpeg.data(), jpeg.size()).ok());
-    ASSERT_TRUE(writer.AddJpegFrame(jpeg.data(), jpeg.size()).ok());
-    ASSERT_TRUE(writer.Close().ok());
-    MjpgClipReader reader;
-    ASSERT_TRUE(reader.Open(dir.file("c.mjpg")).ok());
-    std::vector<uint8_t> back;
-    ASSERT_TRUE(reader.ReadFrame(1, back).ok());
-    EXPECT_EQ(back, jpeg);
-}
-
 TEST(MjpgClip, WriterRefusesBadFramesAndLeavesNoFile) {
     TempDir dir;
     std::vector<uint8_t> jpeg;
