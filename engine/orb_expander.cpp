@@ -1,0 +1,276 @@
+#include "engine/orb_expander.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/engine_log.h"
+#include "engine/mode_table.h"
+
+namespace {
+
+const char* const kModeNames[14] = {"NONE",     "NONE_ADJ", "PANORAMA", "EQRECT", "EQRECT2",
+                                    "SEG",      "QUAD",     "RING",     "DOME",   "INDOME",
+                                    "THROWOUT", "EXTRACT",  "YTPREV1",  "YTPREV2"};
+
+// The smallest power of two above v, or v itself when it is one: 1920 -> 2048, 1024 -> 1024.
+uint32_t textureSide(uint32_t v) {
+    uint32_t bits = 0;
+    while ((v >> bits) != 0) bits++;
+    uint32_t p = 1u << bits;
+    return 2 * v == p ? v : p;
+}
+
+bool inUnitRange(float v) {
+    return v >= 0.0f && v <= 1.0f;
+}
+
+} // namespace
+
+COrbExpander::COrbExpander()
+    : window(nullptr), device(nullptr), backBufferFormat(DXGI_FORMAT_R8G8B8A8_UNORM), windowRTV(nullptr),
+      swapChain(nullptr), windowDSV(nullptr), inputLayout(nullptr), effect(nullptr), inputTexture(nullptr),
+      inputView(nullptr), texWidth(0), texHeight(0), inputFormat(-1), imgWidth(0), imgHeight(0), outWidth(0),
+      outHeight(0), frontView{0, 0, 0, 0}, modeId(-1), current(nullptr), cache{}, frameDirty(true),
+      uploadedRowBytes(0), effectMissingReported(false) {}
+
+COrbExpander::~COrbExpander() {
+    releaseDevice();
+    frameBuffer.reset();
+    current = nullptr;
+    for (CBaseExpander*& e : cache) {
+        delete e;
+        e = nullptr;
+    }
+}
+
+void COrbExpander::releaseDevice() {
+    SafeRelease(device);
+    SafeRelease(inputLayout);
+    SafeRelease(effect);
+    SafeRelease(swapChain);
+    SafeRelease(windowRTV);
+    SafeRelease(windowDSV);
+    SafeRelease(inputTexture);
+    SafeRelease(inputView);
+}
+
+const char* COrbExpander::GetModeName(int32_t id) {
+    return id >= 0 && id < 14 ? kModeNames[id] : "UNKNOWN";
+}
+
+CBaseExpander* COrbExpander::createExpander(int32_t id) const {
+    return CreateModeExpander(id, frontView[0], frontView[1]);
+}
+
+HRESULT COrbExpander::Initialize(HWND w) {
+    releaseDevice();
+    window = w;
+    frameBuffer.reset(new (std::nothrow) BYTE[kFrameBufferBytes]());
+    uploadedRowBytes = 0;
+
+    RECT client{};
+    GetClientRect(window, &client);
+    outWidth = uint16_t(client.right);
+    outHeight = uint16_t(client.bottom);
+
+    DXGI_SWAP_CHAIN_DESC desc{};
+    desc.BufferDesc.Width = outWidth;
+    desc.BufferDesc.Height = outHeight;
+    desc.BufferDesc.RefreshRate = {1, 60};
+    desc.BufferDesc.Format = backBufferFormat;
+    desc.BufferDesc.ScanlineOrdering = DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED;
+    desc.BufferDesc.Scaling = DXGI_MODE_SCALING_CENTERED;
+    desc.SampleDesc = {1, 0};
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 1;
+    desc.OutputWindow = window;
+    desc.Windowed = TRUE;
+    desc.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
+    desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+
+    HRESULT created = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0,
+                                                    D3D10_SDK_VERSION, &desc, &swapChain, &device);
+    if (FAILED(created)) {
+        ENGINE_ERR("COrbExpander::Initialize", created);
+        created = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_REFERENCE, nullptr, 0,
+                                                D3D10_SDK_VERSION, &desc, &swapChain, &device);
+        if (FAILED(created)) {
+            ENGINE_ERR("COrbExpander::Initialize", created);
+            return created;
+        }
+    }
+    HRESULT hr = createTargets(outWidth, outHeight);
+    if (SUCCEEDED(hr)) hr = CBaseExpander::CreateEffect(device, &effect, &inputLayout);
+    if (FAILED(hr)) {
+        ENGINE_ERR("COrbExpander::Initialize", hr);
+        releaseDevice();
+        return hr;
+    }
+    effectMissingReported = false;
+    return created;
+}
+
+HRESULT COrbExpander::createTargets(UINT width, UINT height) {
+    if (!device) return E_FAIL;
+    D3D10_TEXTURE2D_DESC d{width,
+                           height,
+                           1,
+                           1,
+                           DXGI_FORMAT_D24_UNORM_S8_UINT,
+                           {1, 0},
+                           D3D10_USAGE_DEFAULT,
+                           D3D10_BIND_DEPTH_STENCIL,
+                           0,
+                           0};
+    ID3D10Texture2D* depth = nullptr;
+    HRESULT hr = device->CreateTexture2D(&d, nullptr, &depth);
+    if (SUCCEEDED(hr)) {
+        D3D10_DEPTH_STENCIL_VIEW_DESC view{};
+        view.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
+        view.ViewDimension = D3D10_DSV_DIMENSION_TEXTURE2D;
+        view.Texture2D.MipSlice = 0;
+        hr = device->CreateDepthStencilView(depth, &view, &windowDSV);
+        depth->Release();
+    }
+    if (SUCCEEDED(hr)) {
+        ID3D10Texture2D* back = nullptr;
+        hr = swapChain->GetBuffer(0, IID_ID3D10Texture2D, reinterpret_cast<void**>(&back));
+        if (SUCCEEDED(hr)) {
+            hr = device->CreateRenderTargetView(back, nullptr, &windowRTV);
+            back->Release();
+        }
+    }
+    if (FAILED(hr)) ENGINE_ERR("COrbExpander::createTargets", hr);
+    return hr;
+}
+
+bool COrbExpander::SetFrontViewRect(float a, float b, float c, float d) {
+    if (!inUnitRange(a) || !inUnitRange(b) || !inUnitRange(c) || !inUnitRange(d)) return false;
+    frontView[0] = a, frontView[1] = b, frontView[2] = c, frontView[3] = d;
+    if (modeId == 0 && current) SetModeAspect(current, 0, a, b);
+    return true;
+}
+
+HRESULT COrbExpander::createRgbTexture(uint16_t width, uint16_t height) {
+    if (!device) return E_FAIL;
+    SafeRelease(inputTexture);
+    SafeRelease(inputView);
+    const uint16_t w = uint16_t(textureSide(width)), h = uint16_t(textureSide(height));
+    D3D10_TEXTURE2D_DESC d{w,
+                           h,
+                           1,
+                           1,
+                           backBufferFormat,
+                           {1, 0},
+                           D3D10_USAGE_DYNAMIC,
+                           D3D10_BIND_SHADER_RESOURCE,
+                           D3D10_CPU_ACCESS_WRITE,
+                           0};
+    HRESULT hr = device->CreateTexture2D(&d, nullptr, &inputTexture);
+    if (SUCCEEDED(hr)) hr = device->CreateShaderResourceView(inputTexture, nullptr, &inputView);
+    if (FAILED(hr)) {
+        ENGINE_ERR("COrbExpander::createRgbTexture", hr);
+        return hr;
+    }
+    texWidth = w;
+    texHeight = h;
+    return S_OK;
+}
+
+bool COrbExpander::SetInput(uint16_t width, uint16_t height) {
+    // A picture must fit the frame buffer row for row: texture width x 4 bytes x its height.
+    const size_t needed = size_t(textureSide(width)) * 4 * height;
+    HRESULT hr = (width == 0 || height == 0 || needed > kFrameBufferBytes) ? E_INVALIDARG
+                                                                           : createRgbTexture(width, height);
+    if (FAILED(hr)) {
+        ENGINE_ERR("COrbExpander::SetInput", hr);
+        SafeRelease(inputTexture);
+        SafeRelease(inputView);
+        return false;
+    }
+    inputFormat = 1;
+    imgWidth = width;
+    imgHeight = height;
+    if (current) current->SetInputSize(device, imgWidth, imgHeight, texWidth, texHeight);
+    return true;
+}
+
+bool COrbExpander::SetRenderBufSize(uint16_t width, uint16_t height) {
+    if (swapChain && (width != outWidth || height != outHeight)) {
+        device->OMSetRenderTargets(0, nullptr, nullptr);
+        SafeRelease(windowDSV);
+        SafeRelease(windowRTV);
+        HRESULT hr = swapChain->ResizeBuffers(1, width, height, backBufferFormat,
+                                              DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH);
+        if (SUCCEEDED(hr)) hr = createTargets(width, height);
+        if (FAILED(hr)) {
+            ENGINE_ERR("COrbExpander::SetRenderBufSize", hr);
+            EngineLog("SetRenderBufSize(%d,%d) hr:0x%08X\r\n", int(width), int(height), unsigned(hr));
+            return false;
+        }
+    }
+    outWidth = width;
+    outHeight = height;
+    if (!current) return false;
+    current->SetOutBufSize(device, width, height);
+    return true;
+}
+
+bool COrbExpander::SetExpMode(int32_t id) {
+    EngineLog("SetExpMode(%s)\r\n", GetModeName(id));
+    if (!device || uint32_t(id) > 15) return false;
+    modeId = id;
+    if (!cache[id]) cache[id] = createExpander(id);
+    current = cache[id];
+    if (id == 0 && current) SetModeAspect(current, 0, frontView[0], frontView[1]);
+    if (!current) return false;
+    if (imgWidth && texWidth && outWidth) {
+        current->SetInputSize(device, imgWidth, imgHeight, texWidth, texHeight);
+        current->SetOutBufSize(device, outWidth, outHeight);
+    }
+    return true;
+}
+
+bool COrbExpander::UploadFrame(const BYTE* pixels, uint32_t rowLength) {
+    frameDirty = true;
+    if (inputFormat != 1 || !frameBuffer || !pixels) return false;
+    // A row longer than the texture's would run into the next row and, at the end, past the buffer.
+    const size_t stride = size_t(texWidth) * 4;
+    if (rowLength > stride || stride * imgHeight > kFrameBufferBytes) return false;
+    for (uint16_t y = 0; y < imgHeight; ++y)
+        std::memcpy(frameBuffer.get() + y * stride, pixels + size_t(y) * rowLength, rowLength);
+    uploadedRowBytes = rowLength;
+    return true;
+}
+
+HRESULT COrbExpander::Render(BYTE* output) {
+    if (!device || !inputTexture || !current) return D3DERR_INVALIDCALL;
+    if (inputFormat != 1) return E_NOTIMPL;
+    // Drawing needs the effect; without its resource there is nothing to draw with.
+    if (!effect) {
+        if (!effectMissingReported) ENGINE_ERR("COrbExpander::Render", D3DERR_INVALIDCALL);
+        effectMissingReported = true;
+        return D3DERR_INVALIDCALL;
+    }
+    if (frameDirty) {
+        D3D10_MAPPED_TEXTURE2D mapped{};
+        HRESULT hr = inputTexture->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &mapped);
+        if (FAILED(hr)) {
+            ENGINE_ERR("COrbExpander::Render", hr);
+        } else {
+            // Only the bytes each row received can differ from zero; the rest of a texture row is never
+            // sampled (texture coordinates stop at the last picture texel).
+            const size_t stride = size_t(texWidth) * 4;
+            const size_t bytes = uploadedRowBytes ? uploadedRowBytes : stride;
+            for (uint16_t y = 0; y < imgHeight; ++y)
+                std::memcpy(static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
+                            frameBuffer.get() + y * stride, bytes);
+            inputTexture->Unmap(0);
+        }
+    }
+    frameDirty = false;
+    RenderContext context{device,    effect,    0,         window,
+                          windowRTV, swapChain, windowDSV, {inputView, nullptr, nullptr}};
+    return current->RenderAll(context, output);
+}

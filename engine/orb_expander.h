@@ -1,0 +1,77 @@
+// COrbExpander: the engine facade the expansion filter drives. It owns the Direct3D 10 device and the
+// swap chain of the filter's hidden render window, the effect, the input texture, a CPU frame buffer,
+// and one expander per unfold mode, created on first selection and kept for the facade's life.
+//
+// Calling order: Initialize, SetFrontViewRect, SetInput, SetRenderBufSize, SetExpMode at connection;
+// UploadFrame and Render per frame. No locking of its own: the filter calls it under its engine lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <d3d10.h>
+#include <d3d10effect.h>
+
+#include "engine/base_expander.h"
+
+constexpr int kModeCount = 16;
+constexpr size_t kFrameBufferBytes = 16 * 1024 * 1024;
+
+class COrbExpander {
+public:
+    COrbExpander();
+    ~COrbExpander();
+    COrbExpander(const COrbExpander&) = delete;
+    COrbExpander& operator=(const COrbExpander&) = delete;
+
+    HRESULT Initialize(HWND window);
+    bool SetFrontViewRect(float a, float b, float c, float d);
+    bool SetInput(uint16_t width, uint16_t height);
+    bool SetRenderBufSize(uint16_t width, uint16_t height);
+    bool SetExpMode(int32_t id);
+    bool UploadFrame(const BYTE* pixels, uint32_t rowLength);
+    HRESULT Render(BYTE* output);
+    static const char* GetModeName(int32_t id);
+
+    // The selected mode's expander (the filter reaches its view operations directly), or null.
+    CBaseExpander* Current() const { return current; }
+    int32_t ModeId() const { return modeId; }
+    ID3D10Device* Device() const { return device; }
+    uint16_t TexWidth() const { return texWidth; }
+    uint16_t TexHeight() const { return texHeight; }
+    uint16_t OutWidth() const { return outWidth; }
+    uint16_t OutHeight() const { return outHeight; }
+    bool HasEffect() const { return effect != nullptr; }
+
+    // Output size noted by the filter; the facade neither reads nor writes it.
+    uint16_t requestedWidth = 0, requestedHeight = 0;
+
+private:
+    void releaseDevice();
+    HRESULT createTargets(UINT width, UINT height);
+    HRESULT createRgbTexture(uint16_t width, uint16_t height);
+    CBaseExpander* createExpander(int32_t id) const;
+
+    HWND window;
+    ID3D10Device* device;
+    DXGI_FORMAT backBufferFormat;
+    ID3D10RenderTargetView* windowRTV;
+    IDXGISwapChain* swapChain;
+    ID3D10DepthStencilView* windowDSV;
+    ID3D10InputLayout* inputLayout;
+    ID3D10Effect* effect;
+    ID3D10Texture2D* inputTexture;
+    ID3D10ShaderResourceView* inputView;
+    uint16_t texWidth, texHeight;
+    int32_t inputFormat;
+    std::unique_ptr<BYTE[]> frameBuffer;
+    uint16_t imgWidth, imgHeight;
+    uint16_t outWidth, outHeight;
+    float frontView[4];
+    int32_t modeId;
+    CBaseExpander* current;
+    CBaseExpander* cache[kModeCount];
+    bool frameDirty;
+    uint32_t uploadedRowBytes; // bytes per row the last UploadFrame wrote
+    bool effectMissingReported;
+};

@@ -1,0 +1,37 @@
+#include "engine/mode_table.h"
+
+#include <cmath>
+#include <new>
+
+#include "modes/dome_expander.h"
+#include "modes/front_expander.h"
+#include "modes/indome_expander.h"
+
+namespace {
+
+// The unit vector of 16:9: s = sqrt(337) as a float, each component narrowed to a float.
+CBaseExpander* sixteenByNine() {
+    const float s = float(std::sqrt(337.0));
+    return new (std::nothrow) CFrontExpander(float(16 / s), float(9 / s));
+}
+
+} // namespace
+
+CBaseExpander* CreateModeExpander(int32_t id, float ax, float ay) {
+    switch (id) {
+    case 0:
+        return new (std::nothrow) CFrontExpander(ax, ay);
+    case 8:
+        return new (std::nothrow) CDomeExpander();
+    case 9:
+        return new (std::nothrow) CInDomeExpander();
+    case 15:
+        return sixteenByNine();
+    default:
+        return nullptr;
+    }
+}
+
+void SetModeAspect(CBaseExpander* expander, int32_t mode, float ax, float ay) {
+    if (mode == 0 || mode == 15) static_cast<CFrontExpander*>(expander)->SetAspect(ax, ay);
+}
