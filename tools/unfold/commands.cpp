@@ -10,6 +10,10 @@ const Command kCommands[] = {
      "render the synthetic room through the fisheye lens into a picture", RunSceneCommand},
     {"clip", "clip OUT.mjpg --frames N [--size N] [--fps F] [--lens up|down] [--turn DEG] [--quality Q]",
      "record the room as an MJPG clip seen by a slowly turning camera", RunClipCommand},
+    {"image", "image IN OUT.png [--mode NAME|ID] [--view H V] [--zoom Z] [--lens up|down] [--size WxH]",
+     "unfold a fisheye picture in one mode, as the virtual camera would show it", RunImageCommand},
+    {"sheet", "sheet IN OUT.png [--view H V] [--zoom Z] [--lens up|down] [--size WxH]",
+     "unfold a fisheye picture in every mode, side by side with labels", RunSheetCommand},
 };
 
 void PrintUsage(std::ostream& to) {

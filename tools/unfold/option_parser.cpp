@@ -30,10 +30,15 @@ bool OptionParser::parse(const Arguments& args) {
     return true;
 }
 
-std::optional<std::string> OptionParser::value(const std::string& name) const {
+std::optional<std::string> OptionParser::value(const std::string& name, size_t index) const {
     auto it = values_.find(name);
-    if (it == values_.end() || it->second.empty()) return std::nullopt;
-    return it->second[0];
+    if (it == values_.end() || it->second.size() <= index) return std::nullopt;
+    return it->second[index];
+}
+
+bool OptionParser::getText(const std::string& name, std::string& value) {
+    if (auto text = this->value(name)) value = *text;
+    return true;
 }
 
 bool OptionParser::getInt(const std::string& name, int min, int max, int& value) {
@@ -49,8 +54,8 @@ bool OptionParser::getInt(const std::string& name, int min, int max, int& value)
     return true;
 }
 
-bool OptionParser::getDouble(const std::string& name, double min, double max, double& value) {
-    auto text = this->value(name);
+bool OptionParser::getDoubleAt(const std::string& name, size_t index, double min, double max, double& value) {
+    auto text = this->value(name, index);
     if (!text) return true;
     errno = 0;
     char* end = nullptr;

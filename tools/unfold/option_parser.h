@@ -26,7 +26,13 @@ public:
     // Each getter leaves `value` alone when the option is absent and fails (with error() set) when
     // the given text is not a value of the kind and range asked for.
     bool getInt(const std::string& name, int min, int max, int& value);
-    bool getDouble(const std::string& name, double min, double max, double& value);
+    bool getDouble(const std::string& name, double min, double max, double& value) {
+        return getDoubleAt(name, 0, min, max, value);
+    }
+    // Value `index` of an option that takes several.
+    bool getDoubleAt(const std::string& name, size_t index, double min, double max, double& value);
+    // The option's text as given.
+    bool getText(const std::string& name, std::string& value);
     // One of `choices`; the index into them.
     bool getChoice(const std::string& name, const std::vector<std::string>& choices, int& index);
 
@@ -34,7 +40,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    std::optional<std::string> value(const std::string& name) const;
+    std::optional<std::string> value(const std::string& name, size_t index = 0) const;
 
     std::string command_;
     std::map<std::string, int> arity_;
