@@ -13,6 +13,7 @@ void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const Pixe
     struct Lane {
         float* dest;
         float base, a; // value / w along the current row: base + a * dx
+        bool constant; // the value itself, the same at every pixel
     };
     std::vector<Lane> attributes;
     float* posX = nullptr;
@@ -23,7 +24,7 @@ void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const Pixe
         float* dest = vm.slot(in.slot);
         switch (in.kind) {
         case PixelInput::Attribute:
-            attributes.push_back({dest, 0, 0});
+            attributes.push_back({dest, 0, 0, false});
             break;
         case PixelInput::PositionX:
             posX = dest;
@@ -74,6 +75,7 @@ void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const Pixe
             const Plane& pl = ap[attributeIndex[k]];
             attributes[k].base = pl.v0 + pl.b * dy;
             attributes[k].a = pl.a;
+            attributes[k].constant = pl.constant;
         }
         for (uint32_t x = span.x0; x < span.x1;) {
             const int len = int(std::min<uint32_t>(span.x1 - x, uint32_t(kLanes - n)));
@@ -88,7 +90,10 @@ void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const Pixe
             for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow + wa * dx[j]);
             for (const Lane& l : attributes) {
                 float* d = l.dest + n;
-                for (int j = 0; j < len; ++j) d[j] = (l.base + l.a * dx[j]) * w[j];
+                if (l.constant)
+                    std::fill_n(d, len, l.base);
+                else
+                    for (int j = 0; j < len; ++j) d[j] = (l.base + l.a * dx[j]) * w[j];
             }
             if (posX)
                 for (int j = 0; j < len; ++j) posX[n + j] = float(x) + 0.5f + float(j);

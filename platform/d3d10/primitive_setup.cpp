@@ -157,7 +157,7 @@ private:
         prim.attributes = uint32_t(out_.attributePlanes.size());
         // Plane fit through the vertices in double precision.
         auto fit = [&](const double* f) {
-            Plane pl{float(f[0]), 0.0f, 0.0f};
+            Plane pl{float(f[0]), 0.0f, 0.0f, false};
             if (count == 3) {
                 double dx1 = double(sv[1].fx - sv[0].fx) / 256.0, dy1 = double(sv[1].fy - sv[0].fy) / 256.0;
                 double dx2 = double(sv[2].fx - sv[0].fx) / 256.0, dy2 = double(sv[2].fy - sv[0].fy) / 256.0;
@@ -180,6 +180,12 @@ private:
         for (int i = 0; i < count; ++i) f[i] = sv[i].invW;
         prim.invW = fit(f);
         for (uint32_t source : sources_) {
+            bool constant = true;
+            for (int i = 1; i < count; ++i) constant &= vertices[i][source] == vertices[0][source];
+            if (constant) {
+                out_.attributePlanes.push_back({vertices[0][source], 0.0f, 0.0f, true});
+                continue;
+            }
             for (int i = 0; i < count; ++i) f[i] = double(vertices[i][source]) * sv[i].invW;
             out_.attributePlanes.push_back(fit(f));
         }

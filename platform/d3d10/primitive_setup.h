@@ -28,9 +28,12 @@ struct Viewport {
     float x, y, width, height, minDepth, maxDepth;
 };
 
-// value(px, py) = v0 + a * (px - refX) + b * (py - refY), with px, py at pixel centres.
+// value(px, py) = v0 + a * (px - refX) + b * (py - refY), with px, py at pixel centres. Attribute
+// planes hold value / w, except for an attribute equal at every vertex, which is held as the value
+// itself (`constant`) so that it reaches the pixels exactly.
 struct Plane {
     float v0, a, b;
+    bool constant = false;
 };
 
 struct PrimitivePlanes {

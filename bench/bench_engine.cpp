@@ -1,0 +1,49 @@
+// The engine's frame cost per unfold mode: UploadFrame + Render of a 1440 x 1440 fisheye picture (the
+// reference room) into a 1280 x 720 frame, as the expansion filter runs them for every frame. One line
+// per mode: "mode=<NAME> frame_ms=<median> fps=<frames per second>".
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "tools/scene/fisheye_renderer.h"
+#include "tools/unfold/unfolder.h"
+
+int main(int argc, char** argv) {
+    int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    std::string error;
+    auto unfolder = tools::unfold::Unfolder::Create(error);
+    if (!unfolder) {
+        std::fprintf(stderr, "bench_engine: %s\n", error.c_str());
+        return 1;
+    }
+    tools::scene::FisheyeCamera camera(1440, tools::scene::LensFacing::Up, 0);
+    tools::scene::RenderOptions quick;
+    quick.samplesPerAxis = 1;
+    tools::image::Image fisheye = tools::scene::RenderFisheye(camera, quick);
+    tools::image::Image out;
+    if (!unfolder->unfold(fisheye, tools::unfold::UnfoldSettings{}, out)) return 1; // connects the engine
+
+    COrbExpander& engine = unfolder->engine();
+    std::vector<BYTE> frame(size_t(1440) * 1440 * 4, 0);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = fisheye.data()[i];
+    std::vector<BYTE> output(size_t(1280) * 720 * 3);
+    for (int32_t mode = 0; mode < 16; ++mode) {
+        if (!engine.SetExpMode(mode)) continue;
+        engine.UploadFrame(frame.data(), 1440 * 4);
+        engine.Render(output.data()); // the first frame rasterises; later ones replay coverage
+        std::vector<double> ms;
+        for (int i = 0; i < frames; ++i) {
+            auto start = std::chrono::steady_clock::now();
+            engine.UploadFrame(frame.data(), 1440 * 4);
+            engine.Render(output.data());
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        std::sort(ms.begin(), ms.end());
+        double median = ms[ms.size() / 2];
+        std::printf("mode=%s frame_ms=%.2f fps=%.1f\n", tools::unfold::ModeLabel(mode).c_str(), median, 1000.0 / median);
+        std::fflush(stdout);
+    }
+    return 0;
+}
