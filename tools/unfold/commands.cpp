@@ -1,0 +1,39 @@
+#include <string_view>
+
+#include "tools/unfold/command.h"
+
+namespace tools::unfold {
+namespace {
+
+const Command kCommands[] = {
+    {"scene", "scene OUT.png|OUT.jpg [--size N] [--lens up|down] [--heading DEG] [--samples N] [--quality Q]",
+     "render the synthetic room through the fisheye lens into a picture", RunSceneCommand},
+    {"clip", "clip OUT.mjpg --frames N [--size N] [--fps F] [--lens up|down] [--turn DEG] [--quality Q]",
+     "record the room as an MJPG clip seen by a slowly turning camera", RunClipCommand},
+};
+
+void PrintUsage(std::ostream& to) {
+    to << "usage: unfold COMMAND [ARGUMENTS]\n\ncommands:\n";
+    for (const Command& c : kCommands) to << "  unfold " << c.usage << "\n      " << c.summary << "\n";
+}
+
+} // namespace
+
+int RunUnfold(const Arguments& argv, CommandContext& context) {
+    if (argv.size() < 2) {
+        context.err << "unfold: no command given (try 'unfold help')\n";
+        return kExitUsage;
+    }
+    const std::string_view name = argv[1];
+    if (name == "help" || name == "--help" || name == "-h") {
+        PrintUsage(context.out);
+        return kExitOk;
+    }
+    for (const Command& c : kCommands) {
+        if (name == c.name) return c.run(Arguments(argv.begin() + 2, argv.end()), context);
+    }
+    context.err << "unfold: unknown command '" << name << "' (try 'unfold help')\n";
+    return kExitUsage;
+}
+
+} // namespace tools::unfold

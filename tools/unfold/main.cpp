@@ -1,0 +1,16 @@
+// The command-line host: `unfold COMMAND ...` (see command.h).
+#include <iostream>
+
+#include <unistd.h>
+
+#include "tools/unfold/command.h"
+
+int main(int argc, char** argv) {
+    tools::unfold::CommandContext context{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
+    try {
+        return tools::unfold::RunUnfold(tools::unfold::Arguments(argv, argv + argc), context);
+    } catch (const std::exception& e) {
+        std::cerr << "unfold: " << e.what() << "\n";
+        return tools::unfold::kExitFailure;
+    }
+}
