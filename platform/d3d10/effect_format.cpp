@@ -150,6 +150,21 @@ bool isTextureType(uint32_t t) {
     return t == D3D10_SVT_TEXTURE || t == D3D10_SVT_TEXTURE2D;
 }
 
+// The enumerants of a sampler state, checked before they become D3D10 enum values.
+bool validFilter(uint32_t f) {
+    static const uint32_t filters[] = {0x00, 0x01, 0x04, 0x05, 0x10, 0x11, 0x14, 0x15, 0x55,
+                                       0x80, 0x81, 0x84, 0x85, 0x90, 0x91, 0x94, 0x95, 0xD5};
+    for (uint32_t v : filters)
+        if (f == v) return true;
+    return false;
+}
+bool validAddress(uint32_t a) {
+    return a >= D3D10_TEXTURE_ADDRESS_WRAP && a <= D3D10_TEXTURE_ADDRESS_MIRROR_ONCE;
+}
+bool validComparison(uint32_t c) {
+    return c >= D3D10_COMPARISON_NEVER && c <= D3D10_COMPARISON_ALWAYS;
+}
+
 void readVariable(const VariableRecord& r, const Strings& strings, size_t bufferCount,
                   EffectVariableInfo& v) {
     v.name = strings.get(r.name, "a variable");
@@ -311,6 +326,9 @@ HRESULT ReadEffect(const void* data, size_t bytes, EffectLayout& layout, std::st
 
         EffectLayout out;
         for (const auto& rec : samplerRecords) {
+            if (!validFilter(rec.filter) || !validAddress(rec.addressU) || !validAddress(rec.addressV) ||
+                !validAddress(rec.addressW) || !validComparison(rec.comparisonFunc))
+                throw ReadError{"a sampler state has an unknown filter, address mode or comparison"};
             D3D10_SAMPLER_DESC d{};
             d.Filter = static_cast<D3D10_FILTER>(rec.filter);
             d.AddressU = static_cast<D3D10_TEXTURE_ADDRESS_MODE>(rec.addressU);

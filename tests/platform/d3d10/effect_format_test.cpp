@@ -84,10 +84,11 @@ TEST_F(EffectContainerTest, EveryTruncationIsRefused) {
 }
 
 TEST_F(EffectContainerTest, RandomDamageIsRefusedOrHarmless) {
+    constexpr int kRounds = 3000;
     std::mt19937 random(20240607);
     int accepted = 0;
     const uint32_t interesting[] = {0, 1, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 16, 240, 0xFFFF};
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < kRounds; ++round) {
         std::vector<uint8_t> bytes = container;
         int changes = 1 + int(random() % 4);
         for (int c = 0; c < changes; ++c) {
@@ -113,7 +114,7 @@ TEST_F(EffectContainerTest, RandomDamageIsRefusedOrHarmless) {
     }
     // Damage to literal values and names is harmless; damage to the structure is refused.
     EXPECT_GT(accepted, 0);
-    EXPECT_LT(accepted, 3000);
+    EXPECT_LT(accepted, kRounds);
 }
 
 TEST_F(EffectContainerTest, StructuralErrorsAreRefused) {
@@ -126,6 +127,14 @@ TEST_F(EffectContainerTest, StructuralErrorsAreRefused) {
     bytes = container;
     patchWord(bytes, 12, 1);
     EXPECT_EQ(create(bytes), E_INVALIDARG) << "reserved";
+    bytes = container;
+    format::Header h;
+    std::memcpy(&h, container.data(), sizeof h);
+    patchWord(bytes, h.samplers.offset + offsetof(format::SamplerRecord, addressU), 240);
+    EXPECT_EQ(create(bytes), E_INVALIDARG) << "address mode";
+    bytes = container;
+    patchWord(bytes, h.samplers.offset + offsetof(format::SamplerRecord, filter), 0x16);
+    EXPECT_EQ(create(bytes), E_INVALIDARG) << "filter";
     bytes = container;
     bytes.push_back(0);
     EXPECT_EQ(create(bytes), E_INVALIDARG) << "trailing byte";

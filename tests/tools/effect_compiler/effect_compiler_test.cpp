@@ -2,6 +2,9 @@
 // packing, signatures, and errors that name the line.
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -347,6 +350,26 @@ TEST(EffectCompiler, ErrorsNameTheFileAndLine) {
         std::string where = "shader.fx:" + std::to_string(c.line) + ": error: ";
         EXPECT_EQ(error.rfind(where, 0), 0u) << error << "\n--- for ---\n" << c.source;
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+TEST(EffectCompiler, DamagedSourceGivesAnErrorWithALine) {
+    std::ifstream in(UNFOLD_SOURCE_DIR "/resources/unfold.fx");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string source = text.str();
+    std::mt19937 random(7);
+    for (size_t cut = 0; cut < source.size(); cut += 1 + random() % 60) {
+        for (int variant = 0; variant < 2; ++variant) {
+            // A truncation, or the same point with a stray character in it.
+            std::string damaged =
+                variant == 0 ? source.substr(0, cut) : source.substr(0, cut) + "}" + source.substr(cut);
+            std::vector<uint8_t> out;
+            std::string error;
+            if (!CompileEffectSource(damaged, "unfold.fx", out, error)) {
+                EXPECT_EQ(error.rfind("unfold.fx:", 0), 0u) << error;
+            }
+        }
     }
 }
 

@@ -134,7 +134,7 @@ protected:
         for (int c = 0; c < 4; ++c) EXPECT_NEAR(got[c], want[c], tolerance) << where << " channel " << c;
     }
 
-    // The planar reference with the convolution of Part of the pixel stage: sums of weighted samples.
+    // The references with the 3x3 convolution: sums of weighted samples, edges clamped.
     Float4 planarConvolved(int x, int y, const Settings& s, const Float4& col) const {
         float sy = 0, scr = 0, scb = 0;
         for (int j = 0; j < 3; ++j)
