@@ -106,7 +106,7 @@ bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, P
 
     for (const auto& in : psp.inputs) {
         for (unsigned c = 0; c < 4; ++c) {
-            if (!(in.mask & (1u << c))) continue;
+            if (!(in.mask & (1u << c)) || !out.plan->readsSlot(out.plan->inputSlot(in.reg, c))) continue;
             PixelInput pi{PixelInput::Zero, out.plan->inputSlot(in.reg, c), 0};
             if (in.systemValue == uint32_t(isa::SystemValue::Position)) {
                 pi.kind = PixelInput::Kind(PixelInput::PositionX + c);

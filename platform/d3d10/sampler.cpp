@@ -132,7 +132,7 @@ void sampleGeneral(const SampledTexture& t, const SamplerSettings& s, const floa
 
 // The engine's case: four 8-bit channels, bilinear, clamped. First the lanes' texel addresses and
 // weights (a loop the compiler vectorises), then the texel fetches, with two channels per 32-bit word
-// for the horizontal blend and one per 32-bit half of a 64-bit word for the vertical one, so the only
+// for the horizontal blend and one per 32-bit word for the vertical one, so the only
 // rounding is the final division.
 template <bool kSwapRedBlue>
 void sampleRgba8LinearClamp(const SampledTexture& t, const float* u, const float* v, float* const out[4],
@@ -165,13 +165,11 @@ void sampleRgba8LinearClamp(const SampledTexture& t, const float* u, const float
         uint32_t topOdd = ((p00 >> 8) & 0x00FF00FF) * bx + ((p10 >> 8) & 0x00FF00FF) * ax;
         uint32_t botEven = (p01 & 0x00FF00FF) * bx + (p11 & 0x00FF00FF) * ax;
         uint32_t botOdd = ((p01 >> 8) & 0x00FF00FF) * bx + ((p11 >> 8) & 0x00FF00FF) * ax;
-        auto widen = [](uint32_t v) { return uint64_t(v & 0xFFFF) | (uint64_t(v >> 16) << 32); };
-        uint64_t even = widen(topEven) * by + widen(botEven) * ay; // at most 255 * 65536 per field
-        uint64_t odd = widen(topOdd) * by + widen(botOdd) * ay;
-        sums[kSwapRedBlue ? 2 : 0][i] = uint32_t(even);
-        sums[kSwapRedBlue ? 0 : 2][i] = uint32_t(even >> 32);
-        sums[1][i] = uint32_t(odd);
-        sums[3][i] = uint32_t(odd >> 32);
+        // Then each channel on its own in 32 bits: at most 255 * 65536.
+        sums[kSwapRedBlue ? 2 : 0][i] = (topEven & 0xFFFF) * by + (botEven & 0xFFFF) * ay;
+        sums[kSwapRedBlue ? 0 : 2][i] = (topEven >> 16) * by + (botEven >> 16) * ay;
+        sums[1][i] = (topOdd & 0xFFFF) * by + (botOdd & 0xFFFF) * ay;
+        sums[3][i] = (topOdd >> 16) * by + (botOdd >> 16) * ay;
     }
     for (int c = 0; c < 4; ++c) {
         float* o = out[c];

@@ -325,6 +325,14 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
     slotCount_ = scratchBase_ + scratchMax_;
 }
 
+bool ExecutionPlan::readsSlot(uint16_t slot) const {
+    for (const Step& s : steps_) {
+        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot) : (s.a == slot || s.b == slot || s.c == slot))
+            return true;
+    }
+    return false;
+}
+
 uint16_t ExecutionPlan::scratch() {
     uint16_t s = uint16_t(scratchBase_ + scratchUsed_++);
     scratchMax_ = std::max(scratchMax_, scratchUsed_);

@@ -56,6 +56,8 @@ public:
         uint32_t bits;
     };
     const std::vector<Step>& steps() const { return steps_; }
+    // Whether some step reads this slot (inputs the program never reads need not be filled).
+    bool readsSlot(uint16_t slot) const;
     const std::vector<ConstantFill>& constantFills() const { return constantFills_; }
     const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
 
