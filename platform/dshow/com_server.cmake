@@ -14,7 +14,9 @@ function(unfold_com_server name)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
     LINK_DEPENDS ${UNFOLD_COM_SERVER_MAP})
-  target_link_options(${name} PRIVATE "LINKER:--version-script=${UNFOLD_COM_SERVER_MAP}" "LINKER:--no-undefined")
+  # The two entry points live in strmbase: make the linker take them from the archive.
+  target_link_options(${name} PRIVATE "LINKER:--version-script=${UNFOLD_COM_SERVER_MAP}" "LINKER:--no-undefined"
+                      "LINKER:--undefined=DllGetClassObject" "LINKER:--undefined=DllCanUnloadNow")
   if(S_OUTPUT_DIRECTORY)
     set_target_properties(${name} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${S_OUTPUT_DIRECTORY})
   endif()

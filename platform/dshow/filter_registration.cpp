@@ -81,8 +81,10 @@ STDAPI AMovieSetupUnregisterServer(CLSID clsServer) {
 STDAPI AMovieDllRegisterServer2(BOOL bRegister) {
     WCHAR path[4096];
     if (!GetModuleFileNameW(g_hInst, path, 4096)) return HRESULT_FROM_WIN32(GetLastError());
-    HRESULT hr = CoInitialize(nullptr);
-    if (FAILED(hr)) return hr;
+    // A thread already in the multithreaded apartment keeps it.
+    HRESULT init = CoInitialize(nullptr);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE) return init;
+    HRESULT hr = S_OK;
     if (bRegister) {
         for (int i = 0; i < g_cTemplates && SUCCEEDED(hr); ++i)
             hr = AMovieSetupRegisterServer(*g_Templates[i].m_ClsID, g_Templates[i].m_Name, path);
@@ -101,6 +103,6 @@ STDAPI AMovieDllRegisterServer2(BOOL bRegister) {
             hr = AMovieSetupUnregisterServer(*g_Templates[i].m_ClsID);
     }
     CoFreeUnusedLibraries();
-    CoUninitialize();
+    if (SUCCEEDED(init)) CoUninitialize();
     return hr;
 }
