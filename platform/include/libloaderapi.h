@@ -4,6 +4,8 @@
 // reports it). Resources are raw bytes that the resource compiler embeds in a module and registers
 // while the module is loaded; FindResourceW looks them up by type and name, where either may be an
 // integer identifier (MAKEINTRESOURCEW) or a case-insensitive string ("#104" names the integer 104).
+//
+// A module's file name is its full path.
 #pragma once
 
 #include "windef.h"
@@ -50,6 +52,9 @@ WINBASEAPI HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
 // reference counts are never changed here, whatever the flags.
 WINBASEAPI BOOL WINAPI GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
 
+WINBASEAPI DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+
 #define FindResource FindResourceW
+#define GetModuleFileName GetModuleFileNameW
 #define GetModuleHandle GetModuleHandleW
 #define GetModuleHandleEx GetModuleHandleExW

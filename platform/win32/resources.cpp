@@ -208,33 +208,6 @@ BOOL WINAPI FreeResource(HGLOBAL) {
     return FALSE;
 }
 
-HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
-    if (!moduleName) return platform::executableModule();
-    struct Search {
-        std::string wanted;
-        uintptr_t base = 0;
-    } search;
-    search.wanted = platform::ToUtf8(moduleName);
-    if (search.wanted.find('.') == std::string::npos) search.wanted += ".so";
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* out) {
-            auto* s = static_cast<Search*>(out);
-            std::string path = info->dlpi_name ? info->dlpi_name : "";
-            std::string file =
-                path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-            if (file.empty() || file.size() != s->wanted.size()) return 0;
-            for (size_t i = 0; i < file.size(); ++i)
-                if (std::tolower(static_cast<unsigned char>(file[i])) !=
-                    std::tolower(static_cast<unsigned char>(s->wanted[i])))
-                    return 0;
-            s->base = platform::baseOf(info);
-            return 1;
-        },
-        &search);
-    if (!search.base) SetLastError(ERROR_MOD_NOT_FOUND);
-    return reinterpret_cast<HMODULE>(search.base);
-}
-
 BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
     if (!module) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -1,0 +1,39 @@
+// CCritSec, a critical section object, and CAutoLock, which holds one for a scope.
+#pragma once
+
+#include <windows.h>
+
+class CCritSec {
+public:
+    CCritSec() { InitializeCriticalSection(&m_CritSec); }
+    ~CCritSec() { DeleteCriticalSection(&m_CritSec); }
+    CCritSec(const CCritSec&) = delete;
+    CCritSec& operator=(const CCritSec&) = delete;
+
+    void Lock() { EnterCriticalSection(&m_CritSec); }
+    void Unlock() { LeaveCriticalSection(&m_CritSec); }
+    // True when the calling thread holds the lock (for assertions).
+    bool OwnedByCurrentThread() const {
+        return m_CritSec.RecursionCount > 0 &&
+               m_CritSec.OwningThread ==
+                   reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
+    }
+
+private:
+    CRITICAL_SECTION m_CritSec;
+};
+
+class CAutoLock {
+public:
+    explicit CAutoLock(CCritSec* plock) : m_pLock(plock) {
+        if (m_pLock) m_pLock->Lock();
+    }
+    ~CAutoLock() {
+        if (m_pLock) m_pLock->Unlock();
+    }
+    CAutoLock(const CAutoLock&) = delete;
+    CAutoLock& operator=(const CAutoLock&) = delete;
+
+private:
+    CCritSec* m_pLock;
+};

@@ -1,0 +1,36 @@
+#include "platform/dshow/system_filters.h"
+
+#include <qedit.h>
+#include <uuids.h>
+
+namespace platform::dshow {
+namespace {
+
+RegisteredFilter anyInOut(DWORD merit, bool output) {
+    RegisteredFilter f;
+    f.merit = merit;
+    RegisteredPin in;
+    in.types.emplace_back(GUID_NULL, GUID_NULL);
+    f.pins.push_back(in);
+    if (output) {
+        RegisteredPin out = in;
+        out.flags = REG_PINFLAG_B_OUTPUT;
+        f.pins.push_back(out);
+    }
+    return f;
+}
+
+} // namespace
+
+// Both are listed with MERIT_DO_NOT_USE, as on Windows: intelligent connect never inserts them.
+const std::vector<SystemFilter>& SystemFilters() {
+    static const std::vector<SystemFilter> filters = {
+        {&CLSID_SampleGrabber, L"SampleGrabber", &CLSID_LegacyAmFilterCategory,
+         anyInOut(MERIT_DO_NOT_USE, true)},
+        {&CLSID_NullRenderer, L"Null Renderer", &CLSID_LegacyAmFilterCategory,
+         anyInOut(MERIT_DO_NOT_USE, false)},
+    };
+    return filters;
+}
+
+} // namespace platform::dshow

@@ -1,0 +1,16 @@
+// Structures shared by the kernel headers: security attributes (accepted and ignored here) and file times.
+#pragma once
+
+#include "windef.h"
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+// 100 ns intervals since 1 January 1601 (UTC).
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;

@@ -1,0 +1,353 @@
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "platform/win32/debug.h"
+#include "platform/win32/fault_injection.h"
+#include "platform/win32/registry.h"
+#include "tests/platform/win32/temp_registry.h"
+
+namespace {
+
+using platform::testing::TempRegistry;
+
+LSTATUS setString(HKEY key, const wchar_t* name, const std::wstring& text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+}
+
+LSTATUS setDword(HKEY key, const wchar_t* name, DWORD value) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+std::wstring getString(HKEY key, const wchar_t* name) {
+    WCHAR buffer[256] = {};
+    DWORD size = sizeof buffer, type = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    return buffer;
+}
+
+DWORD getDword(HKEY key, const wchar_t* name) {
+    DWORD value = 0xDEADBEEF, size = sizeof value;
+    RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    return value;
+}
+
+HKEY create(HKEY root, const wchar_t* path, DWORD* disposition = nullptr) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition),
+              ERROR_SUCCESS);
+    return key;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    TempRegistry registry;
+};
+
+TEST_F(RegistryTest, ValuesRoundTripWithWindowsSizeRules) {
+    DWORD disposition = 0;
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Halvern\\Cam", &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    ASSERT_EQ(setString(key, L"Name", L"TELMAR ZK900 4K"), ERROR_SUCCESS);
+    ASSERT_EQ(setString(key, nullptr, L"default text"), ERROR_SUCCESS);
+    ASSERT_EQ(setDword(key, L"Width", 1440), ERROR_SUCCESS);
+    const BYTE blob[] = {0, 1, 2, 0xFE, 0xFF};
+    ASSERT_EQ(RegSetValueExW(key, L"Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+
+    EXPECT_EQ(getString(key, L"name"), L"TELMAR ZK900 4K"); // names ignore case
+    EXPECT_EQ(getString(key, L""), L"default text");
+    EXPECT_EQ(getDword(key, L"Width"), 1440u);
+
+    // Size query, too-small buffer, exact buffer.
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, L"Blob", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(size, sizeof blob);
+    BYTE small[2];
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueExW(key, L"Blob", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, sizeof blob);
+    BYTE exact[sizeof blob];
+    EXPECT_EQ(RegQueryValueExW(key, L"Blob", nullptr, nullptr, exact, &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::memcmp(exact, blob, sizeof blob), 0);
+    EXPECT_EQ(RegQueryValueExW(key, L"Blob", nullptr, nullptr, exact, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(key, L"Nothing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+
+    // Values enumerate in the order they were set.
+    std::vector<std::wstring> names;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[64];
+        DWORD chars = 64;
+        LSTATUS status = RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(status, ERROR_SUCCESS);
+        EXPECT_EQ(chars, std::wcslen(name));
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Name", L"", L"Width", L"Blob"}));
+
+    EXPECT_EQ(RegDeleteValueW(key, L"Width"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key, L"Width"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+
+    // A second create opens the existing key; open of a missing key fails.
+    key = create(HKEY_CURRENT_USER, L"Software\\Halvern\\Cam", &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    EXPECT_EQ(getString(key, L"Name"), L"TELMAR ZK900 4K");
+    RegCloseKey(key);
+    HKEY missing = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Nobody", 0, KEY_READ, &missing),
+              ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, KeysEnumerateDeleteAndGoStale) {
+    HKEY root = create(HKEY_CLASSES_ROOT, L"CLSID");
+    RegCloseKey(create(root, L"{B}\\InprocServer32"));
+    RegCloseKey(create(root, L"{a}"));
+    RegCloseKey(create(root, L"{C}"));
+
+    std::vector<std::wstring> names;
+    WCHAR name[8];
+    for (DWORD i = 0;; ++i) {
+        DWORD chars = 8;
+        LSTATUS status = RegEnumKeyExW(root, i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(status, ERROR_SUCCESS);
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"{a}", L"{B}", L"{C}"}));
+    DWORD tooShort = 3;
+    EXPECT_EQ(RegEnumKeyExW(root, 0, name, &tooShort, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+
+    HKEY b = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(root, L"{b}", 0, KEY_READ, &b), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(root, L"{B}"), ERROR_ACCESS_DENIED); // it has a subkey
+    EXPECT_EQ(RegDeleteTreeW(root, L"{B}"), ERROR_SUCCESS);
+    EXPECT_EQ(setString(b, L"x", L"y"), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegDeleteTreeW(root, L"{B}"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyW(root, L"{a}"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, L""), ERROR_ACCESS_DENIED);
+    RegCloseKey(b);
+
+    // A null subkey empties the key itself.
+    EXPECT_EQ(setString(root, L"v", L"w"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeW(root, nullptr), ERROR_SUCCESS);
+    DWORD chars = 8;
+    EXPECT_EQ(RegEnumKeyExW(root, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(getString(root, L"v"), L"<missing>");
+    RegCloseKey(root);
+}
+
+TEST_F(RegistryTest, WritesTheRegistryExportFormat) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Halvern\\TELMAR_ZK900_4K_UVC");
+    setString(key, nullptr, L"say \"hi\" C:\\x");
+    setDword(key, L"Width", 0x5a0);
+    std::vector<BYTE> blob(40);
+    for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<BYTE>(i);
+    RegSetValueExW(key, L"Data", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+    std::wstring multi = L"a";
+    multi += L'\0';
+    multi += L'\0';
+    RegSetValueExW(key, L"List", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
+                   static_cast<DWORD>(multi.size() * sizeof(WCHAR)));
+    RegCloseKey(key);
+
+    EXPECT_EQ(registry.read("HKEY_CURRENT_USER"),
+              "Windows Registry Editor Version 5.00\n"
+              "\n[HKEY_CURRENT_USER\\Software]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Halvern]\n"
+              "\n[HKEY_CURRENT_USER\\Software\\Halvern\\TELMAR_ZK900_4K_UVC]\n"
+              "@=\"say \\\"hi\\\" C:\\\\x\"\n"
+              "\"Width\"=dword:000005a0\n"
+              "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+              "  15,16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27\n"
+              "\"List\"=hex(7):61,00,00,00,00,00\n");
+    EXPECT_EQ(platform::RegistryHivePath(HKEY_CURRENT_USER), registry.file("HKEY_CURRENT_USER"));
+}
+
+TEST_F(RegistryTest, ReadsHandEditedFilesAndChangesMadeByOthers) {
+    registry.write("HKEY_LOCAL_MACHINE", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
+                                         "; written by hand\r\n"
+                                         "[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
+                                         "\"Path\"=\"C:\\\\dir\"\r\n"
+                                         "\"Bytes\"=hex:01,02,\\\r\n"
+                                         "    03\r\n"
+                                         "\"Text\"=hex(1):48,00,69,00,00,00\r\n"
+                                         "\"Gone\"=\"x\"\r\n"
+                                         "\"Gone\"=-\r\n");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Test", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(getString(key, L"Path"), L"C:\\dir");
+    EXPECT_EQ(getString(key, L"Text"), L"Hi");
+    EXPECT_EQ(getString(key, L"Gone"), L"<missing>");
+    BYTE bytes[8];
+    DWORD size = sizeof bytes;
+    ASSERT_EQ(RegQueryValueExW(key, L"Bytes", nullptr, nullptr, bytes, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(bytes[2], 3);
+
+    // Another writer replaces the file: the next read sees it.
+    registry.write("HKEY_LOCAL_MACHINE", "Windows Registry Editor Version 5.00\n\n"
+                                         "[HKEY_LOCAL_MACHINE\\Software\\Test]\n\"Path\"=\"elsewhere\"\n");
+    EXPECT_EQ(getString(key, L"Path"), L"elsewhere");
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, FailedSaveChangesNeitherFileNorValues) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Atomic");
+    ASSERT_EQ(setDword(key, L"Value", 1), ERROR_SUCCESS);
+    std::string before = registry.read("HKEY_CURRENT_USER");
+    {
+        platform::ScopedFault full("Registry.Save", HRESULT_FROM_WIN32(ERROR_CANTWRITE));
+        EXPECT_EQ(setDword(key, L"Value", 2), ERROR_CANTWRITE);
+    }
+    EXPECT_EQ(registry.read("HKEY_CURRENT_USER"), before);
+    EXPECT_EQ(getDword(key, L"Value"), 1u);
+    {
+        platform::ScopedFault locked("Registry.Lock", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(RegDeleteValueW(key, L"Value"), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_EQ(getDword(key, L"Value"), 1u);
+    // Only the hive and its lock file are left in the folder: no temporary files.
+    for (auto& entry : std::filesystem::directory_iterator(registry.folder())) {
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "HKEY_CURRENT_USER.reg" || name == "HKEY_CURRENT_USER.reg.lock") << name;
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, EntryPointsFailOnInjectedFaults) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Faults");
+    HKEY out = nullptr;
+    {
+        platform::ScopedFault f("RegOpenKeyExW", HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Faults", 0, KEY_READ, &out),
+                  ERROR_ACCESS_DENIED);
+    }
+    {
+        platform::ScopedFault f("RegCreateKeyExW", E_FAIL);
+        EXPECT_EQ(RegCreateKeyExW(key, L"x", 0, nullptr, 0, 0, nullptr, &out, nullptr), ERROR_GEN_FAILURE);
+    }
+    {
+        platform::ScopedFault f("RegQueryValueExW", HRESULT_FROM_WIN32(ERROR_CANTREAD));
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(key, L"", nullptr, nullptr, nullptr, &size), ERROR_CANTREAD);
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingUnderTheLockLoseNothing) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Shared");
+    RegCloseKey(key);
+    constexpr int kEach = 40;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    const wchar_t* prefix = child == 0 ? L"child" : L"parent";
+    HKEY mine = nullptr;
+    bool ok = RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Shared", 0, KEY_WRITE, &mine) == ERROR_SUCCESS;
+    for (int i = 0; ok && i < kEach; ++i) {
+        std::wstring name = std::wstring(prefix) + std::to_wstring(i);
+        ok = setDword(mine, name.c_str(), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+    }
+    RegCloseKey(mine);
+    if (child == 0) _exit(ok ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Shared", 0, KEY_READ, &key), ERROR_SUCCESS);
+    for (int i = 0; i < kEach; ++i) {
+        EXPECT_EQ(getDword(key, (L"child" + std::to_wstring(i)).c_str()), static_cast<DWORD>(i));
+        EXPECT_EQ(getDword(key, (L"parent" + std::to_wstring(i)).c_str()), static_cast<DWORD>(i));
+    }
+    RegCloseKey(key);
+}
+
+struct DamageCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::wstring> readable; // keys under Software that survive
+};
+
+class DamagedHiveTest : public ::testing::TestWithParam<DamageCase> {
+protected:
+    TempRegistry registry;
+};
+
+TEST_P(DamagedHiveTest, ReadsAsFarAsValidReportsAndKeepsTheOriginal) {
+    const DamageCase& c = GetParam();
+    registry.write("HKEY_CURRENT_USER", c.bytes);
+
+    ::testing::internal::CaptureStderr();
+    HKEY software = nullptr;
+    LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &software);
+    std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("damaged"), std::string::npos) << report;
+
+    std::vector<std::wstring> found;
+    if (opened == ERROR_SUCCESS) {
+        WCHAR name[64];
+        for (DWORD i = 0;; ++i) {
+            DWORD chars = 64;
+            if (RegEnumKeyExW(software, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            found.push_back(name);
+        }
+        RegCloseKey(software);
+    }
+    EXPECT_EQ(found, c.readable);
+
+    // The first save keeps the damaged original aside, byte for byte, and says so.
+    ::testing::internal::CaptureStderr();
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\New");
+    ASSERT_EQ(setDword(key, L"v", 7), ERROR_SUCCESS);
+    report = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find(".damaged"), std::string::npos) << report;
+    RegCloseKey(key);
+    std::ifstream kept(registry.file("HKEY_CURRENT_USER") + ".damaged", std::ios::binary);
+    std::stringstream keptBytes;
+    keptBytes << kept.rdbuf();
+    EXPECT_EQ(keptBytes.str(), c.bytes);
+    // The new file holds what was readable plus the change, and reads back cleanly.
+    std::string saved = registry.read("HKEY_CURRENT_USER");
+    for (auto& k : c.readable) EXPECT_NE(saved.find(platform::ToUtf8(k)), std::string::npos);
+    EXPECT_NE(saved.find("\"v\"=dword:00000007"), std::string::npos);
+}
+
+const std::string kGood = "Windows Registry Editor Version 5.00\n\n"
+                          "[HKEY_CURRENT_USER\\Software\\A]\n\"x\"=dword:00000001\n\n"
+                          "[HKEY_CURRENT_USER\\Software\\B]\n\"y\"=\"text\"\n\n"
+                          "[HKEY_CURRENT_USER\\Software\\C]\n\"z\"=hex:01,02\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, DamagedHiveTest,
+    ::testing::Values(
+        DamageCase{"CutInsideADword", kGood.substr(0, kGood.find("dword:") + 9), {L"A"}},
+        DamageCase{"CutInsideAString", kGood.substr(0, kGood.find("text") + 2), {L"A", L"B"}},
+        DamageCase{"CutInsideAKeyLine", kGood.substr(0, kGood.find("Software\\C") + 5), {L"A", L"B"}},
+        DamageCase{"GarbageLine",
+                   kGood.substr(0, kGood.find("[HKEY_CURRENT_USER\\Software\\B")) + "\x01\x02garbage\xff\n" +
+                       kGood.substr(kGood.find("[HKEY_CURRENT_USER\\Software\\B")),
+                   {L"A"}},
+        DamageCase{"EmptyFile", "", {}},
+        DamageCase{"NotARegistryFile",
+                   "\x7f"
+                   "ELF\x02\x01",
+                   {}}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return info.param.name; });
+
+} // namespace
