@@ -96,6 +96,7 @@ HRESULT CBasePin::AttemptConnection(IPin* pReceivePin, const CMediaType* pmt) {
     }
     m_Connected->Release();
     m_Connected = nullptr;
+    FreeMediaType(m_mt);
     m_mt.InitMediaType();
     BreakConnect();
     return hr;
@@ -123,6 +124,7 @@ STDMETHODIMP CBasePin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* 
     if (SUCCEEDED(hr)) return S_OK;
     m_Connected->Release();
     m_Connected = nullptr;
+    FreeMediaType(m_mt);
     m_mt.InitMediaType();
     BreakConnect();
     return hr;
@@ -140,6 +142,7 @@ HRESULT CBasePin::DisconnectInternal() {
     if (FAILED(hr)) return hr;
     m_Connected->Release();
     m_Connected = nullptr;
+    FreeMediaType(m_mt);
     m_mt.InitMediaType();
     return S_OK;
 }

@@ -55,7 +55,9 @@ TEST_F(ComTest, RegisteredServerIsCreatedLoadedOnceAndUnloadedWhenUnused) {
     ASSERT_FALSE(serverLoaded());
 
     ComPtr<ITestCounter> a, b;
-    ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, a.putVoid()), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, a.putVoid()),
+        S_OK);
     ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ITestCounter, b.putVoid()), S_OK);
     LONG value = 0;
     a->Increment(&value);
@@ -78,21 +80,26 @@ TEST_F(ComTest, RegisteredServerIsCreatedLoadedOnceAndUnloadedWhenUnused) {
 
     // A locked server stays, even with no object alive.
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.putVoid()),
+              S_OK);
     factory->LockServer(TRUE);
     factory = nullptr;
     EXPECT_EQ(canUnload(), S_FALSE);
     CoFreeUnusedLibraries();
     ASSERT_TRUE(serverLoaded());
-    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.putVoid()),
+              S_OK);
     factory->LockServer(FALSE);
     factory = nullptr;
     CoFreeUnusedLibraries();
     EXPECT_FALSE(serverLoaded());
 
     ASSERT_EQ(callServer("DllUnregisterServer"), S_OK);
-    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, a.putVoid()),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, a.putVoid()),
+        REGDB_E_CLASSNOTREG);
 }
 
 TEST_F(ComTest, AggregationHandsOutTheOuterUnknown) {
@@ -112,7 +119,8 @@ TEST_F(ComTest, AggregationHandsOutTheOuterUnknown) {
         STDMETHODIMP_(ULONG) Release() override { return --refs; }
     } outer;
     ComPtr<ITestCounter> refused;
-    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, &outer, CLSCTX_INPROC_SERVER, IID_ITestCounter, refused.putVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, &outer, CLSCTX_INPROC_SERVER, IID_ITestCounter,
+                               refused.putVoid()),
               E_NOINTERFACE);
     ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                reinterpret_cast<void**>(&outer.inner)),
@@ -135,13 +143,16 @@ TEST_F(ComTest, ActivationFailuresGiveTheDocumentedCodes) {
     const GUID unknown = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
     EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()),
               REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, object.putVoid()),
-              REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, object.putVoid()),
+        REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
+              E_POINTER);
     // A registered path that does not exist.
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{12345678-0001-0002-0304-05060708090A}\\InprocServer32", 0,
-                              nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT,
+                              L"CLSID\\{12345678-0001-0002-0304-05060708090A}\\InprocServer32", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const wchar_t path[] = L"/nonexistent/libnothing.so";
     RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
@@ -150,23 +161,30 @@ TEST_F(ComTest, ActivationFailuresGiveTheDocumentedCodes) {
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
     // One class made unavailable on purpose.
     {
-        platform::ScopedFault fault("CoCreateInstance:{E436EBB1-524F-11CE-9F53-0020AF0BA770}", REGDB_E_CLASSNOTREG);
-        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()),
+        platform::ScopedFault fault("CoCreateInstance:{E436EBB1-524F-11CE-9F53-0020AF0BA770}",
+                                    REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   object.putVoid()),
                   REGDB_E_CLASSNOTREG);
     }
-    EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()), S_OK);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()),
+        S_OK);
 }
 
 TEST(ComApartment, InitialisationCountsAndModes) {
     ComPtr<IUnknown> object;
     std::thread([&] {
-        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()),
+        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   object.putVoid()),
                   CO_E_NOTINITIALIZED);
         EXPECT_EQ(CoInitialize(nullptr), S_OK);
         EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
         EXPECT_EQ(CoInitialize(reinterpret_cast<void*>(1)), E_INVALIDARG);
-        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.putVoid()), S_OK);
+        EXPECT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   object.putVoid()),
+                  S_OK);
         object = nullptr;
         CoUninitialize();
         CoUninitialize();

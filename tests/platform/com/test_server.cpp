@@ -32,8 +32,13 @@ private:
 
 } // namespace
 
-const CFactoryTemplate g_Templates[] = {{L"Test Counter", &CLSID_TestCounter, CTestCounter::CreateInstance, nullptr, nullptr}};
+const CFactoryTemplate g_Templates[] = {
+    {L"Test Counter", &CLSID_TestCounter, CTestCounter::CreateInstance, nullptr, nullptr}};
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
-STDAPI DllRegisterServer() { return AMovieDllRegisterServer2(TRUE); }
-STDAPI DllUnregisterServer() { return AMovieDllRegisterServer2(FALSE); }
+STDAPI DllRegisterServer() {
+    return AMovieDllRegisterServer2(TRUE);
+}
+STDAPI DllUnregisterServer() {
+    return AMovieDllRegisterServer2(FALSE);
+}

@@ -1,0 +1,64 @@
+// A temporary registry, COM initialised, and helpers the DirectShow tests share.
+#pragma once
+
+#include <dlfcn.h>
+
+#include <gtest/gtest.h>
+
+#include <dshow.h>
+#include <qedit.h>
+
+#include "platform/com/unknown.h"
+#include "platform/win32/com_ptr.h"
+#include "tests/platform/win32/temp_registry.h"
+
+namespace testfilters {
+
+using platform::ComPtr;
+
+inline ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION wanted) {
+    ComPtr<IEnumPins> e;
+    filter->EnumPins(e.put());
+    IPin* pin;
+    while (e->Next(1, &pin, nullptr) == S_OK) {
+        auto p = ComPtr<IPin>::adopt(pin);
+        PIN_DIRECTION dir;
+        p->QueryDirection(&dir);
+        if (dir == wanted) return p;
+    }
+    return nullptr;
+}
+
+template <class T>
+ComPtr<T> Create(REFCLSID clsid, REFIID iid) {
+    ComPtr<T> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object.putVoid()), S_OK);
+    return object;
+}
+
+// Calls an entry point of the test server module, as regsvr32 would.
+inline HRESULT CallTestServer(const char* entry) {
+    void* module = dlopen(DSHOW_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!module) return E_FAIL;
+    auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, entry));
+    HRESULT hr = fn ? fn() : E_FAIL;
+    dlclose(module);
+    return hr;
+}
+
+class DShowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        baseline_ = CUnknown::ObjectsActive();
+    }
+    void TearDown() override {
+        // Every object the test made in this program is gone.
+        EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
+        CoUninitialize();
+    }
+    platform::testing::TempRegistry registry;
+    LONG baseline_ = 0;
+};
+
+} // namespace testfilters

@@ -1,0 +1,204 @@
+#include <oleauto.h>
+
+#include "platform/win32/fault_injection.h"
+#include "tests/platform/dshow/dshow_fixture.h"
+#include "tests/platform/dshow/test_filters.h"
+
+namespace testfilters {
+namespace {
+
+class GraphTest : public DShowTest {};
+
+// Finds a filter by friendly name the way an application does.
+ComPtr<IBaseFilter> FindByName(REFCLSID category, const wchar_t* name) {
+    auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
+    ComPtr<IEnumMoniker> e;
+    if (devices->CreateClassEnumerator(category, e.put(), 0) != S_OK) return nullptr;
+    IMoniker* m;
+    while (e->Next(1, &m, nullptr) == S_OK) {
+        auto moniker = ComPtr<IMoniker>::adopt(m);
+        ComPtr<IPropertyBag> bag;
+        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+        VARIANT v;
+        VariantInit(&v);
+        bool match = SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && std::wcscmp(v.bstrVal, name) == 0;
+        VariantClear(&v);
+        if (!match) continue;
+        ComPtr<IBaseFilter> filter;
+        EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
+        return filter;
+    }
+    return nullptr;
+}
+
+TEST_F(GraphTest, RegisteredFilterIsListedByNameAndUnregisteredAway) {
+    auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
+    ComPtr<IEnumMoniker> e;
+    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_FALSE);
+    EXPECT_EQ(e.get(), nullptr);
+    EXPECT_EQ(FindByName(CLSID_LegacyAmFilterCategory, kConverterName), nullptr);
+    EXPECT_NE(FindByName(CLSID_LegacyAmFilterCategory, L"Null Renderer"), nullptr); // built in
+
+    ASSERT_EQ(CallTestServer("DllRegisterServer"), S_OK);
+    std::string hive = registry.read("HKEY_CLASSES_ROOT");
+    EXPECT_NE(hive.find("[HKEY_CLASSES_ROOT\\CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+                        "{5A0B0C11-7E21-4C3D-8F40-1A2B3C4D5E01}]"),
+              std::string::npos)
+        << hive;
+    EXPECT_NE(hive.find("\"FriendlyName\"=\"Unfold Test Converter\""), std::string::npos);
+    auto converter = FindByName(CLSID_LegacyAmFilterCategory, kConverterName);
+    ASSERT_NE(converter, nullptr);
+    CLSID clsid;
+    converter->GetClassID(&clsid);
+    EXPECT_EQ(clsid, CLSID_TestConverter);
+    converter = nullptr;
+
+    ASSERT_EQ(CallTestServer("DllUnregisterServer"), S_OK);
+    EXPECT_EQ(FindByName(CLSID_LegacyAmFilterCategory, kConverterName), nullptr);
+    EXPECT_EQ(registry.read("HKEY_CLASSES_ROOT").find("5A0B0C11"), std::string::npos);
+    CoFreeUnusedLibraries();
+}
+
+TEST_F(GraphTest, ConnectInsertsARegisteredConverter) {
+    ASSERT_EQ(CallTestServer("DllRegisterServer"), S_OK);
+    Held<TestSource> source(new TestSource(VideoType(MEDIASUBTYPE_RGB24, 4, 2)));
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    {
+        auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+        graph->AddFilter(source.filter(), L"Source");
+        graph->AddFilter(sink.filter(), L"Sink");
+        EXPECT_NE(graph->ConnectDirect(&source->pin(), &sink->pin(), nullptr), S_OK);
+        ASSERT_EQ(graph->Connect(&source->pin(), &sink->pin()), S_OK);
+        ComPtr<IBaseFilter> inserted;
+        ASSERT_EQ(graph->FindFilterByName(kConverterName, inserted.put()), S_OK);
+        ComPtr<IMediaControl> control;
+        graph.as(IID_IMediaControl, control);
+        ASSERT_EQ(control->Run(), S_OK);
+        ASSERT_EQ(source->Deliver(0, 0), S_OK);
+        control->Stop();
+        ASSERT_EQ(sink->samples.size(), 1u);
+        ASSERT_EQ(sink->samples[0].data.size(), 4u * 2 * 4);
+        EXPECT_EQ(sink->samples[0].data[4], 3); // the second pixel's blue byte, from byte 3 of the input
+        EXPECT_EQ(sink->samples[0].data[7], 0);
+
+        // Disconnected and removed, the pins are free again.
+        graph->RemoveFilter(inserted.get());
+        ComPtr<IPin> peer;
+        EXPECT_EQ(source->pin().ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+        EXPECT_EQ(graph->Connect(&sink->pin(), &source->pin()), VFW_E_INVALID_DIRECTION);
+    }
+    CallTestServer("DllUnregisterServer");
+    CoFreeUnusedLibraries();
+}
+
+TEST_F(GraphTest, NamesEnumerationReconnectAndRemoval) {
+    Held<TestSource> source(new TestSource(VideoType(MEDIASUBTYPE_RGB32, 4, 2)));
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    Held<RecordingSink> outsider(new RecordingSink(MEDIASUBTYPE_RGB32));
+    {
+        auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+        EXPECT_EQ(graph->AddFilter(source.filter(), L"Same"), S_OK);
+        EXPECT_EQ(graph->AddFilter(sink.filter(), L"Same"), VFW_S_DUPLICATE_NAME);
+        FILTER_INFO info;
+        sink->QueryFilterInfo(&info);
+        EXPECT_STREQ(info.achName, L"Same 0001");
+        EXPECT_EQ(info.pGraph, static_cast<IFilterGraph*>(graph.get()));
+        info.pGraph->Release();
+        ComPtr<IBaseFilter> found;
+        EXPECT_EQ(graph->FindFilterByName(L"Nobody", found.put()), VFW_E_NOT_FOUND);
+
+        ComPtr<IEnumFilters> e;
+        ASSERT_EQ(graph->EnumFilters(e.put()), S_OK);
+        IBaseFilter* listed[3] = {};
+        ULONG n = 0;
+        EXPECT_EQ(e->Next(3, listed, &n), S_FALSE);
+        ASSERT_EQ(n, 2u);
+        EXPECT_EQ(listed[0], source.filter());
+        for (ULONG i = 0; i < n; ++i) listed[i]->Release();
+
+        EXPECT_EQ(graph->ConnectDirect(&source->pin(), &outsider->pin(), nullptr), VFW_E_NOT_IN_GRAPH);
+        ASSERT_EQ(graph->ConnectDirect(&source->pin(), &sink->pin(), nullptr), S_OK);
+        EXPECT_EQ(graph->Reconnect(&sink->pin()), S_OK);
+        EXPECT_TRUE(sink->pin().IsConnected());
+        EXPECT_EQ(graph->RemoveFilter(sink.filter()), S_OK);
+        EXPECT_FALSE(source->pin().IsConnected());
+        EXPECT_EQ(graph->RemoveFilter(sink.filter()), VFW_E_NOT_FOUND);
+        sink->QueryFilterInfo(&info);
+        EXPECT_EQ(info.pGraph, nullptr);
+    }
+}
+
+TEST_F(GraphTest, MissingClockMeansRunningWithoutOne) {
+    Held<TestSource> source(new TestSource(VideoType(MEDIASUBTYPE_RGB32, 4, 2)));
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    {
+        platform::ScopedFault noClock("CoCreateInstance:{E436EBB1-524F-11CE-9F53-0020AF0BA770}",
+                                      REGDB_E_CLASSNOTREG);
+        auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+        graph->AddFilter(source.filter(), L"Source");
+        graph->AddFilter(sink.filter(), L"Sink");
+        graph->ConnectDirect(&source->pin(), &sink->pin(), nullptr);
+        ComPtr<IMediaControl> control;
+        graph.as(IID_IMediaControl, control);
+        ASSERT_EQ(control->Run(), S_OK);
+        ComPtr<IReferenceClock> clock;
+        sink->GetSyncSource(clock.put());
+        EXPECT_EQ(clock.get(), nullptr);
+        EXPECT_EQ(source->Deliver(5, 0), S_OK);
+        EXPECT_EQ(sink->samples.size(), 1u);
+        control->Stop();
+    }
+}
+
+TEST_F(GraphTest, SystemClockCountsHundredsOfNanoseconds) {
+    auto clock = Create<IReferenceClock>(CLSID_SystemClock, IID_IReferenceClock);
+    REFERENCE_TIME a = 0, b = 0;
+    ASSERT_GE(clock->GetTime(&a), S_OK);
+    Sleep(20);
+    clock->GetTime(&b);
+    EXPECT_GE(b - a, 20 * 10000);
+    EXPECT_LT(b - a, 2000 * 10000);
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    DWORD_PTR cookie = 0;
+    ASSERT_EQ(clock->AdviseTime(b, 5 * 10000, reinterpret_cast<HEVENT>(event), &cookie), S_OK);
+    EXPECT_EQ(WaitForSingleObject(event, 2000), static_cast<DWORD>(WAIT_OBJECT_0));
+    HANDLE semaphore = CreateSemaphoreW(nullptr, 0, 100, nullptr);
+    clock->GetTime(&a);
+    ASSERT_EQ(clock->AdvisePeriodic(a + 10000, 10000, reinterpret_cast<HSEMAPHORE>(semaphore), &cookie),
+              S_OK);
+    EXPECT_EQ(WaitForSingleObject(semaphore, 2000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(semaphore, 2000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(clock->Unadvise(cookie), S_OK);
+    EXPECT_EQ(clock->Unadvise(cookie), S_FALSE);
+    clock = nullptr;
+    CloseHandle(event);
+    CloseHandle(semaphore);
+}
+
+TEST_F(GraphTest, ServerEntryPointsFollowTheBaseRules) {
+    void* module = dlopen(DSHOW_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr);
+    auto get = reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(module, "DllGetClassObject"));
+    auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(module, "DllCanUnloadNow"));
+    EXPECT_EQ(dlsym(module, "AMovieDllRegisterServer2"), nullptr); // only the four entry points are exported
+    void* out = nullptr;
+    EXPECT_EQ(get(CLSID_FilterGraph, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(get(CLSID_TestConverter, IID_IBaseFilter, &out), E_NOINTERFACE);
+    {
+        platform::ScopedFault fault("DllGetClassObject", E_OUTOFMEMORY);
+        EXPECT_EQ(get(CLSID_TestConverter, IID_IClassFactory, &out), E_OUTOFMEMORY);
+    }
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(get(CLSID_TestConverter, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_FALSE); // the filter is alive
+    filter->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    dlclose(module);
+}
+
+} // namespace
+} // namespace testfilters
