@@ -1,0 +1,114 @@
+// The expansion filter "ZK900 4K Expander": a DirectShow transform filter that takes 32-bit RGB frames
+// of the circular fisheye picture and delivers 1280 x 720 frames unfolded by the engine, and its two
+// control interfaces. unfoldcam includes this header for IOrbExpFilter and its identifier.
+#pragma once
+
+#include <streams.h>
+
+class COrbExpander;
+
+// {6A3B0E52-7C1D-4F8A-9E25-3B7D51C2A901}
+DEFINE_GUID(CLSID_ExpansionFilter, 0x6a3b0e52, 0x7c1d, 0x4f8a, 0x9e, 0x25, 0x3b, 0x7d, 0x51, 0xc2, 0xa9,
+            0x01);
+// {6A3B0E53-7C1D-4F8A-9E25-3B7D51C2A901}
+DEFINE_GUID(CLSID_ORBE_GeneralProp, 0x6a3b0e53, 0x7c1d, 0x4f8a, 0x9e, 0x25, 0x3b, 0x7d, 0x51, 0xc2, 0xa9,
+            0x01);
+// {1C58D2E4-90AB-4C3E-8F61-27A4E9B0D314}
+DEFINE_GUID(IID_IORBE_General, 0x1c58d2e4, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa4, 0xe9, 0xb0, 0xd3, 0x14);
+// {1C58D2E5-90AB-4C3E-8F61-27A4E9B0D314}
+DEFINE_GUID(IID_IOrbExpFilter, 0x1c58d2e5, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa4, 0xe9, 0xb0, 0xd3, 0x14);
+
+// The general settings interface, used by the filter's property page. Unfold modes are spoken of by
+// index: 0 NONE, 1 PANORAMA, 2 SEG, 3 QUAD, 4 RING, 5 DOME, 6 INDOME, 7 THROWOUT, 8 EXTRACT, 9 no mode,
+// 10 the 16:9 front view. View position and scale run from 0 to 100.
+struct IORBE_General : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetUnfoldMode(int* pIndex) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetViewPos(float* pHorizontal, float* pVertical) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetViewPosABS(float horizontal, float vertical) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetScaleABS(float scale) = 0;
+    // Lens direction: 1 upward-facing (both flip flags on), 0 downward; the low byte counts.
+    virtual HRESULT STDMETHODCALLTYPE SetLensDirection(BOOL up) = 0;
+
+protected:
+    ~IORBE_General() = default;
+};
+
+// The interface the virtual camera steers the filter through. Mode indexes as IORBE_General's, except
+// that 9 is the 16:9 front view and 10 is refused.
+struct IOrbExpFilter : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetViewPosABS(float horizontal, float vertical) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetScaleABS(float scale) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetLensDirection(BOOL up) = 0;
+
+protected:
+    ~IOrbExpFilter() = default;
+};
+
+// The two interfaces' SetUnfoldMode methods have different mode tables; these give each a name of its
+// own so that one class can implement both.
+struct IORBE_GeneralModes : public IORBE_General {
+    HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) final { return SetGeneralUnfoldMode(index); }
+    virtual HRESULT SetGeneralUnfoldMode(int index) = 0;
+
+protected:
+    ~IORBE_GeneralModes() = default;
+};
+
+struct IOrbExpFilterModes : public IOrbExpFilter {
+    HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) final { return SetFilterUnfoldMode(index); }
+    virtual HRESULT SetFilterUnfoldMode(int index) = 0;
+
+protected:
+    ~IOrbExpFilterModes() = default;
+};
+
+class CExpansionFilter : public CTransformFilter,
+                         public IORBE_GeneralModes,
+                         public ISpecifyPropertyPages,
+                         public IOrbExpFilterModes {
+public:
+    static CUnknown* WINAPI CreateInstance(LPUNKNOWN pUnk, HRESULT* phr);
+    ~CExpansionFilter() override;
+
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override;
+    HRESULT CheckInputType(const CMediaType* mtIn) override;
+    HRESULT CheckTransform(const CMediaType* mtIn, const CMediaType* mtOut) override;
+    HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) override;
+    HRESULT GetMediaType(int iPosition, CMediaType* pMediaType) override;
+    HRESULT CompleteConnect(PIN_DIRECTION direction, IPin* pReceivePin) override;
+
+    // IORBE_General (SetViewPosABS, SetScaleABS and SetLensDirection serve IOrbExpFilter too)
+    STDMETHODIMP GetUnfoldMode(int* pIndex) override;
+    HRESULT SetGeneralUnfoldMode(int index) override;
+    STDMETHODIMP GetViewPos(float* pHorizontal, float* pVertical) override;
+    STDMETHODIMP SetViewPosABS(float horizontal, float vertical) override;
+    STDMETHODIMP SetScaleABS(float scale) override;
+    STDMETHODIMP SetLensDirection(BOOL up) override;
+    // IOrbExpFilter
+    HRESULT SetFilterUnfoldMode(int index) override;
+    // ISpecifyPropertyPages
+    STDMETHODIMP GetPages(CAUUID* pPages) override;
+
+    static constexpr LONG kOutWidth = 1280, kOutHeight = 720;
+    static constexpr LONG kOutFrameBytes = kOutWidth * kOutHeight * 3; // 2,764,800
+    static constexpr long kOutBuffers = 5;
+    static constexpr REFERENCE_TIME kFrameInterval = 660000; // 66 ms
+
+private:
+    CExpansionFilter(LPUNKNOWN pUnk, HRESULT* phr);
+    bool createRenderWindow();
+
+    HWND m_renderWindow = nullptr;
+    COrbExpander* m_engine = nullptr;
+    VIDEOINFOHEADER m_inputHeader{};
+    CCritSec m_engineLock; // taken after the base's receive lock; nothing is taken while it is held
+    IReferenceClock* m_clock = nullptr;
+    REFERENCE_TIME m_lastFrameTime = 0;
+    BOOL m_errorShown = FALSE;
+    bool m_comInitialised = false; // CoUninitialize only what CoInitialize opened
+};
