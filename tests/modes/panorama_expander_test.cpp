@@ -99,6 +99,33 @@ TEST_F(PanoramaView, PanWrapsAtTheSeam) {
     EXPECT_EQ(unsized.verticalTravel(), 0.0f);
 }
 
+TEST_F(PanoramaView, PreviewOutlineAroundTheView) {
+    float points[130];
+    for (bool flipped : {false, true}) {
+        SCOPED_TRACE(flipped ? "flags set" : "flags clear");
+        p.SetFlip(flipped, flipped);
+        p.SetPosition(60, 50); // pan 0.2
+        p.ZoomBy(10);          // zoom 2: half a turn
+        p.previewOutline(points);
+        // The view's centre shows mesh x = -pan (x = pan once the flip has mirrored the mesh), whose
+        // texture angle is -180 x degrees; on the picture drawn upright (y up, v down) that is the
+        // angle 180 x. The outline's outer arc is centred there, half a turn wide.
+        const double x = flipped ? 0.2 : -0.2;
+        const double middle = std::atan2(points[31] + points[33], points[30] + points[32]) * 180 / M_PI;
+        EXPECT_NEAR(tools::scene::AzimuthDifference(middle, 180 * x), 0, 0.01);
+        const double first = std::atan2(points[1], points[0]) * 180 / M_PI;
+        const double last = std::atan2(points[63], points[62]) * 180 / M_PI;
+        EXPECT_NEAR(std::fabs(tools::scene::AzimuthDifference(last, first)), 180, 0.01);
+        p.ZoomBy(-10);
+        // At zoom 1 the whole strip is in view: from the rim to the strip's top, all the way round.
+        p.previewOutline(points);
+        EXPECT_NEAR(std::hypot(points[0], points[1]), p.lensRadius(1), 1e-5);
+        EXPECT_NEAR(std::hypot(points[64], points[65]), p.lensRadius(0.2f), 1e-5);
+        EXPECT_EQ(points[128], points[0]);
+        EXPECT_EQ(points[129], points[1]);
+    }
+}
+
 TEST(ViewFit, NarrowsOnlyOutputsWiderThanTheStrip) {
     ViewFit f = ComputeViewFit(1280, 720, 0.8f);
     EXPECT_EQ(f.e, 1.0f);
