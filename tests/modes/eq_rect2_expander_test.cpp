@@ -115,13 +115,7 @@ TEST_F(EqRect2Geometry, TheMeshSamplesTheCalibratedCircle) {
     std::vector<VERTEX> mesh(kPanoramaVertices);
     e.buildMainMesh(mesh.data());
     const float U = 1439.0f / 2048;
-    EXPECT_EQ(mesh[0].x, 1.0f);
-    EXPECT_EQ(mesh[0].y, -1.0f);
-    EXPECT_EQ(mesh[1].y, -0.9375f);
-    EXPECT_EQ(mesh[257].x, -1.0f);
-    EXPECT_EQ(mesh[258].x, -1.0f); // the odd band runs back from the left
-    EXPECT_EQ(mesh[258].y, -0.9375f);
-    EXPECT_EQ(mesh[kPanoramaVertices - 1].y, 1.0f);
+    EXPECT_EQ(mesh[258].x, -1.0f); // the odd bands run back from the left
     // The frame's centre sees the lens axis: the calibrated picture centre.
     const VERTEX& centre = mesh[16 * 258 + 64 * 2];
     EXPECT_EQ(centre.x, 0.0f);
@@ -197,20 +191,6 @@ TEST_F(EqRect2PictureTest, TheMaskCoversTheUnreachableDirections) {
         EXPECT_GT(masked, 240000);
         EXPECT_LT(leaks, masked / 100);
     }
-}
-
-// With a real picture nothing beyond the reach shows (away from the two corners the mask leaves open).
-TEST_F(EqRect2PictureTest, NothingBeyondTheReachShowsInARealPicture) {
-    Image out = unfold(mode(4));
-    const double reach = 107.13 * M_PI / 180;
-    for (int py = 80; py < 640; py += 3)
-        for (int px = 0; px < 1280; px += 3) {
-            const double lat = (1 - (py + 0.5) / 360) * M_PI / 2, lon = ((px + 0.5) / 640 - 1) * M_PI;
-            const double offAxis = std::acos(std::cos(lat) * std::cos(lon));
-            if (offAxis > reach + 2.5 * M_PI / 640) {
-                EXPECT_TRUE(IsBlack(out.pixel(px, py))) << px << "," << py;
-            }
-        }
 }
 
 TEST_F(EqRect2PictureTest, TheLensAxisAtTheCentre) {

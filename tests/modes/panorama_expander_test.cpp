@@ -78,8 +78,6 @@ TEST_F(PanoramaView, TiltClampFollowsTheZoom) {
     EXPECT_NEAR(z, 100, 1e-4);
     p.SetZoom(101);
     EXPECT_EQ(p.getZoom(), 4.0f);
-    p.SetZoom(50);
-    EXPECT_FLOAT_EQ(p.getZoom(), 2.5f);
 }
 
 TEST_F(PanoramaView, PanWrapsAtTheSeam) {
@@ -139,11 +137,7 @@ TEST(ViewFit, NarrowsOnlyOutputsWiderThanTheStrip) {
     EXPECT_EQ(f.viewport.TopLeftX, (1800 - 1413) / 2);
     EXPECT_EQ(f.viewport.Height, 360u);
     EXPECT_NEAR(f.d * f.e, 3.9269907f, 1e-5); // a mesh unit is as tall as it is wide
-    // The whole polar range (radiusScale 1) has aspect pi.
-    f = ComputeViewFit(1440, 360, 1.0f);
-    EXPECT_EQ(f.viewport.Width, 1130u);
-    EXPECT_EQ(f.viewport.TopLeftX, 155);
-    f = ComputeViewFit(0, 720, 0.8f); // not sized yet: nothing to divide by
+    f = ComputeViewFit(0, 720, 0.8f);         // not sized yet: nothing to divide by
     EXPECT_EQ(f.viewport.Width, 0u);
 }
 
@@ -189,12 +183,6 @@ TEST_F(PanoramaFrame, ViewportAndMatrix) {
     EXPECT_EQ(viewport.Width, 1413u);
     ExpectMatrixNear(wvp, Product({p.getFlipMatrix(), t.Translation(0.5f, 0, 0),
                                    s.Scaling(2, 2 * 3.9269907f, 1), FlatProjection()}));
-    // The strip is grey, black above and below (16:9 at zoom 1 shows the whole strip height).
-    p.ZoomBy(-10);
-    frame(p, 1280, 720);
-    EXPECT_GT(green(640, 360), 150);
-    EXPECT_EQ(green(640, 10), 0);
-    EXPECT_EQ(green(640, 710), 0);
 }
 
 TEST_F(PanoramaFrame, WithoutAMeshTheFrameFails) {
@@ -273,8 +261,8 @@ TEST_F(PanoramaOverlay, AnEmptySizeDrawsNothing) {
     CPanoramaExpander p;
     frame(p, 64, 36);
     p.ZoomBy(10);
-    for (const uint16_t* size :
-         {std::array<uint16_t, 2>{0, 8}.data(), std::array<uint16_t, 2>{8, 0}.data()}) {
+    const uint16_t noWidth[2] = {0, 8}, noHeight[2] = {8, 0};
+    for (const uint16_t* size : {noWidth, noHeight}) {
         std::vector<int> g = overlay(p, 8, 8, size);
         EXPECT_EQ(std::count(g.begin(), g.end(), 128), 64);
     }
