@@ -399,7 +399,7 @@ void CBaseExpander::SetModeParam(float value) {
 HRESULT CBaseExpander::renderPreviewLine(ID3D10Device*, ID3D10Effect*, int32_t, int32_t) {
     return S_OK;
 }
-HRESULT CBaseExpander::renderOverlay(int32_t, int32_t, int32_t, int32_t) {
+HRESULT CBaseExpander::renderOverlay(ID3D10Device*, ID3D10Effect*, uint32_t, const uint16_t*) {
     return S_OK;
 }
 

@@ -71,7 +71,9 @@ public:
     virtual HRESULT initialize(ID3D10Device* device) = 0;
     virtual HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) = 0;
     virtual HRESULT renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t a, int32_t b);
-    virtual HRESULT renderOverlay(int32_t a, int32_t b, int32_t c, int32_t d);
+    // Draws an overview of the mode into a target of size[0] x size[1] pixels (width, height).
+    virtual HRESULT renderOverlay(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass,
+                                  const uint16_t* size);
 
     // Loads the effect (raw-data resource 104 of this module) and creates and binds its input layout.
     // Without the resource it succeeds and leaves *effect empty.

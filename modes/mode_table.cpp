@@ -4,8 +4,13 @@
 #include <new>
 
 #include "modes/dome_expander.h"
+#include "modes/eq_rect2_expander.h"
+#include "modes/equirect_expander.h"
+#include "modes/ext_expander.h"
 #include "modes/front_expander.h"
 #include "modes/indome_expander.h"
+#include "modes/panorama_expander.h"
+#include "modes/seg_expander.h"
 
 namespace {
 
@@ -21,10 +26,20 @@ CBaseExpander* CreateModeExpander(int32_t id, float ax, float ay) {
     switch (id) {
     case 0:
         return new (std::nothrow) CFrontExpander(ax, ay);
+    case 2:
+        return new (std::nothrow) CPanoramaExpander();
+    case 3:
+        return new (std::nothrow) CEquirectExpander();
+    case 4:
+        return new (std::nothrow) CEqRect2Expander();
+    case 5:
+        return new (std::nothrow) CSegExpander();
     case 8:
         return new (std::nothrow) CDomeExpander();
     case 9:
         return new (std::nothrow) CInDomeExpander();
+    case 11:
+        return new (std::nothrow) CExtExpander();
     case 15:
         return sixteenByNine();
     default:
