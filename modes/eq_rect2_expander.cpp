@@ -41,7 +41,12 @@ float CEqRect2Expander::projectDirection(float lambda, float phi, float* u, floa
     const float side = cp * sl;
     const float offAxis = fatan2(fsqrt(sp * sp + side * side), cp * cl);
     const float around = fatan2(sp, side);
-    const float r = lensRadius(offAxis / float(107 * kTwoPi / 360));
+    const float t = offAxis / float(107 * kTwoPi / 360);
+    float r = lensRadius(t);
+    // Past its peak (about 135 degrees) the lens polynomial turns back down, and beyond about 153
+    // degrees it falls below the rim again, which would put directions behind the lens back inside the
+    // picture. Everything beyond the lens's reach sees the rim.
+    if (t > 1 && r < lensRadius(1)) r = 1;
     if (u) *u = fcos(around) * r;
     if (v) *v = fsin(around) * r;
     return r;

@@ -26,8 +26,9 @@ public:
     HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) override;
 
     // The point of the fisheye picture (unit-circle coordinates) that sees the direction of longitude
-    // lambda and latitude phi (radians, the lens axis at 0, 0); returns its radius r, clamped to 1 for
-    // every direction at or beyond the lens's reach. Null outputs are skipped.
+    // lambda and latitude phi (radians, the lens axis at 0, 0); returns its radius r, 1 for every
+    // direction at or beyond the lens's reach (about 107.13 degrees off the axis, where the lens radius
+    // function reaches 1). Null outputs are skipped.
     virtual float projectDirection(float lambda, float phi, float* u, float* v) const;
     virtual HRESULT createMainVtx(ID3D10Device* device);
     virtual HRESULT createMask(ID3D10Device* device);

@@ -57,6 +57,13 @@ void CSegExpander::SetPosition(float h, float v) {
     if (v >= 0 && v <= 100) {
         const float e = float((zoom - 1) * 0.25f);
         tilt = e * 4 * (v / 100) - e;
+        // The percentages map onto -e .. 3e, which above zoom 2 reaches past the strip's edge (at zoom
+        // 4 and v = 100 the whole view would lie beyond the mesh, all black); keep the view on the strip.
+        const float a = tiltLimit();
+        if (tilt > a)
+            tilt = a;
+        else if (tilt < -a)
+            tilt = -a;
     }
 }
 

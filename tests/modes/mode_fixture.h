@@ -2,6 +2,7 @@
 // measurements on the resulting pictures.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/image/image.h"
+#include "tools/scene/compass_ring.h"
 #include "tools/scene/fisheye_renderer.h"
 #include "tools/scene/room.h"
 #include "tools/unfold/unfolder.h"
@@ -65,6 +67,95 @@ inline LineFit FitLine(const std::vector<std::pair<double, double>>& points, boo
     }
     fit.angleDegrees = std::atan(slope) * 180 / M_PI;
     return fit;
+}
+
+// The centre row of the compass band (the horizon) in each column from x0 to x1 (every `step` columns),
+// searched within rows y0 to y1. Columns where a tick or a label cuts into the band (its run shorter
+// than the common one) are left out.
+inline std::vector<std::pair<double, double>> HorizonPoints(const Image& img, int x0, int x1, int step,
+                                                            int y0, int y1) {
+    const Rgba band = tools::scene::compass::kBandColour;
+    struct Run {
+        int x, first, last;
+    };
+    std::vector<Run> runs;
+    for (int x = x0; x < x1; x += step) {
+        int first = -1, last = -1;
+        for (int y = std::max(y0, 0); y <= std::min(y1, int(img.height()) - 1); ++y) {
+            if (Near(img.pixel(x, y), band, 30)) {
+                if (first < 0) first = y;
+                last = y;
+            } else if (first >= 0) {
+                break;
+            }
+        }
+        if (first >= 0) runs.push_back({x, first, last});
+    }
+    std::vector<int> lengths;
+    for (const Run& r : runs) lengths.push_back(r.last - r.first);
+    std::vector<std::pair<double, double>> points;
+    if (lengths.empty()) return points;
+    std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+    const int common = lengths[lengths.size() / 2];
+    for (const Run& r : runs)
+        if (r.last - r.first >= common) points.push_back({r.x, (r.first + r.last) / 2.0});
+    return points;
+}
+
+// Where, going right along row y, the colour turns from one wall's to another's within a few pixels:
+// the walls meet at a corner of the room there.
+struct WallTurn {
+    double x;
+    tools::scene::room::Corner corner;
+};
+inline std::vector<WallTurn> WallTurns(const Image& img, int y, int x0, int x1) {
+    namespace room = tools::scene::room;
+    using room::Surface;
+    const std::pair<Surface, Rgba> walls[] = {{Surface::NorthWall, room::kNorthColour},
+                                              {Surface::EastWall, room::kEastColour},
+                                              {Surface::SouthWall, room::kSouthColour},
+                                              {Surface::WestWall, room::kWestColour}};
+    auto cornerOf = [](Surface a, Surface b, room::Corner& c) {
+        auto is = [&](Surface p, Surface q) { return (a == p && b == q) || (a == q && b == p); };
+        if (is(Surface::NorthWall, Surface::EastWall))
+            c = room::Corner::NorthEast;
+        else if (is(Surface::SouthWall, Surface::EastWall))
+            c = room::Corner::SouthEast;
+        else if (is(Surface::SouthWall, Surface::WestWall))
+            c = room::Corner::SouthWest;
+        else if (is(Surface::NorthWall, Surface::WestWall))
+            c = room::Corner::NorthWest;
+        else
+            return false;
+        return true;
+    };
+    std::vector<WallTurn> turns;
+    int lastX = -10;
+    Surface last = Surface::Floor;
+    for (int x = x0; x < x1; ++x) {
+        for (const auto& [wall, colour] : walls) {
+            if (!Near(img.pixel(x, y), colour)) continue;
+            room::Corner c;
+            if (lastX >= 0 && wall != last && x - lastX <= 4 && cornerOf(last, wall, c))
+                turns.push_back({(lastX + x) / 2.0 + 0.5, c});
+            last = wall;
+            lastX = x;
+        }
+    }
+    return turns;
+}
+
+// Every wall turn of row y must lie at its corner's azimuth, where azimuthAt(x) is the azimuth (degrees)
+// the mode shows at x, in pixels from the picture's left edge; returns how many turns were found.
+template <class F>
+size_t ExpectCornersAt(const Image& img, int y, int x0, int x1, F azimuthAt, double toleranceDegrees) {
+    auto turns = WallTurns(img, y, x0, x1);
+    for (const WallTurn& t : turns) {
+        double expected = tools::scene::room::CornerAzimuth(t.corner);
+        EXPECT_LT(std::fabs(tools::scene::AzimuthDifference(azimuthAt(t.x), expected)), toleranceDegrees)
+            << "corner " << int(t.corner) << " at x " << t.x << " row " << y;
+    }
+    return turns.size();
 }
 
 class ModeTest : public ::testing::Test {
