@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "modes/adjust_expander.h"
 #include "modes/dome_expander.h"
 #include "modes/eq_rect2_expander.h"
 #include "modes/equirect_expander.h"
@@ -10,7 +11,11 @@
 #include "modes/front_expander.h"
 #include "modes/indome_expander.h"
 #include "modes/panorama_expander.h"
+#include "modes/quad_expander.h"
+#include "modes/ring_expander.h"
 #include "modes/seg_expander.h"
+#include "modes/throw_out_expander10.h"
+#include "modes/youtube_prev_expander.h"
 
 namespace {
 
@@ -26,6 +31,8 @@ CBaseExpander* CreateModeExpander(int32_t id, float ax, float ay) {
     switch (id) {
     case 0:
         return new (std::nothrow) CFrontExpander(ax, ay);
+    case 1:
+        return new (std::nothrow) CAdjustExpander();
     case 2:
         return new (std::nothrow) CPanoramaExpander();
     case 3:
@@ -34,12 +41,22 @@ CBaseExpander* CreateModeExpander(int32_t id, float ax, float ay) {
         return new (std::nothrow) CEqRect2Expander();
     case 5:
         return new (std::nothrow) CSegExpander();
+    case 6:
+        return new (std::nothrow) CQuadExpander();
+    case 7:
+        return new (std::nothrow) CRingExpander();
     case 8:
         return new (std::nothrow) CDomeExpander();
     case 9:
         return new (std::nothrow) CInDomeExpander();
+    case 10:
+        return new (std::nothrow) CThrowOutExpander10();
     case 11:
         return new (std::nothrow) CExtExpander();
+    case 12:
+        return new (std::nothrow) CYouTubePrevExpander(0);
+    case 13:
+        return new (std::nothrow) CYouTubePrevExpander(1);
     case 15:
         return sixteenByNine();
     default:
