@@ -10,7 +10,7 @@ namespace platform {
 namespace {
 
 struct ArmedFault {
-    FaultSpec spec;
+    FaultSpec fault;
     unsigned seen = 0;
     unsigned hits = 0;
 };
@@ -30,15 +30,15 @@ struct Registry {
         while (std::getline(all, item, ';')) {
             auto eq = item.find('=');
             if (eq == std::string::npos) continue;
-            FaultSpec spec;
-            spec.call = item.substr(0, eq);
+            FaultSpec fault;
+            fault.call = item.substr(0, eq);
             std::stringstream rest(item.substr(eq + 1));
             std::string field;
             if (std::getline(rest, field, ':'))
-                spec.code = static_cast<HRESULT>(std::stoul(field, nullptr, 0));
-            if (std::getline(rest, field, ':')) spec.skip = static_cast<unsigned>(std::stoul(field));
-            if (std::getline(rest, field, ':')) spec.count = static_cast<unsigned>(std::stoul(field));
-            faults[spec.call] = ArmedFault{spec};
+                fault.code = static_cast<HRESULT>(std::stoul(field, nullptr, 0));
+            if (std::getline(rest, field, ':')) fault.skip = static_cast<unsigned>(std::stoul(field));
+            if (std::getline(rest, field, ':')) fault.count = static_cast<unsigned>(std::stoul(field));
+            faults[fault.call] = ArmedFault{fault};
         }
         any = !faults.empty();
     }
@@ -51,10 +51,10 @@ Registry& registry() {
 
 } // namespace
 
-void ArmFault(const FaultSpec& spec) {
+void ArmFault(const FaultSpec& fault) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
-    r.faults[spec.call] = ArmedFault{spec};
+    r.faults[fault.call] = ArmedFault{fault};
     r.any = true;
 }
 
@@ -80,10 +80,10 @@ HRESULT InjectedFault(const char* call) {
     if (it == r.faults.end()) return S_OK;
     ArmedFault& f = it->second;
     unsigned index = f.seen++;
-    if (index < f.spec.skip) return S_OK;
-    if (f.spec.count != 0 && index - f.spec.skip >= f.spec.count) return S_OK;
+    if (index < f.fault.skip) return S_OK;
+    if (f.fault.count != 0 && index - f.fault.skip >= f.fault.count) return S_OK;
     ++f.hits;
-    return f.spec.code;
+    return f.fault.code;
 }
 
 unsigned FaultHits(const std::string& call) {

@@ -21,7 +21,7 @@ struct FaultSpec {
     unsigned count = 1;
 };
 
-void ArmFault(const FaultSpec& spec);
+void ArmFault(const FaultSpec& fault);
 void ClearFault(const std::string& call);
 void ClearFaults();
 
@@ -35,7 +35,7 @@ unsigned FaultHits(const std::string& call);
 // Arms a fault for the lifetime of the object.
 class ScopedFault {
 public:
-    explicit ScopedFault(FaultSpec spec) : call_(spec.call) { ArmFault(spec); }
+    explicit ScopedFault(FaultSpec fault) : call_(fault.call) { ArmFault(fault); }
     ScopedFault(std::string call, HRESULT code, unsigned skip = 0, unsigned count = 1)
         : ScopedFault(FaultSpec{std::move(call), code, skip, count}) {}
     ~ScopedFault() { ClearFault(call_); }

@@ -576,10 +576,10 @@ Value ShaderCompiler::evaluate(const Expr& e) {
         line_ = e.line;
         if (isIntrinsic(e.name)) return intrinsic(e, args);
         if (IsBuiltinTypeName(e.name) || globals_.structs.count(e.name)) {
-            TypeSpec spec;
-            spec.name = e.name;
-            spec.line = e.line;
-            return construct(ResolveType(spec, globals_.structs), args, e.line);
+            TypeSpec written;
+            written.name = e.name;
+            written.line = e.line;
+            return construct(ResolveType(written, globals_.structs), args, e.line);
         }
         throw CompileError(e.line, "unknown function '" + e.name + "'");
     }

@@ -54,15 +54,15 @@ int StructType::memberIndex(const std::string& n) const {
     return -1;
 }
 
-Type ResolveType(const TypeSpec& spec, const StructTable& structs) {
-    const std::string& n = spec.name;
+Type ResolveType(const TypeSpec& written, const StructTable& structs) {
+    const std::string& n = written.name;
     Type t;
     auto finish = [&](Type r) {
-        if (spec.rowMajor && spec.columnMajor)
-            throw CompileError(spec.line, "a type cannot be both row_major and column_major");
-        r.rowMajor = spec.rowMajor;
-        if ((spec.rowMajor || spec.columnMajor) && !r.matrix)
-            throw CompileError(spec.line, "row_major and column_major apply to matrices only");
+        if (written.rowMajor && written.columnMajor)
+            throw CompileError(written.line, "a type cannot be both row_major and column_major");
+        r.rowMajor = written.rowMajor;
+        if ((written.rowMajor || written.columnMajor) && !r.matrix)
+            throw CompileError(written.line, "row_major and column_major apply to matrices only");
         return r;
     };
     if (auto it = structs.find(n); it != structs.end()) {
@@ -73,13 +73,13 @@ Type ResolveType(const TypeSpec& spec, const StructTable& structs) {
     if (n == "void") return finish(t);
     if (n == "Texture2D" || n == "Texture") {
         t.base = BaseType::Texture;
-        if (!spec.templateArg.empty()) {
+        if (!written.templateArg.empty()) {
             TypeSpec arg;
-            arg.name = spec.templateArg;
-            arg.line = spec.line;
+            arg.name = written.templateArg;
+            arg.line = written.line;
             Type element = ResolveType(arg, structs);
             if (element.base != BaseType::Float || element.matrix)
-                throw CompileError(spec.line, "Texture2D holds float, float2, float3 or float4 only");
+                throw CompileError(written.line, "Texture2D holds float, float2, float3 or float4 only");
             t.textureComponents = element.cols;
         }
         return finish(t);
@@ -88,7 +88,7 @@ Type ResolveType(const TypeSpec& spec, const StructTable& structs) {
         t.base = BaseType::Sampler;
         return finish(t);
     }
-    if (!spec.templateArg.empty()) throw CompileError(spec.line, "type " + n + " takes no template argument");
+    if (!written.templateArg.empty()) throw CompileError(written.line, "type " + n + " takes no template argument");
     if (n == "matrix") return finish(Type::matrixOf(BaseType::Float, 4, 4));
     if (n == "vector") return finish(Type::vectorOf(BaseType::Float, 4));
     struct BaseName {
@@ -111,15 +111,15 @@ Type ResolveType(const TypeSpec& spec, const StructTable& structs) {
         }
         if (rest.size() == 3 && rest[1] == 'x' && rest[0] >= '1' && rest[0] <= '4' && rest[2] >= '1' &&
             rest[2] <= '4') {
-            if (b.base != BaseType::Float) throw CompileError(spec.line, "only float matrices are supported");
+            if (b.base != BaseType::Float) throw CompileError(written.line, "only float matrices are supported");
             return finish(Type::matrixOf(b.base, rest[0] - '0', rest[2] - '0'));
         }
     }
     if (n.compare(0, 4, "uint") == 0 || n.compare(0, 5, "dword") == 0)
-        throw CompileError(spec.line, "unsigned integer types are not supported; use int");
+        throw CompileError(written.line, "unsigned integer types are not supported; use int");
     if (n.compare(0, 6, "double") == 0)
-        throw CompileError(spec.line, "double is not supported by profile fx_4_0");
-    throw CompileError(spec.line, "type " + n + " is not supported");
+        throw CompileError(written.line, "double is not supported by profile fx_4_0");
+    throw CompileError(written.line, "type " + n + " is not supported");
 }
 
 D3D10_SHADER_VARIABLE_TYPE VariableType(BaseType b) {

@@ -83,7 +83,7 @@ struct StructType {
 using StructTable = std::map<std::string, StructType>;
 
 // Resolves a type name; throws CompileError for unknown or unsupported types.
-Type ResolveType(const TypeSpec& spec, const StructTable& structs);
+Type ResolveType(const TypeSpec& written, const StructTable& structs);
 
 // The framework's view of a numeric type.
 D3D10_SHADER_VARIABLE_TYPE VariableType(BaseType b);
