@@ -78,6 +78,17 @@ HRESULT CBaseExpander::createVertexBuffer(ID3D10Device* device, const VERTEX* ve
     return device->CreateBuffer(&desc, &init, out);
 }
 
+HRESULT CBaseExpander::replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count,
+                                     const char* tag, int line) {
+    SafeRelease(mainVB);
+    HRESULT hr = mesh ? createVertexBuffer(device, mesh, count, &mainVB) : E_OUTOFMEMORY;
+    if (FAILED(hr)) {
+        EngineLogError(tag, line, hr);
+        SafeRelease(mainVB);
+    }
+    return hr;
+}
+
 ID3D10Buffer* CBaseExpander::createGlobalVtx(ID3D10Device* device) {
     const float U = float(imgWidth - 1) / float(texWidth), V = float(imgHeight - 1) / float(texHeight);
     const float uv[8] = {0, V, 0, 0, U, V, U, 0};

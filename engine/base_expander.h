@@ -103,6 +103,10 @@ protected:
     // A default-usage vertex buffer initialised from count vertices.
     static HRESULT createVertexBuffer(ID3D10Device* device, const VERTEX* vertices, uint32_t count,
                                       ID3D10Buffer** out);
+    // Replaces mainVB with a buffer of the mode's mesh (E_OUTOFMEMORY for a mesh that could not be
+    // built); a failure is reported with the caller's tag and line and leaves mainVB empty.
+    HRESULT replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count, const char* tag,
+                          int line);
 
     float radiusScale;
     ID3D10Buffer* mainVB;

@@ -69,16 +69,9 @@ void CDomeExpander::buildDomeMesh(VERTEX* out) const {
 }
 
 HRESULT CDomeExpander::initialize(ID3D10Device* device) {
-    SafeRelease(mainVB);
     std::vector<VERTEX> mesh(kPanoramaVertices);
     buildDomeMesh(mesh.data());
-    HRESULT hr = createVertexBuffer(device, mesh.data(), kPanoramaVertices, &mainVB);
-    if (FAILED(hr)) {
-        EngineLogError("CDomeExpander::initialize", 42, hr);
-        SafeRelease(mainVB);
-        return hr;
-    }
-    return S_OK;
+    return replaceMainVB(device, mesh.data(), kPanoramaVertices, "CDomeExpander::initialize", 42);
 }
 
 void CDomeExpander::MoveBy(float dx, float dy) {

@@ -135,15 +135,8 @@ std::unique_ptr<VERTEX[]> CQuadExpander::createQuadVtx() {
 }
 
 HRESULT CQuadExpander::initialize(ID3D10Device* device) {
-    SafeRelease(mainVB);
     std::unique_ptr<VERTEX[]> mesh = createQuadVtx();
-    HRESULT hr = mesh ? createVertexBuffer(device, mesh.get(), kPanoramaVertices, &mainVB) : E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        EngineLogError("CQuadExpander::initialize", 41, hr);
-        SafeRelease(mainVB);
-        return hr;
-    }
-    return S_OK;
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CQuadExpander::initialize", 41);
 }
 
 HRESULT CQuadExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {

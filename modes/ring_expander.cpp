@@ -97,15 +97,8 @@ std::unique_ptr<VERTEX[]> CRingExpander::createRingVtx() {
 }
 
 HRESULT CRingExpander::initialize(ID3D10Device* device) {
-    SafeRelease(mainVB);
     std::unique_ptr<VERTEX[]> mesh = createRingVtx();
-    HRESULT hr = mesh ? createVertexBuffer(device, mesh.get(), kPanoramaVertices, &mainVB) : E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        EngineLogError("CRingExpander::initialize", 43, hr);
-        SafeRelease(mainVB);
-        return hr;
-    }
-    return S_OK;
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CRingExpander::initialize", 43);
 }
 
 HRESULT CRingExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/engine_log.h"
+#include "modes/arc_outline.h"
 #include "modes/flat_projection.h"
 
 CSegExpander::CSegExpander() {
@@ -133,15 +134,8 @@ std::unique_ptr<VERTEX[]> CSegExpander::createSegVtx() {
 }
 
 HRESULT CSegExpander::initialize(ID3D10Device* device) {
-    SafeRelease(mainVB);
     std::unique_ptr<VERTEX[]> mesh = createSegVtx();
-    HRESULT hr = mesh ? createVertexBuffer(device, mesh.get(), kPanoramaVertices, &mainVB) : E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        EngineLogError("CSegExpander::initialize", 78, hr);
-        SafeRelease(mainVB);
-        return hr;
-    }
-    return S_OK;
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CSegExpander::initialize", 78);
 }
 
 HRESULT CSegExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
@@ -176,17 +170,7 @@ void CSegExpander::previewOutlines(float first[130], float second[130]) {
     float* outlines[2] = {first, second};
     for (int segment = 0; segment < 2; ++segment) {
         const float c = centre - 180.0f * float(segment);
-        float* p = outlines[segment];
-        for (int k = 0; k < 32; ++k) {
-            const float outer = Radians(c - W / 2 + float(k) * step);
-            const float inner = Radians(c + W / 2 - float(k) * step);
-            p[2 * k] = fcos(outer) * Ra;
-            p[2 * k + 1] = fsin(outer) * Ra;
-            p[64 + 2 * k] = fcos(inner) * Rb;
-            p[64 + 2 * k + 1] = fsin(inner) * Rb;
-        }
-        p[128] = p[0];
-        p[129] = p[1];
+        ArcOutline(outlines[segment], c, W, step, Ra, Rb);
     }
 }
 

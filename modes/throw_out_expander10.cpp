@@ -1,6 +1,7 @@
 #include "modes/throw_out_expander10.h"
 
 #include "engine/engine_log.h"
+#include "modes/arc_outline.h"
 #include "modes/flat_projection.h"
 #include "modes/panorama_expander.h"
 
@@ -62,17 +63,7 @@ void CThrowOutExpander10::pieceOutlines(float first[130], float second[130]) {
     for (int piece = 0; piece < 2; ++piece) {
         // The second piece is the next 180/sx degrees on.
         const float c = centre + (piece ? 180 / sx : 0.0f);
-        float* p = outlines[piece];
-        for (int k = 0; k < 32; ++k) {
-            const float outer = Radians(c - W / 2 + float(k) * step);
-            const float inner = Radians(c + W / 2 - float(k) * step);
-            p[2 * k] = fcos(outer) * Ra;
-            p[2 * k + 1] = fsin(outer) * Ra;
-            p[64 + 2 * k] = fcos(inner) * Rb;
-            p[64 + 2 * k + 1] = fsin(inner) * Rb;
-        }
-        p[128] = p[0];
-        p[129] = p[1];
+        ArcOutline(outlines[piece], c, W, step, Ra, Rb);
     }
 }
 

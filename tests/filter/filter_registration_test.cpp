@@ -19,24 +19,7 @@ HRESULT callServer(const char* entry) {
 }
 
 ComPtr<IBaseFilter> findFilter(const wchar_t* name) {
-    auto devices = testfilters::Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
-    ComPtr<IEnumMoniker> e;
-    if (devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, e.put(), 0) != S_OK) return nullptr;
-    IMoniker* m;
-    while (e->Next(1, &m, nullptr) == S_OK) {
-        auto moniker = ComPtr<IMoniker>::adopt(m);
-        ComPtr<IPropertyBag> bag;
-        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-        VARIANT v;
-        VariantInit(&v);
-        bool match = SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && std::wcscmp(v.bstrVal, name) == 0;
-        VariantClear(&v);
-        if (!match) continue;
-        ComPtr<IBaseFilter> filter;
-        EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
-        return filter;
-    }
-    return nullptr;
+    return testfilters::FindByName(CLSID_LegacyAmFilterCategory, name);
 }
 
 std::string guidText(REFGUID g) {

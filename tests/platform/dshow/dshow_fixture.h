@@ -3,9 +3,12 @@
 
 #include <dlfcn.h>
 
+#include <cwchar>
+
 #include <gtest/gtest.h>
 
 #include <dshow.h>
+#include <oleauto.h>
 #include <qedit.h>
 
 #include "platform/com/unknown.h"
@@ -34,6 +37,28 @@ ComPtr<T> Create(REFCLSID clsid, REFIID iid) {
     ComPtr<T> object;
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object.putVoid()), S_OK);
     return object;
+}
+
+// Finds a filter by friendly name the way an application does.
+inline ComPtr<IBaseFilter> FindByName(REFCLSID category, const wchar_t* name) {
+    auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
+    ComPtr<IEnumMoniker> e;
+    if (devices->CreateClassEnumerator(category, e.put(), 0) != S_OK) return nullptr;
+    IMoniker* m;
+    while (e->Next(1, &m, nullptr) == S_OK) {
+        auto moniker = ComPtr<IMoniker>::adopt(m);
+        ComPtr<IPropertyBag> bag;
+        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+        VARIANT v;
+        VariantInit(&v);
+        bool match = SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && std::wcscmp(v.bstrVal, name) == 0;
+        VariantClear(&v);
+        if (!match) continue;
+        ComPtr<IBaseFilter> filter;
+        EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
+        return filter;
+    }
+    return nullptr;
 }
 
 // Calls an entry point of the test server module, as regsvr32 would.

@@ -9,28 +9,6 @@ namespace {
 
 class GraphTest : public DShowTest {};
 
-// Finds a filter by friendly name the way an application does.
-ComPtr<IBaseFilter> FindByName(REFCLSID category, const wchar_t* name) {
-    auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
-    ComPtr<IEnumMoniker> e;
-    if (devices->CreateClassEnumerator(category, e.put(), 0) != S_OK) return nullptr;
-    IMoniker* m;
-    while (e->Next(1, &m, nullptr) == S_OK) {
-        auto moniker = ComPtr<IMoniker>::adopt(m);
-        ComPtr<IPropertyBag> bag;
-        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-        VARIANT v;
-        VariantInit(&v);
-        bool match = SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)) && std::wcscmp(v.bstrVal, name) == 0;
-        VariantClear(&v);
-        if (!match) continue;
-        ComPtr<IBaseFilter> filter;
-        EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.putVoid()), S_OK);
-        return filter;
-    }
-    return nullptr;
-}
-
 TEST_F(GraphTest, RegisteredFilterIsListedByNameAndUnregisteredAway) {
     auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
     ComPtr<IEnumMoniker> e;
