@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "tools/resource_compiler/rc_text.h"
+
 namespace unfold::rc {
 
 namespace {
@@ -10,24 +12,8 @@ namespace {
 // A wide string literal for a resource name (upper-case UTF-8 from the script).
 std::string wideLiteral(const std::string& s) {
     std::string out = "L\"";
-    for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        uint32_t c = b;
-        size_t n = 1;
-        if (b >= 0xF0 && i + 3 < s.size()) {
-            c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
-                (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
-            n = 4;
-        } else if (b >= 0xE0 && i + 2 < s.size()) {
-            c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
-                (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
-            n = 3;
-        } else if (b >= 0xC0 && i + 1 < s.size()) {
-            c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-            n = 2;
-        }
-        i += n;
+    for (char32_t cp : DecodeUtf8(s)) {
+        const uint32_t c = cp;
         if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '?') {
             out += static_cast<char>(c);
         } else {

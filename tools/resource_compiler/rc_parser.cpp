@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "tools/resource_compiler/rc_error.h"
+#include "tools/resource_compiler/rc_text.h"
 
 namespace unfold::rc {
 
@@ -24,24 +25,8 @@ namespace {
 // Decodes UTF-8 into UTF-16 code units (invalid bytes pass through as themselves).
 std::vector<uint16_t> utf16(const std::string& s) {
     std::vector<uint16_t> out;
-    for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        uint32_t c = b;
-        size_t n = 1;
-        if (b >= 0xF0 && i + 3 < s.size()) {
-            c = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
-                (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
-            n = 4;
-        } else if (b >= 0xE0 && i + 2 < s.size()) {
-            c = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
-                (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
-            n = 3;
-        } else if (b >= 0xC0 && i + 1 < s.size()) {
-            c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-            n = 2;
-        }
-        i += n;
+    for (char32_t cp : DecodeUtf8(s)) {
+        uint32_t c = cp;
         if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back(static_cast<uint16_t>(0xD800 + (c >> 10)));
