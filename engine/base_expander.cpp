@@ -78,6 +78,14 @@ HRESULT CBaseExpander::createVertexBuffer(ID3D10Device* device, const VERTEX* ve
     return device->CreateBuffer(&desc, &init, out);
 }
 
+void CBaseExpander::addCentreOffset(VERTEX* vertices, uint32_t count) {
+    const float du = EngineShared().centreOffsetU, dv = EngineShared().centreOffsetV;
+    for (uint32_t i = 0; i < count; ++i) {
+        vertices[i].u += du;
+        vertices[i].v += dv;
+    }
+}
+
 HRESULT CBaseExpander::replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count,
                                      const char* tag, int line) {
     SafeRelease(mainVB);
@@ -137,10 +145,7 @@ ID3D10Buffer* CBaseExpander::createPanoramaVtx(ID3D10Device* device) {
         y += dy;
         t = t2;
     }
-    for (VERTEX& p : v) {
-        p.u += EngineShared().centreOffsetU;
-        p.v += EngineShared().centreOffsetV;
-    }
+    addCentreOffset(v.data(), uint32_t(v.size()));
     ID3D10Buffer* buffer = nullptr;
     if (HRESULT hr = createVertexBuffer(device, v.data(), uint32_t(v.size()), &buffer); FAILED(hr)) {
         ENGINE_ERR("CBaseExpander::createPanoramaVtx", hr);

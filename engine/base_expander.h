@@ -105,6 +105,8 @@ protected:
                                       ID3D10Buffer** out);
     // Replaces mainVB with a buffer of the mode's mesh (E_OUTOFMEMORY for a mesh that could not be
     // built); a failure is reported with the caller's tag and line and leaves mainVB empty.
+    // Adds the shared picture-centre offset to the texture coordinates of a mesh that samples the circle.
+    static void addCentreOffset(VERTEX* vertices, uint32_t count);
     HRESULT replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count, const char* tag,
                           int line);
 

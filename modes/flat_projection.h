@@ -18,3 +18,8 @@ constexpr double kPiD = 3.1415927410125732;
 inline float Radians(float degrees) {
     return float(double(degrees) * kTwoPi / 360.0);
 }
+
+// The same, computed in single precision as the sphere and cylinder meshes do.
+inline float RadiansInFloat(float degrees) {
+    return degrees / 360.0f * 6.2831855f;
+}

@@ -11,10 +11,6 @@ constexpr double kThreeSix = double(3.6f); // 3.5999999: percentages of a turn
 constexpr float kZoomStep = 0.024f;
 constexpr float kZoomMin = 0.6f;
 
-float degreesToRadians(float degrees) {
-    return degrees / 360.0f * 6.2831855f;
-}
-
 } // namespace
 
 CQuadExpander::CQuadExpander() {
@@ -115,22 +111,19 @@ std::unique_ptr<VERTEX[]> CQuadExpander::createQuadVtx() {
         const float R1 = lensRadius(t) * q;
         t -= 0.03125f;
         const float R2 = lensRadius(t) * q;
-        const float cm = fcos(degreesToRadians(e)), sm = fsin(degreesToRadians(e));
+        const float cm = fcos(RadiansInFloat(e)), sm = fsin(RadiansInFloat(e));
         e += float(A * 0.03125);
-        const float ct = fcos(degreesToRadians(e)), st = fsin(degreesToRadians(e));
+        const float ct = fcos(RadiansInFloat(e)), st = fsin(RadiansInFloat(e));
         // Position azimuth and texture angle run together, a full turn clockwise over 128 columns.
         float phi = 0.0f;
         for (int column = 0; column < 129; ++column, phi -= 2.8125f) {
-            const float cp = fcos(degreesToRadians(phi)), sp = fsin(degreesToRadians(phi));
+            const float cp = fcos(RadiansInFloat(phi)), sp = fsin(RadiansInFloat(phi));
             const float c = cp * 0.5f, s = sp * 0.5f;
             *out++ = {cp * cm, sm, sp * cm, 1, 1, 1, 1, (R1 * c + 0.5f) * lu, (R1 * s + 0.5f) * lv};
             *out++ = {cp * ct, st, sp * ct, 1, 1, 1, 1, lu * (c * R2 + 0.5f), lv * (s * R2 + 0.5f)};
         }
     }
-    for (int i = 0; i < kPanoramaVertices; ++i) {
-        mesh[i].u += shared.centreOffsetU;
-        mesh[i].v += shared.centreOffsetV;
-    }
+    addCentreOffset(mesh.get(), kPanoramaVertices);
     return mesh;
 }
 
@@ -143,14 +136,14 @@ HRESULT CQuadExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, ui
     const UINT w = outWidth / 2, h = outHeight / 2;
     const CMatrix world = getFlipMatrix();
     CMatrix projection;
-    projection.PerspectiveLH(degreesToRadians(90 / zoom), float(outWidth) / float(outHeight), 0.1f, 10.0f);
+    projection.PerspectiveLH(RadiansInFloat(90 / zoom), float(outWidth) / float(outHeight), 0.1f, 10.0f);
     // Top-left, top-right, bottom-left, bottom-right, each turned a further 90 degrees.
     for (int i = 0; i < 4; ++i) {
         D3D10_VIEWPORT vp{INT(i == 1 || i == 3 ? w : 0), INT(i >= 2 ? h : 0), w, h, 0.0f, 1.0f};
         device->RSSetViewports(1, &vp);
         CMatrix ry, rx;
         const CMatrix view =
-            ry.RotationY(degreesToRadians(90.0f * float(i) + pan)) * rx.RotationX(degreesToRadians(tilt));
+            ry.RotationY(RadiansInFloat(90.0f * float(i) + pan)) * rx.RotationX(RadiansInFloat(tilt));
         SetWorldViewProj(&world, &view, &projection, effect);
         draw(device, effect, mainVB, pass, kPanoramaVertices);
     }
@@ -171,8 +164,8 @@ void CQuadExpander::previewOutlines(float outlines[4][66]) const {
     const float p11 = p22 / (float(outWidth) / float(outHeight));
     const bool flipped = EngineShared().flipVertical;
     const float P = flipped ? pan : -pan;
-    const float beta = degreesToRadians(flipped ? -tilt : tilt);
-    const float lensRange = degreesToRadians(107.0f);
+    const float beta = RadiansInFloat(flipped ? -tilt : tilt);
+    const float lensRange = RadiansInFloat(107.0f);
     const float sb = fsin(beta), cb = fcos(beta);
     for (int k = 0; k < 32; ++k) {
         const float vx = border[2 * k] / p11, vy = border[2 * k + 1] / p22;
@@ -183,7 +176,7 @@ void CQuadExpander::previewOutlines(float outlines[4][66]) const {
         const float Z = a * cb - sb * D;
         const float R = lensRadius(fatan2(fsqrt(C * C + Z * Z), Y) / lensRange);
         for (int j = 0; j < 4; ++j) {
-            const float c = (C == 0 && Z == 0) ? 0.0f : degreesToRadians(90.0f * float(j) + P) + fatan2(Z, C);
+            const float c = (C == 0 && Z == 0) ? 0.0f : RadiansInFloat(90.0f * float(j) + P) + fatan2(Z, C);
             outlines[j][2 * k] = fcos(c) * R;
             outlines[j][2 * k + 1] = fsin(c) * R;
         }

@@ -10,10 +10,6 @@ namespace {
 constexpr double kThreeSix = double(3.6f); // 3.5999999: percentages of a turn
 constexpr float kZoomStep = 0.025f;
 
-float degreesToRadians(float degrees) {
-    return degrees / 360.0f * 6.2831855f;
-}
-
 } // namespace
 
 CRingExpander::CRingExpander() {
@@ -83,16 +79,13 @@ std::unique_ptr<VERTEX[]> CRingExpander::createRingVtx() {
         // Position azimuth and texture angle run together, a full turn anticlockwise over 128 columns.
         float phi = 0.0f;
         for (int column = 0; column < 129; ++column, phi += 2.8125f) {
-            const float cp = fcos(degreesToRadians(phi)), sp = fsin(degreesToRadians(phi));
+            const float cp = fcos(RadiansInFloat(phi)), sp = fsin(RadiansInFloat(phi));
             const float c = cp * 0.5f, s = sp * 0.5f;
             *out++ = {cp, y * 0.5f, sp, 1, 1, 1, 1, (R1 * c + 0.5f) * lu, (R1 * s + 0.5f) * lv};
             *out++ = {cp, (y + 0.0625f) * 0.5f, sp, 1, 1, 1, 1, lu * (c * R2 + 0.5f), lv * (s * R2 + 0.5f)};
         }
     }
-    for (int i = 0; i < kPanoramaVertices; ++i) {
-        mesh[i].u += shared.centreOffsetU;
-        mesh[i].v += shared.centreOffsetV;
-    }
+    addCentreOffset(mesh.get(), kPanoramaVertices);
     return mesh;
 }
 
@@ -109,8 +102,8 @@ HRESULT CRingExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, ui
     const CMatrix world = getFlipMatrix();
     CMatrix sc, ry, rx, tr;
     const float shift = 1 - 1 / (float(outWidth) / float(outHeight));
-    const CMatrix view = sc.Scaling(zoom, zoom, zoom) * ry.RotationY(degreesToRadians(pan)) *
-                         rx.RotationX(degreesToRadians(tilt)) * tr.Translation(0, shift, 0);
+    const CMatrix view = sc.Scaling(zoom, zoom, zoom) * ry.RotationY(RadiansInFloat(pan)) *
+                         rx.RotationX(RadiansInFloat(tilt)) * tr.Translation(0, shift, 0);
     const CMatrix projection = FlatProjection();
     SetWorldViewProj(&world, &view, &projection, effect);
     draw(device, effect, mainVB, pass, kPanoramaVertices);
@@ -124,7 +117,7 @@ HRESULT CRingExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* eff
     for (int c = 0; c < 2; ++c) {
         float points[64];
         for (int k = 1; k <= 32; ++k) {
-            const float a = degreesToRadians(float(k) * 11.612904f);
+            const float a = RadiansInFloat(float(k) * 11.612904f);
             points[2 * (k - 1)] = fcos(a) * radii[c];
             points[2 * (k - 1) + 1] = fsin(a) * radii[c];
         }
