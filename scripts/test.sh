@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, warning-free build and the whole test suite.
-# UNFOLD_SANITIZE=1 builds and runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# UNFOLD_SANITIZE=1 builds and runs the suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# UNFOLD_SANITIZE=thread under ThreadSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -10,6 +11,10 @@ if [ "${UNFOLD_SANITIZE:-0}" = 1 ]; then
     args=(-DCMAKE_BUILD_TYPE=Debug -DUNFOLD_SANITIZE=ON)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+elif [ "${UNFOLD_SANITIZE:-0}" = thread ]; then
+    dir="$root/build-tsan"
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DUNFOLD_SANITIZE=thread)
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 else
     dir="$root/build"
     args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
