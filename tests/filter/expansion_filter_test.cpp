@@ -112,6 +112,56 @@ TEST_F(FilterTest, FramesLaterThan66msAreDroppedAndTheNextOneDrawn) {
     g.control->Stop();
 }
 
+// Delivers frames numbered `first` on at `period` apart by the steady clock, skipping `gap` extra
+// time before frame `late`; answers the frame numbers the sink received.
+std::vector<int> DeliverPaced(FilterGraph& g, int frames, std::chrono::microseconds period, int late = -1,
+                              std::chrono::microseconds gap = {}) {
+    using Clock = std::chrono::steady_clock;
+    auto due = Clock::now();
+    for (int k = 0; k < frames; ++k) {
+        due += period + (k == late ? gap : std::chrono::microseconds{});
+        std::this_thread::sleep_until(due);
+        EXPECT_EQ(g.source->Deliver(BYTE(k), k * 333333), S_OK);
+    }
+    std::vector<int> drawn;
+    for (const auto& sample : g.sink->samples) drawn.push_back(int(sample.start / 333333));
+    return drawn;
+}
+
+// Runs the graph with no unfold mode selected, so that frames cost no drawing and the pacing tests
+// time the interval rule rather than the software device on a busy machine.
+void RunWithoutDrawing(CExpansionFilter* filter, FilterGraph& g) {
+    ComPtr<IORBE_General> general;
+    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IORBE_General, general.putVoid()), S_OK);
+    general->SetUnfoldMode(9);
+    ASSERT_EQ(g.control->Run(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150)); // the first frame comes after a pause
+}
+
+TEST_F(FilterTest, AFifteenFrameCameraPacedExactlyHasEveryFrameAfterTheFirstDrawn) {
+    Held<CExpansionFilter> filter(NewFilter());
+    CMediaType input = VideoType(MEDIASUBTYPE_RGB32, 320, 240);
+    header(input)->AvgTimePerFrame = 666666; // 15 frames per second: 66.7 ms apart, over 66 ms
+    FilterGraph g(filter.filter(), input);
+    ASSERT_EQ(g.connect(), S_OK);
+    RunWithoutDrawing(filter.p, g);
+    std::vector<int> drawn = DeliverPaced(g, 8, std::chrono::microseconds(66667));
+    EXPECT_EQ(drawn, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    g.control->Stop();
+}
+
+TEST_F(FilterTest, AThirtyFrameCameraLosesOnlyTheFrameAfterAGap) {
+    Held<CExpansionFilter> filter(NewFilter());
+    FilterGraph g(filter.filter(), VideoType(MEDIASUBTYPE_RGB32, 320, 240)); // 30 frames per second
+    ASSERT_EQ(g.connect(), S_OK);
+    RunWithoutDrawing(filter.p, g);
+    // Frame 5 comes 100 ms after frame 4: over the 66 ms that rule a 30 frames per second input.
+    std::vector<int> drawn =
+        DeliverPaced(g, 10, std::chrono::microseconds(33333), 5, std::chrono::microseconds(66667));
+    EXPECT_EQ(drawn, (std::vector<int>{1, 2, 3, 4, 6, 7, 8, 9}));
+    g.control->Stop();
+}
+
 TEST_F(FilterTest, WithoutDirect3DTheMessageShowsOncePerInstance) {
     platform::ScopedFault hardware("D3D10CreateDevice.Hardware", DXGI_ERROR_UNSUPPORTED, 0, 0);
     platform::ScopedFault reference("D3D10CreateDevice.Reference", DXGI_ERROR_UNSUPPORTED, 0, 0);
