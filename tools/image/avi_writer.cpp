@@ -122,6 +122,11 @@ Status AviWriter::AddJpegFrame(const uint8_t* data, size_t size) {
     return Status::Ok();
 }
 
+void AviWriter::Discard() {
+    file_.Discard();
+    index_.clear();
+}
+
 Status AviWriter::Close() {
     if (!file_.isOpen()) return Status::Error("cannot close the video: it is not open");
     const uint32_t moviSize = uint32_t(size_ - kMoviType);

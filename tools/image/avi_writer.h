@@ -28,6 +28,8 @@ public:
     bool Full(size_t frameBytes) const;
     // Writes the index and the final sizes, and commits the file.
     Status Close();
+    // Removes the unfinished file.
+    void Discard();
 
     uint32_t frameCount() const { return uint32_t(index_.size()); }
     bool isOpen() const { return file_.isOpen(); }
