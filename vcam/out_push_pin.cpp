@@ -30,7 +30,8 @@ const VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& mt) {
 
 COutPushPin::COutPushPin(HRESULT* phr, CVCam* pParent)
     : CSourceStream(L"OutPushPin", phr, pParent, L"video") {
-    GetMediaType(1, &m_mt);
+    GetMediaType(1, &m_format);
+    m_mt = m_format;
 }
 
 STDMETHODIMP COutPushPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -82,13 +83,17 @@ HRESULT COutPushPin::GetMediaType(int iPosition, CMediaType* pmt) {
     if (iPosition < 0) return E_INVALIDARG;
     if (iPosition > 1) return VFW_S_NO_MORE_ITEMS;
     if (!pmt) return E_POINTER;
-    if (iPosition == 0) return pmt->Set(m_mt);
+    if (iPosition == 0) {
+        CAutoLock lock(m_pFilter->pStateLock());
+        return pmt->Set(m_format);
+    }
     *pmt = OfferedType();
     return pmt->IsValid() && pmt->Format() ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT COutPushPin::CheckMediaType(const CMediaType* pmt) {
-    return pmt && *pmt == m_mt ? S_OK : E_INVALIDARG;
+    CAutoLock lock(m_pFilter->pStateLock());
+    return pmt && *pmt == m_format ? S_OK : E_INVALIDARG;
 }
 
 HRESULT COutPushPin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProp) {
@@ -143,7 +148,7 @@ STDMETHODIMP COutPushPin::SetFormat(AM_MEDIA_TYPE* pmt) {
     {
         CAutoLock lock(m_pFilter->pStateLock());
         if (!m_pFilter->IsStopped()) return VFW_E_NOT_STOPPED;
-        if (FAILED(m_mt.Set(*pmt))) return E_OUTOFMEMORY;
+        if (FAILED(m_format.Set(*pmt))) return E_OUTOFMEMORY;
     }
     if (IsConnected()) {
         if (IFilterGraph* graph = m_pFilter->GetFilterGraph()) graph->Reconnect(this);
@@ -154,7 +159,7 @@ STDMETHODIMP COutPushPin::SetFormat(AM_MEDIA_TYPE* pmt) {
 STDMETHODIMP COutPushPin::GetFormat(AM_MEDIA_TYPE** ppmt) {
     if (!ppmt) return E_POINTER;
     CAutoLock lock(m_pFilter->pStateLock());
-    *ppmt = CreateMediaType(&m_mt);
+    *ppmt = CreateMediaType(&m_format);
     return *ppmt ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -171,7 +176,7 @@ STDMETHODIMP COutPushPin::GetStreamCaps(int, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
     CMediaType offered = OfferedType();
     {
         CAutoLock lock(m_pFilter->pStateLock());
-        if (const VIDEOINFOHEADER* current = VideoHeader(m_mt))
+        if (const VIDEOINFOHEADER* current = VideoHeader(m_format))
             reinterpret_cast<VIDEOINFOHEADER*>(offered.Format())->AvgTimePerFrame = current->AvgTimePerFrame;
     }
     offered.SetVariableSize();

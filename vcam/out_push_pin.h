@@ -47,4 +47,10 @@ public:
     static CMediaType OfferedType();
     // The stream capabilities reported for it.
     static VIDEO_STREAM_CONFIG_CAPS OfferedCaps();
+
+private:
+    // The one type the pin offers and accepts: the offered format, or the application's choice
+    // (SetFormat). Kept apart from the connection's type (the base's m_mt), which the base pin clears
+    // whenever the pin disconnects, as it does while the graph reconnects it to a new format.
+    CMediaType m_format; // under the filter's state lock
 };
