@@ -16,24 +16,31 @@ namespace tools::unfold {
 using image::Status;
 
 CaptureWriter::~CaptureWriter() {
-    if (thread_.joinable()) (void)Finish();
+    if (video_.thread.joinable()) (void)Finish();
 }
 
 void CaptureWriter::Start() {
-    thread_ = std::thread([this] { run(); });
+    video_.limit = output_.queueFrames;
+    pictures_.limit = 4;
+    video_.thread = std::thread([this] { run(video_, &CaptureWriter::writeVideo); });
+    if (output_.pngEvery > 0)
+        pictures_.thread = std::thread([this] { run(pictures_, &CaptureWriter::writePicture); });
 }
 
 void CaptureWriter::Add(ReceivedFrame&& frame) {
     std::unique_lock lock(lock_);
-    changed_.wait(lock, [&] { return queue_.size() < output_.queueFrames || finishing_; });
+    const uint64_t number = arrived_ + 1;
+    const bool picture = output_.pngEvery > 0 && (number - 1) % uint64_t(output_.pngEvery) == 0;
+    changed_.wait(lock, [&] {
+        return finishing_ || !failure_.ok() ||
+               (video_.queue.size() < video_.limit && (!picture || pictures_.queue.size() < pictures_.limit));
+    });
     if (!failure_.ok() || finishing_) return;
-    queue_.push_back(std::move(frame));
+    arrived_ = number;
+    auto shared = std::make_shared<const ReceivedFrame>(std::move(frame));
+    video_.queue.emplace_back(number, shared);
+    if (picture) pictures_.queue.emplace_back(number, shared);
     changed_.notify_all();
-}
-
-size_t CaptureWriter::backlog() {
-    std::lock_guard lock(lock_);
-    return queue_.size();
 }
 
 Status CaptureWriter::Finish() {
@@ -42,7 +49,8 @@ Status CaptureWriter::Finish() {
         finishing_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    if (video_.thread.joinable()) video_.thread.join();
+    if (pictures_.thread.joinable()) pictures_.thread.join();
     Status failure;
     {
         std::lock_guard lock(lock_);
@@ -59,22 +67,23 @@ Status CaptureWriter::Finish() {
     return failure;
 }
 
-void CaptureWriter::run() {
+void CaptureWriter::run(Lane& lane, Status (CaptureWriter::*write)(const Queued&)) {
     for (;;) {
-        ReceivedFrame frame;
+        Queued frame;
         {
             std::unique_lock lock(lock_);
-            changed_.wait(lock, [&] { return !queue_.empty() || finishing_; });
-            if (queue_.empty()) return;
-            frame = std::move(queue_.front());
-            queue_.pop_front();
+            changed_.wait(lock, [&] { return !lane.queue.empty() || finishing_ || !failure_.ok(); });
+            if (lane.queue.empty() || !failure_.ok()) return;
+            frame = std::move(lane.queue.front());
+            lane.queue.pop_front();
         }
         changed_.notify_all();
-        Status s = write(frame);
+        Status s = (this->*write)(frame);
         if (!s) {
             std::lock_guard lock(lock_);
             if (failure_.ok()) failure_ = s;
-            queue_.clear();
+            video_.queue.clear();
+            pictures_.queue.clear();
             changed_.notify_all();
             return;
         }
@@ -116,29 +125,41 @@ Status CaptureWriter::closeVideo() {
     return Status::Ok();
 }
 
-Status CaptureWriter::write(const ReceivedFrame& frame) {
-    ++arrived_;
-    image::Image picture;
+namespace {
+
+Status PictureOf(const ReceivedFrame& frame, uint64_t number, image::Image& picture) {
     if (Status s = image::ImageFromDib(frame.bits.data(), frame.bits.size(), frame.width, frame.height,
                                        frame.bitsPerPixel, picture);
         !s)
-        return Status::Error("frame " + std::to_string(arrived_) + ": " + s.message());
-    if (output_.pngEvery > 0 && (arrived_ - 1) % uint64_t(output_.pngEvery) == 0) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(arrived_));
-        if (Status s = image::WritePng(output_.folder + name, picture); !s) return s;
-        ++pictures_;
-    }
+        return Status::Error("frame " + std::to_string(number) + ": " + s.message());
+    return Status::Ok();
+}
+
+} // namespace
+
+Status CaptureWriter::writePicture(const Queued& frame) {
+    image::Image picture;
+    if (Status s = PictureOf(*frame.second, frame.first, picture); !s) return s;
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(frame.first));
+    if (Status s = image::WritePng(output_.folder + name, picture); !s) return s;
+    ++picturesWritten_;
+    return Status::Ok();
+}
+
+Status CaptureWriter::writeVideo(const Queued& frame) {
+    image::Image picture;
+    if (Status s = PictureOf(*frame.second, frame.first, picture); !s) return s;
     if (videos_.empty()) {
         if (Status s = openVideo(picture.width(), picture.height()); !s) return s;
     } else if (picture.width() != width_ || picture.height() != height_) {
-        return Status::Error("frame " + std::to_string(arrived_) + " changed size to " +
+        return Status::Error("frame " + std::to_string(frame.first) + " changed size to " +
                              std::to_string(picture.width()) + " x " + std::to_string(picture.height()));
     }
     if (output_.video == VideoKind::Avi) {
         std::vector<uint8_t> jpeg;
         if (Status s =
-                image::EncodeJpeg(picture, output_.jpegQuality, jpeg, "frame " + std::to_string(arrived_));
+                image::EncodeJpeg(picture, output_.jpegQuality, jpeg, "frame " + std::to_string(frame.first));
             !s)
             return s;
         if (avi_.Full(jpeg.size())) {

@@ -1,9 +1,10 @@
-// Writes what a capture receives into a folder, on a thread of its own so that the renderer never
-// waits for the disk: every frame into one video (MJPG in AVI, or Y4M), and every Nth frame as a PNG
-// picture ("frame-000001.png", numbered from 1 by the order of arrival). An AVI that reaches its size
-// limit goes on in "video-2.avi", "video-3.avi", ...
+// Writes what a capture receives into a folder, on threads of its own so that the renderer does not
+// wait for the disk: every frame into one video (MJPG in AVI, or Y4M) on one thread, and every Nth
+// frame as a PNG picture ("frame-000001.png", numbered from 1 by the order of arrival) on another, as
+// a PNG takes many times longer to make than a video frame. An AVI that reaches its size limit goes
+// on in "video-2.avi", "video-3.avi", ...
 //
-// Frames wait in a queue of bounded length; when the writer falls that far behind, Add blocks, which
+// Frames wait in queues of bounded length; when a thread falls that far behind, Add blocks, which
 // slows the capture rather than losing frames or memory.
 #pragma once
 
@@ -50,29 +51,36 @@ public:
 
     // What was written (valid after Finish).
     uint64_t framesInVideo() const { return videoFrames_; }
-    uint64_t picturesWritten() const { return pictures_; }
+    uint64_t picturesWritten() const { return picturesWritten_; }
     const std::vector<std::string>& videos() const { return videos_; }
-    // Frames waiting to be written now.
-    size_t backlog();
 
 private:
-    void run();
-    image::Status write(const ReceivedFrame& frame);
+    // A frame and its number from 1.
+    using Queued = std::pair<uint64_t, std::shared_ptr<const ReceivedFrame>>;
+    struct Lane {
+        std::deque<Queued> queue;
+        size_t limit = 0;
+        std::thread thread;
+    };
+
+    void run(Lane& lane, image::Status (CaptureWriter::*write)(const Queued&));
+    image::Status writeVideo(const Queued& frame);
+    image::Status writePicture(const Queued& frame);
     image::Status openVideo(uint32_t width, uint32_t height);
     image::Status closeVideo();
     std::string videoPath(size_t part) const;
 
     CaptureOutput output_;
     image::FrameRate rate_;
-    std::thread thread_;
     std::mutex lock_;
     std::condition_variable changed_;
-    std::deque<ReceivedFrame> queue_;
+    Lane video_, pictures_;
+    uint64_t arrived_ = 0;
     bool finishing_ = false;
     image::Status failure_; // the first failure, under lock_
 
-    // The writing thread's own state.
-    uint64_t arrived_ = 0, videoFrames_ = 0, pictures_ = 0;
+    // Each thread's own state.
+    uint64_t videoFrames_ = 0, picturesWritten_ = 0;
     uint32_t width_ = 0, height_ = 0;
     image::AviWriter avi_;
     int y4m_ = -1; // the Y4M file being written

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <oleauto.h>
+#include <streams.h>
 #include <uuids.h>
 
 #include "platform/win32/debug.h"
