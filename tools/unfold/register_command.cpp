@@ -43,7 +43,8 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
     std::string filter = UNFOLD_FILTER_MODULE, camera = UNFOLD_CAMERA_MODULE;
     bool ok = parser.parse(args) && parser.getText("--filter-module", filter) &&
               parser.getText("--camera-module", camera);
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
     if (!ok) {
         context.err << parser.error() << "\n";
         return kExitUsage;
@@ -53,7 +54,8 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
     const struct {
         const char* what;
         std::string path;
-    } modules[] = {{"expansion filter \"ZK900 4K Expander\"", filter}, {"virtual camera \"TELMAR ZK900 4K UVC\"", camera}};
+    } modules[] = {{"expansion filter \"ZK900 4K Expander\"", filter},
+                   {"virtual camera \"TELMAR ZK900 4K UVC\"", camera}};
     int code = kExitOk;
     for (const auto& m : doRegister ? std::vector(std::begin(modules), std::end(modules))
                                     : std::vector(std::rbegin(modules), std::rend(modules))) {

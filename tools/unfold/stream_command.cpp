@@ -69,9 +69,12 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     double seconds = 0;
     int frames = 0;
     bool ok = parser.parse(args) && parser.getText("--to", to) && parser.getText("--device", device) &&
-              parser.getDouble("--seconds", 0.1, 1e9, seconds) && parser.getInt("--frames", 1, 2000000000, frames);
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
-    if (ok && parser.has("--seconds") && parser.has("--frames")) ok = parser.fail("give --seconds or --frames, not both");
+              parser.getDouble("--seconds", 0.1, 1e9, seconds) &&
+              parser.getInt("--frames", 1, 2000000000, frames);
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+    if (ok && parser.has("--seconds") && parser.has("--frames"))
+        ok = parser.fail("give --seconds or --frames, not both");
     if (ok && to.empty()) ok = parser.fail("--to needs '-', a .y4m file or a /dev/video device");
     if (!ok) {
         context.err << parser.error() << "\n";
@@ -96,7 +99,8 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
             fd = stdoutVideo->fd();
         } else {
             fileFd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fileFd < 0) return image::Status::Error("cannot create '" + to + "': " + std::strerror(errno));
+            if (fileFd < 0)
+                return image::Status::Error("cannot create '" + to + "': " + std::strerror(errno));
             fd = fileFd;
         }
         y4m = std::make_unique<image::Y4mWriter>(fd, to == "-" ? "standard output" : to);
@@ -104,8 +108,8 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     };
     auto consume = [&](ReceivedFrame&& frame) -> image::Status {
         image::Image picture;
-        if (image::Status s = image::ImageFromDib(frame.bits.data(), frame.bits.size(), frame.width, frame.height,
-                                                  frame.bitsPerPixel, picture);
+        if (image::Status s = image::ImageFromDib(frame.bits.data(), frame.bits.size(), frame.width,
+                                                  frame.height, frame.bitsPerPixel, picture);
             !s)
             return s;
         return v4l2 ? v4l2->Write(picture) : y4m->AddFrame(picture);
@@ -125,7 +129,8 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
         context.err << "unfold stream: cannot write '" << to << "': " << std::strerror(errno) << "\n";
         code = kExitFailure;
     }
-    if (code == kExitOk && to != "-") context.out << "streamed " << result.frames << " frames to " << to << "\n";
+    if (code == kExitOk && to != "-")
+        context.out << "streamed " << result.frames << " frames to " << to << "\n";
     return code;
 }
 
