@@ -26,27 +26,6 @@ bool IsVideoDevice(const std::string& path) {
     return path.rfind("/dev/video", 0) == 0;
 }
 
-// Standard output carries the video: everything else written to it (the modules' log lines among
-// them) goes to standard error meanwhile.
-class StdoutForVideo {
-public:
-    StdoutForVideo() {
-        std::fflush(stdout);
-        video_ = dup(STDOUT_FILENO);
-        saved_ = dup(STDOUT_FILENO);
-        dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
-    ~StdoutForVideo() {
-        std::fflush(stdout);
-        if (saved_ >= 0) dup2(saved_, STDOUT_FILENO), close(saved_);
-        if (video_ >= 0) close(video_);
-    }
-    int fd() const { return video_; }
-
-private:
-    int video_ = -1, saved_ = -1;
-};
-
 // A reader that goes away makes writes fail with EPIPE instead of ending the process.
 class IgnoreBrokenPipes {
 public:
@@ -81,10 +60,11 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
         return kExitUsage;
     }
 
+    if (to == "-" && context.outFd < 0) {
+        context.err << "unfold stream: there is no standard output to stream to\n";
+        return kExitFailure;
+    }
     IgnoreBrokenPipes pipes;
-    // Taken before the camera is opened: the modules write their log lines from the start.
-    std::unique_ptr<StdoutForVideo> stdoutVideo;
-    if (to == "-") stdoutVideo = std::make_unique<StdoutForVideo>();
     int fileFd = -1;
     std::unique_ptr<image::Y4mWriter> y4m;
     std::unique_ptr<V4l2Output> v4l2;
@@ -95,8 +75,9 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
             return v4l2->Open(to, f.width, height, f.rate);
         }
         int fd;
-        if (stdoutVideo) {
-            fd = stdoutVideo->fd();
+        if (to == "-") {
+            context.out.flush();
+            fd = context.outFd;
         } else {
             fileFd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
             if (fileFd < 0)
@@ -124,7 +105,6 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     int code = RunDevice(run, prepare, consume, context, result);
     y4m.reset();
     v4l2.reset();
-    stdoutVideo.reset();
     if (fileFd >= 0 && close(fileFd) != 0 && code == kExitOk) {
         context.err << "unfold stream: cannot write '" << to << "': " << std::strerror(errno) << "\n";
         code = kExitFailure;
