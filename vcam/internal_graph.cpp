@@ -376,10 +376,9 @@ HRESULT CInternalGraph::FillBuffer(IMediaSample* sample) {
             }
         }
     }
-    REFERENCE_TIME start = REFERENCE_TIME(m_frameCounter) * kFrameDuration;
+    REFERENCE_TIME start = REFERENCE_TIME(m_frameCounter.fetch_add(1)) * kFrameDuration;
     REFERENCE_TIME stop = start + kFrameDuration;
     sample->SetTime(&start, &stop);
-    ++m_frameCounter;
     sample->SetSyncPoint(TRUE);
     return result;
 }
@@ -458,4 +457,13 @@ std::vector<CMediaType> CInternalGraph::Formats() {
 int CInternalGraph::State() {
     CAutoLock lock(&m_buildLock);
     return m_state;
+}
+
+HRESULT CInternalGraph::GetGraph(IGraphBuilder** graph) {
+    if (!graph) return E_POINTER;
+    CAutoLock lock(&m_buildLock);
+    *graph = m_graphBuilder;
+    if (!m_graphBuilder) return E_FAIL;
+    m_graphBuilder->AddRef();
+    return S_OK;
 }
