@@ -1,6 +1,7 @@
 // The private graph with a camera: the format it asks for, the resolution list and changes, the modes
 // it gives the expansion filter, grey frames without the filter, and frames that are the engine's own
 // picture of the camera's.
+#include "filter/expansion_filter.h"
 #include "platform/win32/debug.h"
 #include "tests/vcam/camera_fixture.h"
 #include "tools/image/dib.h"
