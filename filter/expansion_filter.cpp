@@ -149,7 +149,7 @@ HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
     m_engine->SetFrontViewRect(1.0f, 1.0f, 0.0f, 0.0f);
     m_engine->SetInput(width, height);
     m_engine->SetRenderBufSize(kOutWidth, kOutHeight);
-    m_engine->SetExpMode(9);
+    m_engine->SetExpMode(kDefaultMode);
     if (CBaseExpander* current = m_engine->Current()) current->SetFlip(true, true);
     return S_OK;
 }

@@ -19,8 +19,7 @@ DEFINE_GUID(IID_IORBE_General, 0x1c58d2e4, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa
 DEFINE_GUID(IID_IOrbExpFilter, 0x1c58d2e5, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa4, 0xe9, 0xb0, 0xd3, 0x14);
 
 // The general settings interface, used by the filter's property page. Unfold modes are spoken of by
-// index: 0 NONE, 1 PANORAMA, 2 SEG, 3 QUAD, 4 RING, 5 DOME, 6 INDOME, 7 THROWOUT, 8 EXTRACT, 9 no mode,
-// 10 the 16:9 front view. View position and scale run from 0 to 100.
+// their index in the table of modes (modes/mode_table.h); view position and scale run from 0 to 100.
 struct IORBE_General : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetUnfoldMode(int* pIndex) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
@@ -34,8 +33,8 @@ protected:
     ~IORBE_General() = default;
 };
 
-// The interface the virtual camera steers the filter through. Mode indexes as IORBE_General's, except
-// that 9 is the 16:9 front view and 10 is refused.
+// The interface the virtual camera steers the filter through, with its own mode indexes (the table of
+// modes).
 struct IOrbExpFilter : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetViewPosABS(float horizontal, float vertical) = 0;

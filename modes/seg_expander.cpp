@@ -8,10 +8,6 @@
 
 CSegExpander::CSegExpander() {
     radiusScale = 0.8f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
 }
 
 CSegExpander::~CSegExpander() = default;
@@ -98,7 +94,8 @@ std::unique_ptr<VERTEX[]> CSegExpander::createSegVtx() {
     if (!mesh) return mesh;
     const float h = radiusScale * 0.03125f;
     const float lu = float(imgWidth - 1) / float(texWidth), lv = float(imgHeight - 1) / float(texHeight);
-    const double q = 2.0 * double(EngineShared().circleRadius);
+    const EngineSettings calibration = settings();
+    const double q = 2.0 * double(calibration.circleRadius);
     float t = 1, y = -1, x = 4, a = 0;
     bool forward = true;
     VERTEX* out = mesh.get();
@@ -125,17 +122,13 @@ std::unique_ptr<VERTEX[]> CSegExpander::createSegVtx() {
         a = 0;
         y = y2;
     }
-    const float du = EngineShared().centreOffsetU, dv = EngineShared().centreOffsetV;
-    for (int i = 0; i < kPanoramaVertices; ++i) {
-        mesh[i].u += du;
-        mesh[i].v += dv;
-    }
+    addCentreOffset(mesh.get(), kPanoramaVertices, calibration);
     return mesh;
 }
 
 HRESULT CSegExpander::initialize(ID3D10Device* device) {
     std::unique_ptr<VERTEX[]> mesh = createSegVtx();
-    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CSegExpander::initialize", 78);
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, report::kSegInitialize);
 }
 
 HRESULT CSegExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
@@ -160,7 +153,7 @@ HRESULT CSegExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uin
 void CSegExpander::previewOutlines(float first[130], float second[130]) {
     float sx;
     getSegSize(nullptr, nullptr, &sx);
-    const bool flipped = EngineShared().flipVertical;
+    const bool flipped = settings().flipVertical;
     const float tiltV = flipped ? -tilt : tilt, panV = flipped ? -pan : pan;
     const float r = (zoom - 1) * radiusScale * 0.25f;
     const float P = (tiltV * radiusScale + r) * 0.5f;
@@ -179,7 +172,7 @@ HRESULT CSegExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* effe
     previewOutlines(outlines[0], outlines[1]);
     for (const float* points : outlines) {
         if (HRESULT hr = drawLines(points, device, effect, 65, 1, 0, 0, 1); FAILED(hr)) {
-            EngineLogError("CSegExpander::renderPreviewLine", 294, hr);
+            EngineLogError(report::kSegRenderPreviewLine, hr);
             return hr;
         }
     }

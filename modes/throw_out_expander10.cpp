@@ -14,7 +14,7 @@ CThrowOutExpander10::~CThrowOutExpander10() {
 HRESULT CThrowOutExpander10::initialize(ID3D10Device* device) {
     HRESULT hr = CSegExpander::initialize(device);
     if (FAILED(hr)) {
-        EngineLogError("CThrowOutExpander10::initialize", 22, hr);
+        EngineLogError(report::kThrowOutInitialize, hr);
         return hr;
     }
     SafeRelease(overviewVB);
@@ -51,7 +51,7 @@ HRESULT CThrowOutExpander10::renderMain(ID3D10Device* device, ID3D10Effect* effe
 void CThrowOutExpander10::pieceOutlines(float first[130], float second[130]) {
     float sx;
     getSegSize(nullptr, nullptr, &sx);
-    const bool flipped = EngineShared().flipVertical;
+    const bool flipped = settings().flipVertical;
     const float tiltV = flipped ? -tilt : tilt, panV = flipped ? -pan : pan;
     const float r = (zoom - 1) * radiusScale * 0.25f;
     const float P = (tiltV * radiusScale + r) * 0.5f;
@@ -72,7 +72,7 @@ HRESULT CThrowOutExpander10::renderPreviewLine(ID3D10Device* device, ID3D10Effec
     pieceOutlines(outlines[0], outlines[1]);
     for (const float* points : outlines) {
         if (HRESULT hr = drawLines(points, device, effect, 65, 1, 0, 0, 1); FAILED(hr)) {
-            EngineLogError("CThrowOutExpander10::renderPreviewLine", 133, hr);
+            EngineLogError(report::kThrowOutRenderPreviewLine, hr);
             return hr;
         }
     }
@@ -102,11 +102,11 @@ HRESULT CThrowOutExpander10::renderOverlay(ID3D10Device* device, ID3D10Effect* e
         const float g = k == 0 ? 2 * zoom - 1 : 1 - 2 * zoom;
         view = tr.Translation(g, -zoom * tilt, 0) * sc.Scaling(0.5f / zoom, 1 / zoom, 1);
         SetWorldViewProj(&world, &view, &projection, effect);
-        draw(device, effect, dimVB, 4, 4);
+        draw(device, effect, dimVB, kPassVertexColour, 4);
     }
     // Everything outside them dimmed.
     SetWorldViewProj(nullptr, nullptr, nullptr, effect);
     device->OMSetDepthStencilState(maskTestState, 1);
-    draw(device, effect, dimVB, 4, 4);
+    draw(device, effect, dimVB, kPassVertexColour, 4);
     return S_OK;
 }

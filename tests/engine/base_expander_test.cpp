@@ -173,23 +173,23 @@ TEST_F(BaseExpanderTest, KernelsSwitchToTheConvolutionPass) {
     };
     int plain = contrastAcrossRow(frame(e));
     e.SetSharpness(2.0f);
-    EXPECT_TRUE(EngineShared().filterOn);
+    EXPECT_TRUE(EngineShared().Snapshot().filterOn);
     int sharp = contrastAcrossRow(frame(e));
     e.SetBlur(1.0f);
     int blurred = contrastAcrossRow(frame(e));
     EXPECT_GT(sharp, plain + 20);
     EXPECT_LT(blurred, plain - 20);
     e.SetBlur(0);
-    EXPECT_FALSE(EngineShared().filterOn);
+    EXPECT_FALSE(EngineShared().Snapshot().filterOn);
     EXPECT_EQ(contrastAcrossRow(frame(e)), plain);
     EXPECT_EQ(e.passes, (std::vector<uint32_t>{2, 3, 3, 2}));
     // Negative sharpening is sharpening too: the flag goes on.
     e.SetSharpness(-0.5f);
-    EXPECT_TRUE(EngineShared().filterOn);
+    EXPECT_TRUE(EngineShared().Snapshot().filterOn);
 }
 
 TEST_F(BaseExpanderTest, KernelWeights) {
-    CEngineSharedState s;
+    EngineSettings s;
     SetSharpenKernel(s, 0.9f);
     float sum = 0;
     for (float k : s.filter) sum += k;

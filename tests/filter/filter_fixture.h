@@ -73,7 +73,7 @@ inline std::vector<BYTE> EnginePicture(const BYTE* frame, uint16_t width, uint16
         engine.SetFrontViewRect(1, 1, 0, 0);
         engine.SetInput(width, height);
         engine.SetRenderBufSize(1280, 720);
-        engine.SetExpMode(9);
+        engine.SetExpMode(kDefaultMode);
         engine.Current()->SetFlip(true, true);
         engine.UploadFrame(frame, uint32_t(width) * 4);
         EXPECT_EQ(engine.Render(out.data()), S_OK);
