@@ -102,12 +102,13 @@ private:
     CExpansionFilter(LPUNKNOWN pUnk, HRESULT* phr);
     bool createRenderWindow();
 
-    HWND m_renderWindow = nullptr;
-    COrbExpander* m_engine = nullptr;
-    VIDEOINFOHEADER m_inputHeader{};
-    CCritSec m_engineLock; // taken after the base's receive lock; nothing is taken while it is held
-    IReferenceClock* m_clock = nullptr;
-    REFERENCE_TIME m_lastFrameTime = 0;
-    BOOL m_errorShown = FALSE;
-    bool m_comInitialised = false; // CoUninitialize only what CoInitialize opened
+    HWND renderWindow = nullptr;
+    COrbExpander* engine = nullptr;
+    VIDEOINFOHEADER inputHeader{};
+    CCritSec
+        engineLock; // taken after the base's receive lock; only the engine's settings lock is taken under it
+    IReferenceClock* referenceClock = nullptr;
+    REFERENCE_TIME lastFrameTime = 0;
+    BOOL errorShown = FALSE;
+    bool comInitialised = false; // CoUninitialize only what CoInitialize opened
 };

@@ -6,48 +6,48 @@
 
 STDMETHODIMP CExpansionFilter::GetUnfoldMode(int* pIndex) {
     if (!pIndex) return E_POINTER;
-    CAutoLock lock(&m_engineLock);
-    if (!m_engine) return S_OK;
-    if (const int index = GeneralIndexOfMode(m_engine->ModeId()); index != kNoIndex) *pIndex = index;
+    CAutoLock lock(&engineLock);
+    if (!engine) return S_OK;
+    if (const int index = GeneralIndexOfMode(engine->ModeId()); index != kNoIndex) *pIndex = index;
     return S_OK;
 }
 
 HRESULT CExpansionFilter::SetGeneralUnfoldMode(int index) {
-    CAutoLock lock(&m_engineLock);
-    if (m_engine) m_engine->SetExpMode(ModeOfGeneralIndex(index));
+    CAutoLock lock(&engineLock);
+    if (engine) engine->SetExpMode(ModeOfGeneralIndex(index));
     return S_OK;
 }
 
 HRESULT CExpansionFilter::SetFilterUnfoldMode(int index) {
-    CAutoLock lock(&m_engineLock);
+    CAutoLock lock(&engineLock);
     const int32_t mode = ModeOfFilterIndex(index);
-    if (mode < 0 || !m_engine) return E_FAIL;
-    return m_engine->SetExpMode(mode) ? S_OK : E_FAIL;
+    if (mode < 0 || !engine) return E_FAIL;
+    return engine->SetExpMode(mode) ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP CExpansionFilter::GetViewPos(float* pHorizontal, float* pVertical) {
-    CAutoLock lock(&m_engineLock);
-    if (CBaseExpander* current = m_engine ? m_engine->Current() : nullptr)
+    CAutoLock lock(&engineLock);
+    if (CBaseExpander* current = engine ? engine->Current() : nullptr)
         current->GetPosition(pHorizontal, pVertical);
     return S_OK;
 }
 
 STDMETHODIMP CExpansionFilter::SetViewPosABS(float horizontal, float vertical) {
-    CAutoLock lock(&m_engineLock);
-    if (CBaseExpander* current = m_engine ? m_engine->Current() : nullptr)
+    CAutoLock lock(&engineLock);
+    if (CBaseExpander* current = engine ? engine->Current() : nullptr)
         current->SetPosition(horizontal, vertical);
     return S_OK;
 }
 
 STDMETHODIMP CExpansionFilter::SetScaleABS(float scale) {
-    CAutoLock lock(&m_engineLock);
-    if (CBaseExpander* current = m_engine ? m_engine->Current() : nullptr) current->SetZoom(scale);
+    CAutoLock lock(&engineLock);
+    if (CBaseExpander* current = engine ? engine->Current() : nullptr) current->SetZoom(scale);
     return S_OK;
 }
 
 STDMETHODIMP CExpansionFilter::SetLensDirection(BOOL up) {
-    CAutoLock lock(&m_engineLock);
+    CAutoLock lock(&engineLock);
     const bool flag = (up & 0xFF) != 0;
-    if (CBaseExpander* current = m_engine ? m_engine->Current() : nullptr) current->SetFlip(flag, flag);
+    if (CBaseExpander* current = engine ? engine->Current() : nullptr) current->SetFlip(flag, flag);
     return S_OK;
 }

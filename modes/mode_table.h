@@ -179,6 +179,11 @@ constexpr int GeneralIndexOfMode(int32_t id) {
     return IsModeId(id) ? kGeneralIndexOfMode[size_t(id)] : kNoIndex;
 }
 
+// IOrbExpFilter's index of a mode id, kNoIndex for a mode it cannot name.
+constexpr int FilterIndexOfMode(int32_t id) {
+    return IsModeId(id) ? kFilterIndexOfMode[size_t(id)] : kNoIndex;
+}
+
 // Mode id of an IOrbExpFilter index, -1 for an index outside the table.
 constexpr int32_t ModeOfFilterIndex(int index) {
     return index >= 0 && size_t(index) < kModeOfFilterIndex.size() ? kModeOfFilterIndex[size_t(index)] : -1;
@@ -191,5 +196,5 @@ constexpr int FilterIndexOfVCamMode(int32_t vcamMode) {
         vcamMode >= 0 && size_t(vcamMode) < kModeOfVCamMode.size() && kModeOfVCamMode[size_t(vcamMode)] >= 0
             ? kModeOfVCamMode[size_t(vcamMode)]
             : kDefaultMode;
-    return kFilterIndexOfMode[size_t(mode)];
+    return FilterIndexOfMode(mode);
 }
