@@ -1,6 +1,8 @@
 // Two expansion filters in one process, each streaming on its own thread while two more threads steer
 // them. The lens direction, the colour settings and the calibration are shared by both, so they are
-// written while the other filter draws; every frame must still be drawn with one lens direction.
+// written while the other filter draws; every frame must still be drawn with one lens direction. The
+// pins are connected directly, without a filter graph, so that only the filters' own locks and the
+// engine's are involved.
 #include <atomic>
 #include <thread>
 
@@ -10,7 +12,36 @@ namespace filter_testing {
 namespace {
 
 constexpr uint16_t kSide = 64;
-constexpr int kFramesPerFilter = 16;
+constexpr int kFramesPerFilter = 10;
+
+// Source -> filter -> sink, connected pin to pin and run by hand.
+struct Chain {
+    Chain(IBaseFilter* f, const CMediaType& type)
+        : source(new TestSource(type)), sink(new RecordingSink(MEDIASUBTYPE_RGB32)), filter(f) {}
+    HRESULT connect() {
+        HRESULT hr = source->pin().Connect(testfilters::PinOf(filter, PINDIR_INPUT).get(), nullptr);
+        if (SUCCEEDED(hr)) hr = testfilters::PinOf(filter, PINDIR_OUTPUT)->Connect(&sink->pin(), nullptr);
+        return hr;
+    }
+    void run() {
+        sink->Run(0);
+        filter->Run(0);
+        source->Run(0);
+    }
+    void stop() {
+        source->Stop();
+        filter->Stop();
+        sink->Stop();
+        testfilters::PinOf(filter, PINDIR_INPUT)->Disconnect();
+        testfilters::PinOf(filter, PINDIR_OUTPUT)->Disconnect();
+        source->pin().Disconnect();
+        sink->pin().Disconnect();
+    }
+
+    Held<TestSource> source;
+    Held<RecordingSink> sink;
+    IBaseFilter* filter;
+};
 
 // The dome at a fixed view: the lens direction turns the dome over and moves it, so a frame that mixed
 // the two directions would match neither picture.
@@ -31,7 +62,7 @@ TEST_F(FilterTest, TwoFiltersStreamWhileTwoThreadsSteerThem) {
 
     Held<CExpansionFilter> first(NewFilter()), second(NewFilter());
     const CMediaType type = VideoType(MEDIASUBTYPE_RGB32, kSide, kSide);
-    FilterGraph a(first.filter(), type), b(second.filter(), type);
+    Chain a(first.filter(), type), b(second.filter(), type);
     ASSERT_EQ(a.connect(), S_OK);
     ASSERT_EQ(b.connect(), S_OK);
     ComPtr<IOrbExpFilter> steerA;
@@ -44,11 +75,11 @@ TEST_F(FilterTest, TwoFiltersStreamWhileTwoThreadsSteerThem) {
     steerA->SetScaleABS(20);
     steerB->SetViewPosABS(50, 50);
     steerB->SetScaleABS(20);
-    ASSERT_EQ(a.control->Run(), S_OK);
-    ASSERT_EQ(b.control->Run(), S_OK);
+    a.run();
+    b.run();
 
     std::atomic<int> streaming{2};
-    auto stream = [&](FilterGraph& g) {
+    auto stream = [&](Chain& g) {
         for (int i = 0; i < kFramesPerFilter; ++i) EXPECT_EQ(g.source->Deliver(7, i * 333333LL), S_OK);
         streaming--;
     };
@@ -77,10 +108,10 @@ TEST_F(FilterTest, TwoFiltersStreamWhileTwoThreadsSteerThem) {
     streamB.join();
     turnA.join();
     turnB.join();
-    a.control->Stop();
-    b.control->Stop();
+    a.stop();
+    b.stop();
 
-    for (FilterGraph* g : {&a, &b}) {
+    for (Chain* g : {&a, &b}) {
         ASSERT_GE(g->sink->samples.size(), 2u); // at most every other frame is late under a slow build
         for (const auto& sample : g->sink->samples) {
             ASSERT_GE(sample.data.size(), up.size());
