@@ -21,7 +21,9 @@ class FilterConformance : public DShowTest, public ::testing::WithParamInterface
 protected:
     void SetUp() override {
         DShowTest::SetUp();
-        if (GetParam().server) ASSERT_EQ(CallServer(GetParam().server, "DllRegisterServer"), S_OK);
+        if (GetParam().server) {
+            ASSERT_EQ(CallServer(GetParam().server, "DllRegisterServer"), S_OK);
+        }
     }
 };
 
