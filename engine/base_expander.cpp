@@ -354,6 +354,19 @@ HRESULT CBaseExpander::renderGlobalMask(ID3D10Device* device, ID3D10Effect* effe
     return S_OK;
 }
 
+void CBaseExpander::markUndimmed(ID3D10Device* device, ID3D10Effect* effect, const CMatrix& world,
+                                 const CMatrix& view, const CMatrix& projection) {
+    SetWorldViewProj(&world, &view, &projection, effect);
+    device->OMSetDepthStencilState(maskWriteState, 1);
+    draw(device, effect, dimVB, kPassVertexColour, 4);
+}
+
+void CBaseExpander::dimUnmarked(ID3D10Device* device, ID3D10Effect* effect) {
+    SetWorldViewProj(nullptr, nullptr, nullptr, effect);
+    device->OMSetDepthStencilState(maskTestState, 1);
+    draw(device, effect, dimVB, kPassVertexColour, 4);
+}
+
 HRESULT CBaseExpander::SetInputSize(ID3D10Device* device, uint16_t imgW, uint16_t imgH, uint16_t texW,
                                     uint16_t texH) {
     imgWidth = imgW;

@@ -88,6 +88,11 @@ public:
 
     uint16_t getOutWidth() const { return outWidth; }
     uint16_t getOutHeight() const { return outHeight; }
+    // The view in the mode's own units (see each mode).
+    float getPan() const { return pan; }
+    float getTilt() const { return tilt; }
+    float getZoom() const { return zoom; }
+    float getModeParam() const { return modeParam; }
 
 protected:
     ID3D10Buffer* createGlobalVtx(ID3D10Device* device);
@@ -103,6 +108,11 @@ protected:
                       float r, float g, float b, float a);
     HRESULT renderGlobalMask(ID3D10Device* device, ID3D10Effect* effect);
     HRESULT renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output);
+    // For the overviews of renderOverlay: marks the dimming quad under world x view x projection in
+    // the stencil only, then dims everything that was not marked.
+    void markUndimmed(ID3D10Device* device, ID3D10Effect* effect, const CMatrix& world, const CMatrix& view,
+                      const CMatrix& projection);
+    void dimUnmarked(ID3D10Device* device, ID3D10Effect* effect);
 
     // A default-usage vertex buffer initialised from count vertices.
     static HRESULT createVertexBuffer(ID3D10Device* device, const VERTEX* vertices, uint32_t count,

@@ -138,12 +138,8 @@ HRESULT CPanoramaExpander::renderOverlay(ID3D10Device* device, ID3D10Effect* eff
         const float l = 4.0f * outHeight / outWidth;
         const float m = -(kPi / radiusScale) * tilt * zoom / l;
         view = tr.Translation(0, m, 0) * sc.Scaling(1 / zoom, l / zoom, 1);
-        SetWorldViewProj(&world, &view, &projection, effect);
-        device->OMSetDepthStencilState(maskWriteState, 1);
-        draw(device, effect, dimVB, kPassVertexColour, 4);
+        markUndimmed(device, effect, world, view, projection);
     }
-    SetWorldViewProj(nullptr, nullptr, nullptr, effect);
-    device->OMSetDepthStencilState(maskTestState, 1);
-    draw(device, effect, dimVB, kPassVertexColour, 4);
+    dimUnmarked(device, effect);
     return S_OK;
 }
