@@ -16,6 +16,8 @@ const CFactoryTemplate g_Templates[] = {
     {L"System Device Enum", &CLSID_SystemDeviceEnum, CreateSystemDeviceEnum, nullptr, nullptr},
     {L"SampleGrabber", &CLSID_SampleGrabber, CreateSampleGrabber, nullptr, nullptr},
     {L"Null Renderer", &CLSID_NullRenderer, CreateNullRenderer, nullptr, nullptr},
+    {L"Capture Graph Builder 2", &CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2, nullptr, nullptr},
+    {L"MJPEG Decompressor", &CLSID_MjpegDec, CreateMjpegDecompressor, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 

@@ -112,6 +112,23 @@ public:
         return hr;
     }
 
+    // Delivers these bytes as one sample (an MJPG frame, say).
+    HRESULT DeliverBytes(const std::vector<uint8_t>& bytes, REFERENCE_TIME start) {
+        IMediaSample* sample = nullptr;
+        HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        BYTE* data;
+        sample->GetPointer(&data);
+        std::memcpy(data, bytes.data(), std::min<size_t>(bytes.size(), sample->GetSize()));
+        REFERENCE_TIME stop = start + 333333;
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(TRUE);
+        sample->SetActualDataLength(static_cast<long>(std::min<size_t>(bytes.size(), sample->GetSize())));
+        hr = pin_.Deliver(sample);
+        sample->Release();
+        return hr;
+    }
+
 private:
     CCritSec lock_;
     CMediaType type_;
