@@ -57,6 +57,7 @@ DWORD CAMThread::CallWorker(DWORD dwParam) {
     m_pending = true;
     m_replied = false;
     m_changed.notify_all();
+    WakeWorker();
     m_changed.wait(lock, [&] { return m_replied; });
     m_replied = false;
     return m_reply;
@@ -71,6 +72,7 @@ void CAMThread::PostRequest(DWORD dwParam) {
     m_pending = true;
     m_replied = false;
     m_changed.notify_all();
+    WakeWorker();
 }
 
 DWORD CAMThread::GetRequest() {

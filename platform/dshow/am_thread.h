@@ -47,6 +47,9 @@ public:
     void Reply(DWORD dw);
 
     virtual DWORD ThreadProc() = 0;
+    // Called (under the request lock) each time a request is handed over, so a worker that blocks
+    // elsewhere than on requests, waiting for a device say, can be woken to take it. Must not block.
+    virtual void WakeWorker() {}
 
     CCritSec m_AccessLock; // held by callers of CallWorker
     CCritSec m_WorkerLock; // for the derived worker's own state, as the SDK provides
