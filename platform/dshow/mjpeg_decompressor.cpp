@@ -152,8 +152,11 @@ public:
     }
 
 private:
+    // The channel is looked up on each drop (drops are rare), not once per process as WARN does, so
+    // switching the channel on in a running process takes effect.
     HRESULT drop(const char* why) {
-        WARN("dshow", "MJPEG Decompressor: dropped a corrupt frame (%s)", why);
+        if (TraceEnabled("dshow"))
+            TraceWrite("warn", "dshow", "drop", "MJPEG Decompressor: dropped a corrupt frame (%s)", why);
         return S_FALSE;
     }
 
