@@ -71,6 +71,16 @@ size_t CoverageRecord::bytes() const {
     return n;
 }
 
+bool CoverageRecord::hasSpans() const {
+    for (const CoverageBand& b : bands)
+        if (!b.spans.empty()) return true;
+    return false;
+}
+
+void CoverageRecord::replay(uint8_t* depthStencil) const {
+    for (const CoverageBand& b : bands) ReplayDepthStencil(b, reinterpret_cast<uint32_t*>(depthStencil));
+}
+
 std::shared_ptr<const CoverageRecord> CoverageCache::find(const CoverageKey& key) {
     for (auto it = records_.begin(); it != records_.end(); ++it) {
         if ((*it)->key == key) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/d3d10/rasterizer.h"
+#include "platform/d3d10/resources.h"
 
 namespace platform::d3d10 {
 
@@ -38,13 +39,16 @@ struct CoverageKey {
     bool operator==(const CoverageKey& o) const;
 };
 
-struct CoverageRecord {
+struct CoverageRecord final : RecordedWrites {
     CoverageKey key;
     std::vector<PrimitivePlanes> primitives;
     std::vector<Plane> attributePlanes;
     std::vector<CoverageBand> bands; // one per part
     bool writesDepthStencil = false;
     size_t bytes() const;
+    bool hasSpans() const;
+    // Writes the recorded depth-stencil values of every band.
+    void replay(uint8_t* depthStencil) const override;
 };
 
 class CoverageCache {

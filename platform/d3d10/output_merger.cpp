@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d10/format.h"
+#include "platform/d3d10/rasterizer.h"
 
 namespace platform::d3d10 {
 
@@ -102,6 +103,23 @@ bool directWrite(const RenderTargetSetup& t, float* const colour[4], int n) {
     bool opaque = true;
     for (int i = 0; i < n; ++i) opaque &= colour[3][i] >= 1.0f;
     return opaque;
+}
+
+void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts) {
+    if (!t.fillClear) return;
+    for (uint32_t y0 = part * uint32_t(kBandRows); y0 < t.height; y0 += parts * uint32_t(kBandRows)) {
+        for (uint32_t y = y0; y < std::min(t.height, y0 + uint32_t(kBandRows)); ++y) {
+            uint8_t* row = t.data + size_t(y) * t.pitch;
+            if (t.bytes == 4) {
+                uint32_t v;
+                std::memcpy(&v, t.clearTexel, 4);
+                std::fill_n(reinterpret_cast<uint32_t*>(row), t.width, v);
+            } else {
+                for (uint32_t x = 0; x < t.width; ++x)
+                    std::memcpy(row + size_t(x) * t.bytes, t.clearTexel, t.bytes);
+            }
+        }
+    }
 }
 
 void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_t* x, const int32_t* y,

@@ -12,6 +12,10 @@ namespace platform::d3d10 {
 struct RenderTargetSetup {
     uint8_t* data = nullptr;
     size_t pitch = 0;
+    uint32_t width = 0, height = 0;
+    // A clear pending on the target, which the draw fills in on its rows before it shades them.
+    bool fillClear = false;
+    uint8_t clearTexel[16] = {};
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
     uint32_t bytes = 0;     // per texel
     uint16_t slots[4] = {}; // VM slots of the pixel program's colour output for this target
@@ -25,6 +29,10 @@ struct RenderTargetSetup {
     // Source-alpha blending whose result equals the source wherever the source is opaque.
     bool opaqueWhenAlphaOne = false;
 };
+
+// Fills in the pending clear on the rows of `part` (of `parts`, in bands of rows as the rasteriser
+// deals them).
+void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts);
 
 // Prepares the derived fields of a target from its blend description.
 void PrepareRenderTarget(RenderTargetSetup& target);

@@ -6,6 +6,7 @@
 
 #include "platform/d3d10/output_merger.h"
 #include "platform/d3d10/rasterizer.h"
+#include "platform/d3d10/resources.h"
 
 namespace platform::d3d10 {
 
@@ -22,6 +23,7 @@ struct PixelSetup {
     ShaderBindings bindings{};
     std::vector<PixelInput> inputs;
     std::vector<RenderTargetSetup> targets;
+    std::vector<Texture2D*> targetTextures; // beside targets
 };
 
 // Primitive data the pixel stage interpolates from.

@@ -327,7 +327,8 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
 
 bool ExecutionPlan::readsSlot(uint16_t slot) const {
     for (const Step& s : steps_) {
-        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot) : (s.a == slot || s.b == slot || s.c == slot))
+        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot)
+                                     : (s.a == slot || s.b == slot || s.c == slot))
             return true;
     }
     return false;
