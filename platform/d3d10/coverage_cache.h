@@ -15,6 +15,7 @@
 
 #include "platform/d3d10/rasterizer.h"
 #include "platform/d3d10/resources.h"
+#include "platform/d3d10/shading_cache.h"
 
 namespace platform::d3d10 {
 
@@ -47,6 +48,11 @@ struct CoverageRecord final : RecordedWrites {
     bool writesDepthStencil = false;
     size_t bytes() const;
     bool hasSpans() const;
+    // The shading cache of a routine for the textures it samples, made (unbuilt) on first use; a record
+    // keeps the two most recent.
+    ShadingCache& shadingFor(const PixelRoutine& routine, const ShaderBindings& bindings,
+                             unsigned parts) const;
+    mutable std::vector<std::unique_ptr<ShadingCache>> shading; // most recent first
     // Writes the recorded depth-stencil values of every band.
     void replay(uint8_t* depthStencil) const override;
 };

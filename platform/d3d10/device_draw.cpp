@@ -275,12 +275,19 @@ void Device::Draw(UINT count, UINT start) {
     } else {
         // Depth-stencil writes wait behind a pending clear until something needs the bytes.
         if (depthActive && record->writesDepthStencil) depthTexture->deferWrites(record);
+        // Replayed coverage is shaded by the routine specialised for this state, from what the record's
+        // pixels read, kept beside the record the first time.
         ShadingPlanes planes{record->primitives.data(), record->attributePlanes.data()};
-        if (shade && record->hasSpans())
+        if (shade && record->hasSpans()) {
+            const PixelRoutine& routine = routines_.get(pixel, isa_, parts);
+            ShadingCache& shading = record->shadingFor(routine, pixel.bindings, parts);
             pool_->run([&](unsigned part) {
                 fill(part);
-                ShadeBand(planes, record->bands[part], pixel);
+                ShadingCache::Band& band = shading.bands[part];
+                if (!band.built) BuildShadingBand(routine, pixel, planes, record->bands[part], part, band);
+                ReplayShadingBand(routine, pixel, record->bands[part], part, band);
             });
+        }
     }
     if (shade)
         for (size_t i = 0; i < pixel.targets.size(); ++i)

@@ -122,6 +122,20 @@ void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts)
     }
 }
 
+void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const int32_t* x, const int32_t* y,
+                 int n) {
+    for (int i = 0; i < n;) {
+        int j = i + 1;
+        while (j < n && y[j] == y[i] && x[j] == x[j - 1] + 1) ++j;
+        std::memcpy(t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * 4, texels + i, size_t(j - i) * 4);
+        i = j;
+    }
+}
+
+LaneMerger LaneMergerFor(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2LaneMerger() : MergeLanes;
+}
+
 void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_t* x, const int32_t* y,
                 int n) {
     if (t.writeMask == 0) return;
@@ -131,8 +145,7 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_
         for (int i = 0; i < n; ++i)
             packed[i] = unorm8(colour[0][i]) | (unorm8(colour[1][i]) << 8) | (unorm8(colour[2][i]) << 16) |
                         (unorm8(colour[3][i]) << 24);
-        for (int i = 0; i < n; ++i)
-            std::memcpy(t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * 4, &packed[i], 4);
+        StoreTexels(t, packed, x, y, n);
         return;
     }
     const bool unorm = isUnorm(t.format);

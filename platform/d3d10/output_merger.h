@@ -7,6 +7,8 @@
 
 #include <d3d10.h>
 
+#include "platform/d3d10/cpu_features.h"
+
 namespace platform::d3d10 {
 
 struct RenderTargetSetup {
@@ -40,5 +42,18 @@ void PrepareRenderTarget(RenderTargetSetup& target);
 // Merges lanes 0..n-1 (colours from the given VM slots) at the lanes' pixel positions.
 void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const int32_t* x, const int32_t* y,
                 int n);
+
+using LaneMerger = void (*)(const RenderTargetSetup& target, float* const colour[4], const int32_t* x,
+                            const int32_t* y, int n);
+// MergeLanes built for an instruction set (the same bytes from each).
+LaneMerger LaneMergerFor(Isa isa);
+
+// Writes packed texels of lanes 0..n-1 at their positions, a run of neighbouring pixels at a time.
+void StoreTexels(const RenderTargetSetup& target, const uint32_t* texels, const int32_t* x, const int32_t* y,
+                 int n);
+
+namespace detail {
+LaneMerger Avx2LaneMerger();
+}
 
 } // namespace platform::d3d10

@@ -19,6 +19,55 @@ namespace platform::d3d10 {
 
 constexpr int kLanes = 64;
 
+// The operation a step applies, one per kernel, so that a specialised routine can put another
+// implementation of the same operation in its place.
+enum class KernelId : uint8_t {
+    Mov,
+    Neg,
+    Abs,
+    NegAbs,
+    Sat,
+    Rcp,
+    Rsq,
+    Sqrt,
+    Frc,
+    Floor,
+    Ceil,
+    RoundNe,
+    Exp2,
+    Log2,
+    Sin,
+    Cos,
+    Not,
+    Itof,
+    Utof,
+    Ftoi,
+    Ftou,
+    Ineg, // unary
+    Add,
+    Mul,
+    Div,
+    Min,
+    Max,
+    Lt,
+    Ge,
+    Eq,
+    Ne,
+    And,
+    Or,
+    Xor,
+    Iadd,
+    Imul,
+    Ilt,
+    Ige,
+    Ieq,
+    Ine, // binary
+    Mad,
+    Movc, // ternary
+    Sample,
+    Count
+};
+
 struct Step;
 struct VmContext {
     float* arena;
@@ -29,11 +78,15 @@ using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLan
 
 struct Step {
     StepKernel kernel;
+    KernelId id;
     uint16_t d; // destination lane-array slot
     uint16_t a, b, c;
     uint16_t out[4]; // Sample: the four result slots
     uint8_t resource, sampler;
 };
+
+// The kernel of the baseline instruction set for an operation.
+StepKernel PortableKernel(KernelId id);
 
 class ExecutionPlan {
 public:
@@ -64,7 +117,7 @@ public:
 private:
     uint16_t sourceSlot(const DecodedOperand& o, unsigned component);
     uint16_t scratch();
-    void addStep(StepKernel k, uint16_t d, uint16_t a = 0, uint16_t b = 0, uint16_t c = 0);
+    void addStep(KernelId k, uint16_t d, uint16_t a = 0, uint16_t b = 0, uint16_t c = 0);
     void planInstruction(const DecodedInstruction& ins);
 
     ShaderProgram program_;
@@ -97,6 +150,8 @@ public:
 
     // Runs the program; lanes beyond activeLanes compute on whatever their inputs hold.
     void run(int activeLanes);
+    // Runs other steps over this program's registers (a specialised form of the program).
+    void run(const std::vector<Step>& steps, int activeLanes);
 
     const ExecutionPlan& plan() const { return *plan_; }
 
