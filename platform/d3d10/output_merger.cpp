@@ -122,13 +122,11 @@ void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts)
     }
 }
 
-void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const int32_t* x, const int32_t* y,
-                 int n) {
-    for (int i = 0; i < n;) {
-        int j = i + 1;
-        while (j < n && y[j] == y[i] && x[j] == x[j - 1] + 1) ++j;
-        std::memcpy(t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * 4, texels + i, size_t(j - i) * 4);
-        i = j;
+void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const LanePositions& at) {
+    for (int r = 0; r < at.runCount; ++r) {
+        const LanePositions::Run& run = at.runs[r];
+        std::memcpy(t.data + size_t(run.y) * t.pitch + size_t(run.x) * 4, texels + run.lane,
+                    size_t(run.length) * 4);
     }
 }
 
@@ -136,8 +134,9 @@ LaneMerger LaneMergerFor(Isa isa) {
     return isa == Isa::Avx2 ? detail::Avx2LaneMerger() : MergeLanes;
 }
 
-void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_t* x, const int32_t* y,
-                int n) {
+void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePositions& at, int n) {
+    const int32_t* x = at.x;
+    const int32_t* y = at.y;
     if (t.writeMask == 0) return;
     // The engine's case, opaque or unblended RGBA8 with every channel written, goes straight to memory.
     if (directWrite(t, colour, n)) {
@@ -145,7 +144,7 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_
         for (int i = 0; i < n; ++i)
             packed[i] = unorm8(colour[0][i]) | (unorm8(colour[1][i]) << 8) | (unorm8(colour[2][i]) << 16) |
                         (unorm8(colour[3][i]) << 24);
-        StoreTexels(t, packed, x, y, n);
+        StoreTexels(t, packed, at);
         return;
     }
     const bool unorm = isUnorm(t.format);

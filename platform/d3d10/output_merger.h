@@ -39,18 +39,27 @@ void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned p
 // Prepares the derived fields of a target from its blend description.
 void PrepareRenderTarget(RenderTargetSetup& target);
 
-// Merges lanes 0..n-1 (colours from the given VM slots) at the lanes' pixel positions.
-void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const int32_t* x, const int32_t* y,
-                int n);
+// Where a batch's lanes go: each lane's pixel, and the runs of lanes that are neighbouring pixels of
+// one row.
+struct LanePositions {
+    struct Run {
+        int32_t lane, length, x, y;
+    };
+    int32_t x[64], y[64];
+    Run runs[64];
+    int runCount = 0;
+};
 
-using LaneMerger = void (*)(const RenderTargetSetup& target, float* const colour[4], const int32_t* x,
-                            const int32_t* y, int n);
+// Merges lanes 0..n-1 (colours from the given VM slots) at the lanes' pixel positions.
+void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const LanePositions& at, int n);
+
+using LaneMerger = void (*)(const RenderTargetSetup& target, float* const colour[4], const LanePositions& at,
+                            int n);
 // MergeLanes built for an instruction set (the same bytes from each).
 LaneMerger LaneMergerFor(Isa isa);
 
-// Writes packed texels of lanes 0..n-1 at their positions, a run of neighbouring pixels at a time.
-void StoreTexels(const RenderTargetSetup& target, const uint32_t* texels, const int32_t* x, const int32_t* y,
-                 int n);
+// Writes packed 32-bit texels of a batch's lanes at their positions, a run at a time.
+void StoreTexels(const RenderTargetSetup& target, const uint32_t* texels, const LanePositions& at);
 
 namespace detail {
 LaneMerger Avx2LaneMerger();

@@ -20,10 +20,9 @@ UNFOLD_AVX2_INLINE __m256i unorm8(__m256 v) {
     return _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(c, _mm256_set1_ps(255.0f)), _mm256_set1_ps(0.5f)));
 }
 
-UNFOLD_AVX2 void merge(const RenderTargetSetup& t, float* const colour[4], const int32_t* x, const int32_t* y,
-                       int n) {
+UNFOLD_AVX2 void merge(const RenderTargetSetup& t, float* const colour[4], const LanePositions& at, int n) {
     if (t.format != DXGI_FORMAT_R8G8B8A8_UNORM || t.writeMask != 0xF || (t.blend && !t.opaqueWhenAlphaOne)) {
-        MergeLanes(t, colour, x, y, n);
+        MergeLanes(t, colour, at, n);
         return;
     }
     if (t.blend) {
@@ -36,7 +35,7 @@ UNFOLD_AVX2 void merge(const RenderTargetSetup& t, float* const colour[4], const
             opaque &= (ones & lanes) == lanes;
         }
         if (!opaque) {
-            MergeLanes(t, colour, x, y, n);
+            MergeLanes(t, colour, at, n);
             return;
         }
     }
@@ -48,7 +47,7 @@ UNFOLD_AVX2 void merge(const RenderTargetSetup& t, float* const colour[4], const
                                         _mm256_or_si256(_mm256_slli_epi32(b, 16), _mm256_slli_epi32(a, 24)));
         _mm256_store_si256(reinterpret_cast<__m256i*>(packed + i), texel);
     }
-    StoreTexels(t, packed, x, y, n);
+    StoreTexels(t, packed, at);
 }
 
 } // namespace

@@ -37,6 +37,7 @@ void LaneFeeder::beginSpan() {
 // vectorises across the run.
 int LaneFeeder::next() {
     int n = 0;
+    at_.runCount = 0;
     while (n < kLanes && span_ < band_.spans.size()) {
         if (!inSpan_) beginSpan();
         const Span& span = band_.spans[span_];
@@ -46,9 +47,10 @@ int LaneFeeder::next() {
         float* w = laneW_ + n;
         for (int j = 0; j < len; ++j) {
             dx[j] = dx0 + float(j);
-            laneX_[n + j] = int32_t(x_) + j;
-            laneY_[n + j] = int32_t(span.y);
+            at_.x[n + j] = int32_t(x_) + j;
+            at_.y[n + j] = int32_t(span.y);
         }
+        at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
         for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow_ + wa_ * dx[j]);
         for (size_t k = 0; k < inputs_.size(); ++k) {
             float* d = lanes_[k] + n;
@@ -96,7 +98,7 @@ void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const Pixe
     while (int n = feeder.next()) {
         vm.run(n);
         for (size_t t = 0; t < setup.targets.size(); ++t)
-            MergeLanes(setup.targets[t], colours[t].data(), feeder.x(), feeder.y(), n);
+            MergeLanes(setup.targets[t], colours[t].data(), feeder.positions(), n);
     }
 }
 

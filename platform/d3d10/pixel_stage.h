@@ -41,8 +41,7 @@ public:
                float* const* lanes);
     // Fills the next batch; its number of lanes, 0 when the band is done.
     int next();
-    const int32_t* x() const { return laneX_; }
-    const int32_t* y() const { return laneY_; }
+    const LanePositions& positions() const { return at_; }
 
 private:
     void beginSpan();
@@ -58,7 +57,7 @@ private:
     std::vector<float> base_, slope_;
     std::vector<uint8_t> constant_;
     float py_ = 0, wRow_ = 0, wa_ = 0, zRow_ = 0, za_ = 0, refX_ = 0;
-    int32_t laneX_[kLanes], laneY_[kLanes];
+    LanePositions at_;
     float laneDx_[kLanes], laneW_[kLanes];
 };
 

@@ -77,7 +77,7 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
     for (size_t t = 0; t < targets; ++t)
         for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(setup.targets[t].slots[c]);
 
-    int32_t laneX[kLanes], laneY[kLanes];
+    LanePositions at;
     uint32_t base = 0;
     int n = 0;
     auto flush = [&] {
@@ -92,14 +92,16 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
             if (!cache.values[k].empty())
                 std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
         vm.run(routine.steps, n);
-        for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], laneX, laneY, n);
+        for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
         base += uint32_t(n);
         n = 0;
+        at.runCount = 0;
     };
     for (const Span& span : coverage.spans) {
         for (int32_t x = span.x0; x < span.x1;) {
             const int len = std::min(int(span.x1 - x), kLanes - n);
-            for (int j = 0; j < len; ++j) laneX[n + j] = x + j, laneY[n + j] = span.y;
+            for (int j = 0; j < len; ++j) at.x[n + j] = x + j, at.y[n + j] = span.y;
+            at.runs[at.runCount++] = {n, len, x, span.y};
             n += len;
             x += len;
             if (n == kLanes) flush();
