@@ -67,6 +67,7 @@ bool isUnorm(DXGI_FORMAT f) {
 }
 
 void blend(const RenderTargetSetup& t, const float* s, const float* d, float* r);
+void mergeTexel(const RenderTargetSetup& t, bool unorm, float* const colour[4], int i, uint8_t* p);
 
 } // namespace
 
@@ -135,8 +136,6 @@ LaneMerger LaneMergerFor(Isa isa) {
 }
 
 void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePositions& at, int n) {
-    const int32_t* x = at.x;
-    const int32_t* y = at.y;
     if (t.writeMask == 0) return;
     // The engine's case, opaque or unblended RGBA8 with every channel written, goes straight to memory.
     if (directWrite(t, colour, n)) {
@@ -148,8 +147,19 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePo
         return;
     }
     const bool unorm = isUnorm(t.format);
-    for (int i = 0; i < n; ++i) {
-        uint8_t* p = t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * t.bytes;
+    for (int r = 0; r < at.runCount; ++r) {
+        const LanePositions::Run& run = at.runs[r];
+        for (int j = 0; j < run.length; ++j) {
+            const int i = run.lane + j;
+            uint8_t* p = t.data + size_t(run.y) * t.pitch + size_t(run.x + j) * t.bytes;
+            mergeTexel(t, unorm, colour, i, p);
+        }
+    }
+}
+
+namespace {
+void mergeTexel(const RenderTargetSetup& t, bool unorm, float* const colour[4], int i, uint8_t* p) {
+    {
         float s[4] = {colour[0][i], colour[1][i], colour[2][i], colour[3][i]};
         if (unorm)
             for (float& v : s) v = clamp01(v);
@@ -164,5 +174,6 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePo
         StoreColor(t.format, r, p);
     }
 }
+} // namespace
 
 } // namespace platform::d3d10

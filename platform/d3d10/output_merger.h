@@ -39,13 +39,11 @@ void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned p
 // Prepares the derived fields of a target from its blend description.
 void PrepareRenderTarget(RenderTargetSetup& target);
 
-// Where a batch's lanes go: each lane's pixel, and the runs of lanes that are neighbouring pixels of
-// one row.
+// Where a batch's lanes go: runs of lanes that are neighbouring pixels of one row.
 struct LanePositions {
     struct Run {
         int32_t lane, length, x, y;
     };
-    int32_t x[64], y[64];
     Run runs[64];
     int runCount = 0;
 };

@@ -33,6 +33,89 @@ bool reads(const Step& s, uint16_t slot) {
     return s.a == slot || s.b == slot || s.c == slot;
 }
 
+// The slots a step writes (a sample its four channels).
+int written(const Step& s, uint16_t out[4]) {
+    if (s.id != KernelId::Sample) {
+        out[0] = s.d;
+        return 1;
+    }
+    std::copy(s.out, s.out + 4, out);
+    return 4;
+}
+
+int sources(const Step& s, uint16_t* in[3], Step& step) {
+    in[0] = &step.a, in[1] = &step.b, in[2] = &step.c;
+    if (s.id == KernelId::Sample) return 2;
+    switch (s.id) {
+    case KernelId::Mad:
+    case KernelId::Movc:
+        return 3;
+    default:
+        return s.id < KernelId::Add ? 1 : 2;
+    }
+}
+
+// Drops steps whose results nothing reads, then moves that only copy a value into a slot that lives
+// within the batch, reading the source in their place. A slot the program reads before writing it
+// keeps its value from one batch to the next, so its last value is kept like an output's.
+void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<uint16_t>& prewritten) {
+    std::vector<uint8_t> writtenYet(plan.slotCount()), carried(plan.slotCount()), live(plan.slotCount());
+    for (uint16_t s : prewritten) writtenYet[s] = 1;
+    for (Step& step : steps) {
+        uint16_t* in[3];
+        int n = sources(step, in, step);
+        for (int i = 0; i < n; ++i)
+            if (!plan.readOnlySlot(*in[i]) && !writtenYet[*in[i]]) carried[*in[i]] = 1;
+        uint16_t out[4];
+        for (int i = 0, k = written(step, out); i < k; ++i) writtenYet[out[i]] = 1;
+    }
+
+    for (uint32_t slot = 0; slot < plan.slotCount(); ++slot)
+        live[slot] = plan.outputSlot(uint16_t(slot)) || carried[slot];
+    std::vector<Step> kept;
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        Step step = *it;
+        uint16_t out[4];
+        int k = written(step, out);
+        bool needed = false;
+        for (int i = 0; i < k; ++i) needed |= live[out[i]] != 0;
+        if (!needed) continue;
+        for (int i = 0; i < k; ++i) live[out[i]] = 0;
+        uint16_t* in[3];
+        for (int i = 0, n = sources(step, in, step); i < n; ++i) live[*in[i]] = 1;
+        kept.push_back(step);
+    }
+    std::reverse(kept.begin(), kept.end());
+
+    std::vector<uint16_t> alias(plan.slotCount());
+    for (uint32_t slot = 0; slot < alias.size(); ++slot) alias[slot] = uint16_t(slot);
+    steps.clear();
+    for (Step step : kept) {
+        uint16_t* in[3];
+        for (int i = 0, n = sources(step, in, step); i < n; ++i) *in[i] = alias[*in[i]];
+        uint16_t out[4];
+        int k = written(step, out);
+        for (int i = 0; i < k; ++i) {
+            // Slots standing for the one about to change get their copy now.
+            for (uint32_t slot = 0; slot < alias.size(); ++slot) {
+                if (alias[slot] != out[i] || slot == out[i]) continue;
+                Step copy{};
+                copy.id = KernelId::Mov;
+                copy.kernel = PortableKernel(KernelId::Mov);
+                copy.d = uint16_t(slot), copy.a = out[i];
+                steps.push_back(copy);
+                alias[slot] = uint16_t(slot);
+            }
+            alias[out[i]] = out[i];
+        }
+        if (step.id == KernelId::Mov && !plan.outputSlot(step.d) && !carried[step.d]) {
+            alias[step.d] = step.a;
+            continue;
+        }
+        steps.push_back(step);
+    }
+}
+
 } // namespace
 
 RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
@@ -99,6 +182,9 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
         }
         r->steps.push_back(s);
     }
+    std::vector<uint16_t> fetched;
+    for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
+    optimise(r->steps, *setup.plan, fetched);
     SpecialiseKernels(r->steps, isa);
     r->merge = LaneMergerFor(isa);
     for (const PixelInput& in : setup.inputs)

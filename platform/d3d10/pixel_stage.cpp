@@ -45,11 +45,7 @@ int LaneFeeder::next() {
         const float dx0 = float(x_) + 0.5f - refX_;
         float* dx = laneDx_ + n;
         float* w = laneW_ + n;
-        for (int j = 0; j < len; ++j) {
-            dx[j] = dx0 + float(j);
-            at_.x[n + j] = int32_t(x_) + j;
-            at_.y[n + j] = int32_t(span.y);
-        }
+        for (int j = 0; j < len; ++j) dx[j] = dx0 + float(j);
         at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
         for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow_ + wa_ * dx[j]);
         for (size_t k = 0; k < inputs_.size(); ++k) {

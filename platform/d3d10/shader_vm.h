@@ -97,6 +97,11 @@ public:
     // Slot of component c of input or output register r.
     uint16_t inputSlot(uint32_t r, unsigned c) const { return uint16_t(inputBase_ + r * 4 + c); }
     uint16_t outputSlot(uint32_t r, unsigned c) const { return uint16_t(outputBase_ + r * 4 + c); }
+    // Slots the program reads but never writes: inputs, constants and literals.
+    bool readOnlySlot(uint16_t slot) const {
+        return (slot >= inputBase_ && slot < outputBase_) || (slot >= outputEnd() && slot < scratchBase_);
+    }
+    bool outputSlot(uint16_t slot) const { return slot >= outputBase_ && slot < outputEnd(); }
 
     struct ConstantFill {
         uint16_t slot;
@@ -115,6 +120,7 @@ public:
     const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
 
 private:
+    uint32_t outputEnd() const { return outputBase_ + program_.outputRegisterCount * 4; }
     uint16_t sourceSlot(const DecodedOperand& o, unsigned component);
     uint16_t scratch();
     void addStep(KernelId k, uint16_t d, uint16_t a = 0, uint16_t b = 0, uint16_t c = 0);

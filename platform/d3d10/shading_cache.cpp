@@ -100,7 +100,6 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
     for (const Span& span : coverage.spans) {
         for (int32_t x = span.x0; x < span.x1;) {
             const int len = std::min(int(span.x1 - x), kLanes - n);
-            for (int j = 0; j < len; ++j) at.x[n + j] = x + j, at.y[n + j] = span.y;
             at.runs[at.runCount++] = {n, len, x, span.y};
             n += len;
             x += len;
