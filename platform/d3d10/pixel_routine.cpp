@@ -58,7 +58,8 @@ int sources(const Step& s, uint16_t* in[3], Step& step) {
 // Drops steps whose results nothing reads, then moves that only copy a value into a slot that lives
 // within the batch, reading the source in their place. A slot the program reads before writing it
 // keeps its value from one batch to the next, so its last value is kept like an output's.
-void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<uint16_t>& prewritten) {
+void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<uint16_t>& prewritten,
+              std::vector<uint16_t>& carriedSlots) {
     std::vector<uint8_t> writtenYet(plan.slotCount()), carried(plan.slotCount()), live(plan.slotCount());
     for (uint16_t s : prewritten) writtenYet[s] = 1;
     for (Step& step : steps) {
@@ -70,8 +71,10 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
         for (int i = 0, k = written(step, out); i < k; ++i) writtenYet[out[i]] = 1;
     }
 
-    for (uint32_t slot = 0; slot < plan.slotCount(); ++slot)
+    for (uint32_t slot = 0; slot < plan.slotCount(); ++slot) {
         live[slot] = plan.outputSlot(uint16_t(slot)) || carried[slot];
+        if (carried[slot]) carriedSlots.push_back(uint16_t(slot));
+    }
     std::vector<Step> kept;
     for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
         Step step = *it;
@@ -114,6 +117,33 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
         }
         steps.push_back(step);
     }
+}
+
+// A sample at computed coordinates from an 8-bit RGBA texture, bilinear and clamped: its footprints
+// worked out and fetched by the instruction set's own code (the sampler's bits, as a footprint gives).
+template <Isa kIsa, bool kSwapRedBlue>
+void sampleByFootprint(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    float* out[4];
+    for (int c = 0; c < 4; ++c) out[c] = vm.arena + size_t(s.out[c]) * kLanes;
+    if (!t.data || t.width == 0 || t.height == 0) {
+        for (float* o : out) std::fill_n(o, active, 0.0f);
+        return;
+    }
+    uint32_t offsets[kLanes];
+    uint16_t weights[kLanes];
+    static const FootprintCompute compute = FootprintComputer(kIsa);
+    static const FootprintFetch fetch =
+        FootprintFetcher(kIsa, kSwapRedBlue ? DXGI_FORMAT_B8G8R8A8_UNORM : DXGI_FORMAT_R8G8B8A8_UNORM);
+    compute(t, vm.arena + size_t(s.a) * kLanes, vm.arena + size_t(s.b) * kLanes, offsets, weights, active);
+    fetch(t.data, t.rowPitch, offsets, weights, out, active);
+}
+
+StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2)
+        return swap ? sampleByFootprint<Isa::Avx2, true> : sampleByFootprint<Isa::Avx2, false>;
+    return swap ? sampleByFootprint<Isa::Portable, true> : sampleByFootprint<Isa::Portable, false>;
 }
 
 } // namespace
@@ -171,12 +201,18 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     for (const Step& s : setup.plan->steps()) {
         if (s.id == KernelId::Sample) {
             const RoutineKey::Texture& t = key.textures[sample++];
-            if (FootprintSampled(t.sampler, t.format) && isInput(s.a) && isInput(s.b)) {
-                r->footprints.push_back({s.a,
-                                         s.b,
-                                         s.resource,
-                                         {s.out[0], s.out[1], s.out[2], s.out[3]},
-                                         FootprintFetcher(isa, t.format)});
+            if (FootprintSampled(t.sampler, t.format)) {
+                if (isInput(s.a) && isInput(s.b)) {
+                    r->footprints.push_back({s.a,
+                                             s.b,
+                                             s.resource,
+                                             {s.out[0], s.out[1], s.out[2], s.out[3]},
+                                             FootprintFetcher(isa, t.format)});
+                    continue;
+                }
+                Step sample = s;
+                sample.kernel = footprintSampleKernel(isa, t.format);
+                r->steps.push_back(sample);
                 continue;
             }
         }
@@ -184,7 +220,7 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     }
     std::vector<uint16_t> fetched;
     for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
-    optimise(r->steps, *setup.plan, fetched);
+    optimise(r->steps, *setup.plan, fetched, r->carried);
     SpecialiseKernels(r->steps, isa);
     r->merge = LaneMergerFor(isa);
     for (const PixelInput& in : setup.inputs)

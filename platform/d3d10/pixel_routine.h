@@ -46,6 +46,8 @@ struct PixelRoutine {
     };
     std::vector<Footprint> footprints;
     LaneMerger merge;
+    // Slots the program reads before it writes them: each band starts them at 0, as a fresh VM does.
+    std::vector<uint16_t> carried;
     // Inputs the steps read, which a shading cache keeps per pixel.
     std::vector<PixelInput> inputs;
     // One register arena per part, so that replays allocate nothing.

@@ -60,6 +60,10 @@ template void FetchFootprintsPortable<true>(const uint8_t*, size_t, const uint32
 
 } // namespace detail
 
+FootprintCompute FootprintComputer(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2FootprintComputer() : ComputeFootprints;
+}
+
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
     if (isa == Isa::Avx2) return detail::Avx2FootprintFetcher(swap);

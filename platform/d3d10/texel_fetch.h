@@ -23,6 +23,10 @@ bool FootprintSampled(const SamplerSettings& sampler, DXGI_FORMAT format);
 void ComputeFootprints(const SampledTexture& texture, const float* u, const float* v, uint32_t* offsets,
                        uint16_t* weights, int n);
 
+using FootprintCompute = void (*)(const SampledTexture& texture, const float* u, const float* v,
+                                  uint32_t* offsets, uint16_t* weights, int n);
+FootprintCompute FootprintComputer(Isa isa);
+
 // out[c][i] is channel c (r, g, b, a) of footprint i of a texture whose texel 0 is at `texels`.
 using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                                 const uint16_t* weights, float* const out[4], int n);
@@ -33,6 +37,7 @@ template <bool kSwapRedBlue>
 void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                              const uint16_t* weights, float* const out[4], int n);
 FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
+FootprintCompute Avx2FootprintComputer();
 } // namespace detail
 
 } // namespace platform::d3d10

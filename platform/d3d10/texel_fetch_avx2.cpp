@@ -67,7 +67,57 @@ UNFOLD_AVX2 void fetchFootprints(const uint8_t* texels, size_t pitch, const uint
     }
 }
 
+// ToFixed8: x * 256 + 0.5, NaN to 0, held within +-2^30, truncated and corrected downwards.
+UNFOLD_AVX2_INLINE __m256i toFixed8(__m256 x) {
+    __m256 s = _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(0.5f));
+    s = _mm256_and_ps(s, _mm256_cmp_ps(s, s, _CMP_ORD_Q));
+    s = _mm256_max_ps(s, _mm256_set1_ps(-1073741824.0f));
+    s = _mm256_min_ps(s, _mm256_set1_ps(1073741824.0f));
+    __m256i i = _mm256_cvttps_epi32(s);
+    __m256i above = _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(i), s, _CMP_GT_OQ));
+    return _mm256_add_epi32(i, above); // above is -1 where the truncation went up
+}
+
+// One direction of a footprint: the clamped texel index and its weight (0 where both texels clamp to one).
+UNFOLD_AVX2_INLINE void clampAxis(__m256i fixed, __m256i last, __m256i& index, __m256i& weight) {
+    index = _mm256_srai_epi32(fixed, 8);
+    weight = _mm256_and_si256(fixed, _mm256_set1_epi32(255));
+    __m256i below = _mm256_cmpgt_epi32(_mm256_setzero_si256(), index);
+    __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi32(index, last), _mm256_cmpeq_epi32(index, last));
+    weight = _mm256_andnot_si256(_mm256_or_si256(below, beyond), weight);
+    index = _mm256_blendv_epi8(index, _mm256_setzero_si256(), below);
+    index = _mm256_blendv_epi8(index, last, beyond);
+}
+
+UNFOLD_AVX2 void computeFootprints(const SampledTexture& t, const float* u, const float* v, uint32_t* offsets,
+                                   uint16_t* weights, int n) {
+    const __m256 w = _mm256_set1_ps(float(t.width)), h = _mm256_set1_ps(float(t.height)),
+                 half = _mm256_set1_ps(0.5f);
+    const __m256i lastX = _mm256_set1_epi32(int32_t(t.width) - 1),
+                  lastY = _mm256_set1_epi32(int32_t(t.height) - 1);
+    const __m256i pitch = _mm256_set1_epi32(int32_t(t.rowPitch));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i fx = toFixed8(_mm256_sub_ps(_mm256_mul_ps(_mm256_loadu_ps(u + i), w), half));
+        __m256i fy = toFixed8(_mm256_sub_ps(_mm256_mul_ps(_mm256_loadu_ps(v + i), h), half));
+        __m256i x0, wx, y0, wy;
+        clampAxis(fx, lastX, x0, wx);
+        clampAxis(fy, lastY, y0, wy);
+        __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(y0, pitch), _mm256_slli_epi32(x0, 2));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + i), offset);
+        __m256i packed = _mm256_or_si256(wx, _mm256_slli_epi32(wy, 8));
+        // Eight 32-bit weights to eight 16-bit ones (each fits in 16 bits, so the saturation never acts).
+        __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(weights + i), _mm_packus_epi32(lo, hi));
+    }
+    if (i < n) ComputeFootprints(t, u + i, v + i, offsets + i, weights + i, n - i);
+}
+
 } // namespace
+
+FootprintCompute Avx2FootprintComputer() {
+    return computeFootprints;
+}
 
 FootprintFetch Avx2FootprintFetcher(bool swapRedBlue) {
     return swapRedBlue ? fetchFootprints<true> : fetchFootprints<false>;

@@ -92,6 +92,15 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
             std::vector<uint32_t> offsets(kLanes);
             std::vector<uint16_t> weights(kLanes);
             ComputeFootprints(t, u.data(), v.data(), offsets.data(), weights.data(), kLanes);
+            if (IsaSupported(Isa::Avx2)) {
+                std::vector<uint32_t> fastOffsets(kLanes);
+                std::vector<uint16_t> fastWeights(kLanes);
+                FootprintComputer(Isa::Avx2)(t, u.data(), v.data(), fastOffsets.data(), fastWeights.data(),
+                                             kLanes - 1);
+                for (int i = 0; i < kLanes - 1; ++i)
+                    ASSERT_TRUE(fastOffsets[i] == offsets[i] && fastWeights[i] == weights[i])
+                        << "AVX2 footprint at (" << u[i] << ", " << v[i] << ")";
+            }
             for (Isa isa : {Isa::Portable, Isa::Avx2}) {
                 if (!IsaSupported(isa)) continue;
                 float* g[4] = {got[0], got[1], got[2], got[3]};
