@@ -2,6 +2,7 @@
 #pragma once
 
 #include "libloaderapi.h"
+#include "minwinbase.h"
 #include "windef.h"
 #include "winerror.h"
 
@@ -26,5 +27,7 @@ WINBASEAPI LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMax
 
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
+// The current date and time in UTC.
+WINBASEAPI void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 
 #define INFINITE 0xFFFFFFFF
