@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     std::vector<BYTE> frame(size_t(1440) * 1440 * 4, 0);
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = fisheye.data()[i];
     std::vector<BYTE> output(size_t(1280) * 720 * 3);
-    for (int32_t mode = 0; mode < 16; ++mode) {
+    for (int32_t mode = 0; mode < kModeCount; ++mode) {
         if ((only >= 0 && mode != only) || !engine.SetExpMode(mode)) continue;
         engine.UploadFrame(frame.data(), 1440 * 4);
         engine.Render(output.data()); // the first frame rasterises; later ones replay coverage
