@@ -94,7 +94,10 @@ void PrintSettings(IORBE_SrcGen* control, std::ostream& out) {
             out << "resolution: the camera offers none (no camera, or no MJPG 1440x1440 or 1280x720)\n";
         for (int i = 0; i < count; ++i)
             out << "resolution: " << list[i].width << "x" << list[i].height << "@" << list[i].frameRate
-                << (i == current ? " (in use)" : "") << "\n";
+                << "\n";
+        // The interface names the picture size in use (its entry is the last of that size), not the rate.
+        if (current >= 0 && current < count)
+            out << "size in use: " << list[current].width << "x" << list[current].height << "\n";
         CoTaskMemFree(list);
     }
 }
