@@ -98,7 +98,7 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         n = 0;
         at.runCount = 0;
     };
-    for (const Span& span : coverage.spans) {
+    for (const Span& span : coverage.replaySpans()) {
         for (int32_t x = span.x0; x < span.x1;) {
             const int len = std::min(int(span.x1 - x), kLanes - n);
             at.runs[at.runCount++] = {n, len, x, span.y};
