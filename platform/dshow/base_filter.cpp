@@ -72,9 +72,13 @@ STDMETHODIMP CBaseFilter::Pause() {
                 return hr;
             }
         }
+    } else if (m_State == State_Running) {
+        for (int i = 0; i < GetPinCount(); ++i)
+            if (CBasePin* pin = GetPin(i); pin && pin->IsConnected()) pin->PauseFromRunning();
     }
     m_State = State_Paused;
-    return S_OK;
+    // A live source cannot cue data while paused and says so.
+    return WaitForState(0) == VFW_S_CANT_CUE ? VFW_S_CANT_CUE : S_OK;
 }
 
 STDMETHODIMP CBaseFilter::Run(REFERENCE_TIME tStart) {
