@@ -3,6 +3,7 @@
 #pragma once
 
 #include "windef.h"
+#include "winuser.rh"
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -38,30 +39,6 @@ typedef struct tagCREATESTRUCTW {
 #define CS_HREDRAW 0x0002
 #define CS_DBLCLKS 0x0008
 
-#define WS_OVERLAPPED 0x00000000L
-#define WS_POPUP 0x80000000L
-#define WS_CHILD 0x40000000L
-#define WS_MINIMIZE 0x20000000L
-#define WS_VISIBLE 0x10000000L
-#define WS_DISABLED 0x08000000L
-#define WS_CLIPSIBLINGS 0x04000000L
-#define WS_CLIPCHILDREN 0x02000000L
-#define WS_CAPTION 0x00C00000L
-#define WS_BORDER 0x00800000L
-#define WS_DLGFRAME 0x00400000L
-#define WS_VSCROLL 0x00200000L
-#define WS_HSCROLL 0x00100000L
-#define WS_SYSMENU 0x00080000L
-#define WS_THICKFRAME 0x00040000L
-#define WS_GROUP 0x00020000L
-#define WS_TABSTOP 0x00010000L
-#define WS_OVERLAPPEDWINDOW 0x00CF0000L
-
-#define WS_EX_LEFT 0x00000000L
-#define WS_EX_RIGHT 0x00001000L
-#define WS_EX_TOPMOST 0x00000008L
-#define WS_EX_TOOLWINDOW 0x00000080L
-
 #define CW_USEDEFAULT ((int)0x80000000)
 
 #define WM_NULL 0x0000
@@ -92,10 +69,6 @@ typedef struct tagCREATESTRUCTW {
 #define MB_ICONWARNING MB_ICONEXCLAMATION
 #define MB_ICONASTERISK 0x00000040L
 #define MB_ICONINFORMATION MB_ICONASTERISK
-#define IDOK 1
-#define IDCANCEL 2
-#define IDYES 6
-#define IDNO 7
 
 #define SW_HIDE 0
 #define SW_SHOW 5
@@ -124,6 +97,36 @@ WINUSERAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 WINUSERAPI int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 WINUSERAPI HGDIOBJ WINAPI GetStockObject(int i);
 
+// Resources: strings, icons. Icons are 32-bit pictures; LoadIconW and LR_SHARED give shared icons that
+// live as long as the process and are never destroyed by DestroyIcon.
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_LOADFROMFILE 0x00000010
+#define LR_DEFAULTSIZE 0x00000040
+#define LR_SHARED 0x00008000
+
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+
+WINUSERAPI int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
+WINUSERAPI HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+WINUSERAPI HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad);
+WINUSERAPI int WINAPI LookupIconIdFromDirectoryEx(PBYTE presbits, BOOL fIcon, int cxDesired, int cyDesired,
+                                                  UINT Flags);
+WINUSERAPI HICON WINAPI CreateIconFromResourceEx(PBYTE presbits, DWORD dwResSize, BOOL fIcon, DWORD dwVer,
+                                                 int cxDesired, int cyDesired, UINT Flags);
+WINUSERAPI BOOL WINAPI DestroyIcon(HICON hIcon);
+WINUSERAPI int WINAPI GetSystemMetrics(int nIndex);
+
+#define LoadString LoadStringW
+#define LoadIcon LoadIconW
+#define LoadImage LoadImageW
 #define RegisterClass RegisterClassW
 #define UnregisterClass UnregisterClassW
 #define CreateWindowEx CreateWindowExW
