@@ -12,5 +12,6 @@
 #include "windef.h"
 #include "winerror.h"
 #include "winreg.h"
+#include "wingdi.h"
 #include "winuser.h"
 #include "winver.h"
