@@ -14,8 +14,9 @@ std::vector<HWND> childrenOf(HWND parent) {
     return w ? w->children : std::vector<HWND>();
 }
 
+// A control's own styles decide, as on Windows: a dialog not yet shown still has an order.
 bool usable(HWND h) {
-    return IsWindowVisible(h) && IsWindowEnabled(h);
+    return (DWORD(GetWindowLongW(h, GWL_STYLE)) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE;
 }
 
 // The controls Tab visits in order: children, and the children of children that are control parents

@@ -36,7 +36,11 @@ std::vector<std::function<void(HWND frame)>> g_steps;
 size_t g_next = 0;
 
 LRESULT CALLBACK owner(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-    if (msg == WM_ENTERIDLE && w == MSGF_DIALOGBOX && g_next < g_steps.size()) g_steps[g_next++](reinterpret_cast<HWND>(l));
+    if (msg == WM_ENTERIDLE && w == MSGF_DIALOGBOX && g_next < g_steps.size()) {
+        g_steps[g_next++](reinterpret_cast<HWND>(l));
+        // WM_ENTERIDLE comes once per idle spell; input that came through the queue ends it.
+        PostMessageW(reinterpret_cast<HWND>(l), WM_NULL, 0, 0);
+    }
     return DefWindowProcW(hwnd, msg, w, l);
 }
 

@@ -279,6 +279,7 @@ TEST_F(DialogTest, TrackbarReportsDragsPagesAndKeys) {
 
 TEST_F(DialogTest, DropDownListChoiceInWindowsOrder) {
     HWND list = item(401);
+    g_log.take();
     for (const wchar_t* s : {L"1440x1440(15fps)", L"1280x720(30fps)"})
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
     EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 2);
@@ -336,6 +337,8 @@ LRESULT CALLBACK owner(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             input::Click(GetDlgItem(dialog, 202));
         else
             input::Click(GetDlgItem(dialog, IDOK));
+        // Windows sends WM_ENTERIDLE once per idle spell; input that came through the queue ends it.
+        PostMessageW(dialog, WM_NULL, 0, 0);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, w, l);
