@@ -189,11 +189,11 @@ TEST(VersionInfo, ModulesNotLoadedAndFilesWithoutABlock) {
 }
 
 TEST(VersionInfo, DamagedBlocksAreRefused) {
-    // A root whose length runs past the children it claims, and one too short for its key.
-    uint8_t truncated[16] = {40, 0, 0, 0, 0, 0, 'V', 0, 0, 0};
+    // A 40-byte root whose child claims to run past it, and a root too short for its key.
+    uint8_t overlong[40] = {40, 0, 0, 0, 0, 0, 'V', 0, 0, 0, 0, 0, 200, 0, 0, 0, 1, 0, 'S', 0, 0, 0};
     LPVOID value = nullptr;
     UINT length = 0;
-    EXPECT_FALSE(VerQueryValueW(truncated, L"\\StringFileInfo", &value, &length));
+    EXPECT_FALSE(VerQueryValueW(overlong, L"\\S", &value, &length));
     uint8_t keyless[8] = {8, 0, 0, 0, 0, 0, 'V', 0};
     EXPECT_FALSE(VerQueryValueW(keyless, L"\\", &value, &length));
     EXPECT_FALSE(VerQueryValueW(nullptr, L"\\", &value, &length));
