@@ -178,11 +178,14 @@ HRESULT COrbExpander::createRgbTexture(uint16_t width, uint16_t height) {
     return S_OK;
 }
 
-bool COrbExpander::SetInput(uint16_t width, uint16_t height) {
+bool COrbExpander::AcceptsInputSize(uint32_t width, uint32_t height) {
     // A picture must fit the frame buffer row for row: texture width x 4 bytes x its height.
-    const size_t needed = size_t(textureSide(width)) * 4 * height;
-    HRESULT hr = (width == 0 || height == 0 || needed > kFrameBufferBytes) ? E_INVALIDARG
-                                                                           : createRgbTexture(width, height);
+    return width > 0 && height > 0 && width <= 0xFFFF && height <= 0xFFFF &&
+           size_t(textureSide(width)) * 4 * height <= kFrameBufferBytes;
+}
+
+bool COrbExpander::SetInput(uint16_t width, uint16_t height) {
+    HRESULT hr = AcceptsInputSize(width, height) ? createRgbTexture(width, height) : E_INVALIDARG;
     if (FAILED(hr)) {
         ENGINE_ERR("COrbExpander::SetInput", hr);
         SafeRelease(inputTexture);

@@ -27,6 +27,9 @@ public:
     HRESULT Initialize(HWND window);
     bool SetFrontViewRect(float a, float b, float c, float d);
     bool SetInput(uint16_t width, uint16_t height);
+    // Whether SetInput takes a picture of this size: one whose rows, at the texture's width, fit the
+    // frame buffer.
+    static bool AcceptsInputSize(uint32_t width, uint32_t height);
     bool SetRenderBufSize(uint16_t width, uint16_t height);
     bool SetExpMode(int32_t id);
     bool UploadFrame(const BYTE* pixels, uint32_t rowLength);

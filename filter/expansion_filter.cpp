@@ -1,6 +1,7 @@
 #include "filter/expansion_filter.h"
 
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "engine/orb_expander.h"
@@ -116,6 +117,13 @@ HRESULT CExpansionFilter::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROP
     return S_OK;
 }
 
+REFERENCE_TIME CExpansionFilter::FrameIntervalLimit(REFERENCE_TIME avgTimePerFrame) {
+    constexpr REFERENCE_TIME kLongest = std::numeric_limits<REFERENCE_TIME>::max() / 3 * 2;
+    if (avgTimePerFrame >= kLongest) return std::numeric_limits<REFERENCE_TIME>::max();
+    const REFERENCE_TIME stretched = avgTimePerFrame + avgTimePerFrame / 2;
+    return stretched > kFrameInterval ? stretched : kFrameInterval;
+}
+
 bool CExpansionFilter::createRenderWindow() {
     if (m_renderWindow) DestroyWindow(m_renderWindow);
     // Another instance's destructor may have unregistered the shared class; register it again.
@@ -132,6 +140,7 @@ HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
     std::memcpy(&m_inputHeader, mt.Format(), sizeof m_inputHeader);
     const uint16_t width = LOWORD(m_inputHeader.bmiHeader.biWidth);
     const uint16_t height = LOWORD(m_inputHeader.bmiHeader.biHeight);
+    m_frameIntervalLimit = FrameIntervalLimit(m_inputHeader.AvgTimePerFrame);
 
     CAutoLock lock(&m_engineLock);
     if (!m_engine) return E_OUTOFMEMORY;
@@ -155,13 +164,13 @@ HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
 }
 
 HRESULT CExpansionFilter::Transform(IMediaSample* pIn, IMediaSample* pOut) {
-    // A frame is drawn only when it follows the one before within 66 ms.
+    // A frame is drawn only when it follows the one before within the frame-interval limit.
     if (m_clock) {
         REFERENCE_TIME now = 0;
         m_clock->GetTime(&now);
         const int64_t gap = now - m_lastFrameTime;
         m_lastFrameTime = now;
-        if (gap > kFrameInterval) return S_FALSE;
+        if (gap > m_frameIntervalLimit) return S_FALSE;
     }
     const long inLength = pIn->GetActualDataLength();
     BYTE* in = nullptr;

@@ -97,11 +97,16 @@ public:
     static constexpr LONG kOutWidth = 1280, kOutHeight = 720;
     static constexpr LONG kOutFrameBytes = kOutWidth * kOutHeight * 3; // 2,764,800
     static constexpr long kOutBuffers = 5;
-    static constexpr REFERENCE_TIME kFrameInterval = 660000; // 66 ms
+    // A frame that follows the one before by more than the frame-interval limit is dropped. The limit
+    // is 66 ms, or 1.5 frame durations of the connected input when that is longer: a camera at 15
+    // frames per second delivers 66.7 ms apart, and a fixed 66 ms would drop every one of its frames.
+    static constexpr REFERENCE_TIME kFrameInterval = 660000; // 66 ms, 100 ns units
 
 private:
     CExpansionFilter(LPUNKNOWN pUnk, HRESULT* phr);
     bool createRenderWindow();
+    // The frame-interval limit for an input of this frame duration (0 when the type declares none).
+    static REFERENCE_TIME FrameIntervalLimit(REFERENCE_TIME avgTimePerFrame);
 
     HWND m_renderWindow = nullptr;
     COrbExpander* m_engine = nullptr;
@@ -109,6 +114,7 @@ private:
     CCritSec m_engineLock; // taken after the base's receive lock; nothing is taken while it is held
     IReferenceClock* m_clock = nullptr;
     REFERENCE_TIME m_lastFrameTime = 0;
+    REFERENCE_TIME m_frameIntervalLimit = kFrameInterval; // 100 ns; set when the input connects
     BOOL m_errorShown = FALSE;
     bool m_comInitialised = false; // CoUninitialize only what CoInitialize opened
 };

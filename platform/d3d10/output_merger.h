@@ -14,7 +14,7 @@ struct RenderTargetSetup {
     size_t pitch = 0;
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
     uint32_t bytes = 0;     // per texel
-    uint16_t slots[4] = {}; // VM slots of the pixel program's colour output for this target
+    uint32_t slots[4] = {}; // VM slots of the pixel program's colour output for this target
     bool blend = false;
     D3D10_BLEND srcBlend = D3D10_BLEND_ONE, destBlend = D3D10_BLEND_ZERO;
     D3D10_BLEND_OP blendOp = D3D10_BLEND_OP_ADD;

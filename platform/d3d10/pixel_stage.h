@@ -13,7 +13,7 @@ namespace platform::d3d10 {
 struct PixelInput {
     enum Kind : uint8_t { Attribute, PositionX, PositionY, PositionZ, PositionW, Zero };
     Kind kind;
-    uint16_t slot;      // VM lane-array slot
+    uint32_t slot;      // VM lane-array slot
     uint32_t attribute; // attribute index, for Attribute
 };
 

@@ -23,7 +23,7 @@ inline float mask(bool b) {
     return fromBits(b ? 0xFFFFFFFFu : 0u);
 }
 
-inline float* lane(const VmContext& vm, uint16_t slot) {
+inline float* lane(const VmContext& vm, PlanSlot slot) {
     return vm.arena + size_t(slot) * kLanes;
 }
 
@@ -306,13 +306,11 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
             for (unsigned k = 0; k < 4; ++k) {
                 unsigned c = o.component(k);
                 uint64_t key = o.file == RegFile::Const ? constantKey(o, c) : (uint64_t(o.index) << 8) | c;
-                if (std::any_of(table.begin(), table.end(), [&](auto& e) { return e.first == key; }))
-                    continue;
-                table.push_back({key, uint16_t(next)});
+                if (!table.try_emplace(key, next).second) continue;
                 if (o.file == RegFile::Const)
-                    constantFills_.push_back({uint16_t(next), uint8_t(o.slot), uint8_t(c), o.index});
+                    constantFills_.push_back({next, uint8_t(o.slot), uint8_t(c), o.index});
                 else
-                    literalFills_.push_back({uint16_t(next), program.literals[o.index][c]});
+                    literalFills_.push_back({next, program.literals[o.index][c]});
                 next++;
             }
         }
@@ -325,33 +323,34 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
     slotCount_ = scratchBase_ + scratchMax_;
 }
 
-bool ExecutionPlan::readsSlot(uint16_t slot) const {
+bool ExecutionPlan::readsSlot(PlanSlot slot) const {
     for (const Step& s : steps_) {
-        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot) : (s.a == slot || s.b == slot || s.c == slot))
+        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot)
+                                     : (s.a == slot || s.b == slot || s.c == slot))
             return true;
     }
     return false;
 }
 
-uint16_t ExecutionPlan::scratch() {
-    uint16_t s = uint16_t(scratchBase_ + scratchUsed_++);
+PlanSlot ExecutionPlan::scratch() {
+    PlanSlot s = scratchBase_ + scratchUsed_++;
     scratchMax_ = std::max(scratchMax_, scratchUsed_);
     return s;
 }
 
-void ExecutionPlan::addStep(StepKernel k, uint16_t d, uint16_t a, uint16_t b, uint16_t c) {
+void ExecutionPlan::addStep(StepKernel k, PlanSlot d, PlanSlot a, PlanSlot b, PlanSlot c) {
     Step s{};
     s.kernel = k;
     s.d = d, s.a = a, s.b = b, s.c = c;
     steps_.push_back(s);
 }
 
-uint16_t ExecutionPlan::sourceSlot(const DecodedOperand& o, unsigned k) {
+PlanSlot ExecutionPlan::sourceSlot(const DecodedOperand& o, unsigned k) {
     unsigned c = o.component(k);
-    uint16_t base = 0;
+    PlanSlot base = 0;
     switch (o.file) {
     case RegFile::Temp:
-        base = uint16_t(o.index * 4 + c);
+        base = o.index * 4 + c;
         break;
     case RegFile::Input:
         base = inputSlot(o.index, c);
@@ -360,15 +359,14 @@ uint16_t ExecutionPlan::sourceSlot(const DecodedOperand& o, unsigned k) {
     case RegFile::Literal: {
         uint64_t key = o.file == RegFile::Const ? constantKey(o, c) : (uint64_t(o.index) << 8) | c;
         auto& table = o.file == RegFile::Const ? constantSlots_ : literalSlots_;
-        for (auto& e : table)
-            if (e.first == key) base = e.second;
+        base = table.at(key); // every constant and literal read got its slot in the constructor
         break;
     }
     default:
         break;
     }
     if (!o.neg && !o.abs) return base;
-    uint16_t t = scratch();
+    PlanSlot t = scratch();
     addStep(o.abs ? (o.neg ? unary<NegAbs> : unary<Abs>) : unary<Neg>, t, base);
     return t;
 }
@@ -377,16 +375,16 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
     const DecodedOperand& dst = ins.operands[0];
     if (dst.file == RegFile::Null) return; // no side effects to keep
     auto dstSlot = [&](unsigned c) {
-        return dst.file == RegFile::Temp ? uint16_t(dst.index * 4 + c) : outputSlot(dst.index, c);
+        return dst.file == RegFile::Temp ? PlanSlot(dst.index * 4 + c) : outputSlot(dst.index, c);
     };
 
     // Dot products and samples compute into scratch first, then copy into the written components.
     if (ins.op == Opcode::Dp2 || ins.op == Opcode::Dp3 || ins.op == Opcode::Dp4) {
         unsigned n = ins.op == Opcode::Dp2 ? 2 : ins.op == Opcode::Dp3 ? 3 : 4;
-        uint16_t sum = scratch();
+        PlanSlot sum = scratch();
         for (unsigned k = 0; k < n; ++k) {
-            uint16_t a = sourceSlot(ins.operands[1], k);
-            uint16_t b = sourceSlot(ins.operands[2], k);
+            PlanSlot a = sourceSlot(ins.operands[1], k);
+            PlanSlot b = sourceSlot(ins.operands[2], k);
             if (k == 0)
                 addStep(binary<Mul>, sum, a, b);
             else
@@ -405,7 +403,7 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
         s.resource = uint8_t(ins.operands[2].index);
         s.sampler = uint8_t(ins.operands[3].index);
         steps_.push_back(s);
-        uint16_t result[4] = {s.out[0], s.out[1], s.out[2], s.out[3]};
+        PlanSlot result[4] = {s.out[0], s.out[1], s.out[2], s.out[3]};
         for (unsigned c = 0; c < 4; ++c)
             if (dst.mask & (1u << c))
                 addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c),
@@ -422,12 +420,12 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
         if (dst.file == RegFile::Temp && ins.operands[i].file == RegFile::Temp &&
             ins.operands[i].index == dst.index)
             aliased = true;
-    uint16_t staged[4] = {};
+    PlanSlot staged[4] = {};
     for (unsigned c = 0; c < 4; ++c) {
         if (!(dst.mask & (1u << c))) continue;
-        uint16_t src[3] = {};
+        PlanSlot src[3] = {};
         for (unsigned i = 0; i < sources; ++i) src[i] = sourceSlot(ins.operands[i + 1], c);
-        uint16_t d = aliased ? scratch() : dstSlot(c);
+        PlanSlot d = aliased ? scratch() : dstSlot(c);
         addStep(kernel, d, src[0], src[1], src[2]);
         if (ins.saturate) addStep(unary<Sat>, d, d);
         staged[c] = d;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/d3d10/sampler.h"
@@ -18,6 +19,10 @@
 namespace platform::d3d10 {
 
 constexpr int kLanes = 64;
+
+// Index of a lane array in a VM's arena. A plan may need more than 65,536 (a shader that reads many
+// constant components), so slots are 32 bits wide: a narrower one would wrap and alias.
+using PlanSlot = uint32_t;
 
 struct Step;
 struct VmContext {
@@ -29,9 +34,9 @@ using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLan
 
 struct Step {
     StepKernel kernel;
-    uint16_t d; // destination lane-array slot
-    uint16_t a, b, c;
-    uint16_t out[4]; // Sample: the four result slots
+    PlanSlot d; // destination lane-array slot
+    PlanSlot a, b, c;
+    PlanSlot out[4]; // Sample: the four result slots
     uint8_t resource, sampler;
 };
 
@@ -42,29 +47,29 @@ public:
     const ShaderProgram& program() const { return program_; }
     uint32_t slotCount() const { return slotCount_; }
     // Slot of component c of input or output register r.
-    uint16_t inputSlot(uint32_t r, unsigned c) const { return uint16_t(inputBase_ + r * 4 + c); }
-    uint16_t outputSlot(uint32_t r, unsigned c) const { return uint16_t(outputBase_ + r * 4 + c); }
+    PlanSlot inputSlot(uint32_t r, unsigned c) const { return inputBase_ + r * 4 + c; }
+    PlanSlot outputSlot(uint32_t r, unsigned c) const { return outputBase_ + r * 4 + c; }
 
     struct ConstantFill {
-        uint16_t slot;
+        PlanSlot slot;
         uint8_t buffer;
         uint8_t component;
         uint32_t element;
     };
     struct LiteralFill {
-        uint16_t slot;
+        PlanSlot slot;
         uint32_t bits;
     };
     const std::vector<Step>& steps() const { return steps_; }
     // Whether some step reads this slot (inputs the program never reads need not be filled).
-    bool readsSlot(uint16_t slot) const;
+    bool readsSlot(PlanSlot slot) const;
     const std::vector<ConstantFill>& constantFills() const { return constantFills_; }
     const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
 
 private:
-    uint16_t sourceSlot(const DecodedOperand& o, unsigned component);
-    uint16_t scratch();
-    void addStep(StepKernel k, uint16_t d, uint16_t a = 0, uint16_t b = 0, uint16_t c = 0);
+    PlanSlot sourceSlot(const DecodedOperand& o, unsigned component);
+    PlanSlot scratch();
+    void addStep(StepKernel k, PlanSlot d, PlanSlot a = 0, PlanSlot b = 0, PlanSlot c = 0);
     void planInstruction(const DecodedInstruction& ins);
 
     ShaderProgram program_;
@@ -73,7 +78,8 @@ private:
     std::vector<LiteralFill> literalFills_;
     uint32_t inputBase_ = 0, outputBase_ = 0, slotCount_ = 0;
     uint32_t scratchBase_ = 0, scratchUsed_ = 0, scratchMax_ = 0;
-    std::vector<std::pair<uint64_t, uint16_t>> constantSlots_, literalSlots_;
+    // Slot of each constant and literal component the program reads, by (buffer, element, component).
+    std::unordered_map<uint64_t, PlanSlot> constantSlots_, literalSlots_;
 };
 
 // A constant buffer as the VM reads it: elements of 16 bytes.
@@ -91,7 +97,7 @@ public:
     void bindTexture(uint32_t slot, const SampledTexture& texture);
     void bindSampler(uint32_t slot, const SamplerSettings& sampler);
 
-    float* slot(uint16_t s) { return arena_.data() + size_t(s) * kLanes; }
+    float* slot(PlanSlot s) { return arena_.data() + size_t(s) * kLanes; }
     float* input(uint32_t r, unsigned c) { return slot(plan_->inputSlot(r, c)); }
     float* output(uint32_t r, unsigned c) { return slot(plan_->outputSlot(r, c)); }
 

@@ -12,8 +12,11 @@
 // accepted, then takes the streaming lock, so a sample in progress is finished, then makes the output
 // pins inactive (decommitting their allocators) and calls StopStreaming.
 //
-// Lock order: filter lock, then streaming lock. A streaming thread holding the streaming lock must
-// never take the filter lock.
+// Lock order (the whole order, with the graph's locks, is in filter_graph.h): the graph lock, then the
+// filter lock, then the streaming lock, then the graph's event lock (NotifyEvent). A thread holding
+// the streaming lock must never take the filter lock; enumerating or finding pins (GetPin) may take the
+// filter lock, so neither may be done under the streaming lock either. Across filters, upstream
+// before downstream, for filter locks and streaming locks alike.
 #pragma once
 
 #include <string>

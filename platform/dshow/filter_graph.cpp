@@ -281,16 +281,18 @@ HRESULT CFilterGraph::changeState(FILTER_STATE target, REFERENCE_TIME tStart) {
     std::lock_guard lock(graphLock_);
     if (target != State_Stopped) chooseClock();
     if (state_ == State_Stopped && target != State_Stopped) {
-        std::lock_guard events(eventLock_);
-        completed_.clear();
-        finished_ = false;
-        renderers_ = 0;
+        // Pins are counted before the event lock is taken: enumerating them takes filter locks.
+        size_t renderers = 0;
         for (auto& e : filters_) {
             bool hasOutput = false, hasInput = false;
             for (auto& pin : pinsOf(e.filter.get()))
                 (directionOf(pin.get()) == PINDIR_OUTPUT ? hasOutput : hasInput) = true;
-            if (hasInput && !hasOutput) ++renderers_;
+            if (hasInput && !hasOutput) ++renderers;
         }
+        std::lock_guard events(eventLock_);
+        completed_.clear();
+        finished_ = false;
+        renderers_ = renderers;
     }
     HRESULT result = S_OK;
     auto order = downstreamFirst();

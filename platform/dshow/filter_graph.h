@@ -17,8 +17,16 @@
 //   (a filter without output pins) has sent it; CancelDefaultHandling passes each one through.
 // - EnumFilters lists the filters in the order they were added.
 //
-// Locks: the graph lock (filters, connections, state) and the event lock (the queue) are separate and
-// never held together; filters' streaming threads take only the event lock (Notify).
+// Lock order, for the graph and every filter in it (a lock may be taken while holding only locks
+// above it in this list, never one below it):
+//   1. the graph lock (filters, connections, state), held while the graph calls into its filters;
+//   2. filter locks (CBaseFilter), an upstream filter's before a downstream filter's (connecting,
+//      flushing), the filter's own before its pins' allocators;
+//   3. streaming locks (CBaseFilter::StreamingLock), an upstream filter's before a downstream one's
+//      (a sample is delivered downstream while the upstream streaming lock is held);
+//   4. the event lock (the event queue), taken by Notify, which any thread may call holding any of the
+//      above; nothing is called with it held, so it is last.
+// A streaming thread never takes the graph lock or a filter lock while it holds a streaming lock.
 #pragma once
 
 #include <condition_variable>

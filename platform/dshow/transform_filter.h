@@ -7,8 +7,9 @@
 // marks the next delivered sample as a discontinuity and sends EC_QUALITY_CHANGE once per run; an
 // error goes back upstream. End of stream, flushes and new segments pass downstream.
 //
-// Locks: m_csFilter (filter lock) before m_csReceive (streaming lock); Transform runs under
-// m_csReceive and must not take m_csFilter.
+// Locks (see base_filter.h for the whole order): m_csFilter (filter lock) before m_csReceive (streaming
+// lock); Transform runs under m_csReceive and must not take m_csFilter. Receive may send events
+// (NotifyEvent) with m_csReceive held.
 #pragma once
 
 #include "platform/dshow/base_filter.h"

@@ -1,4 +1,5 @@
-// Structures shared by the kernel headers: security attributes (accepted and ignored here) and file times.
+// Structures shared by the kernel headers: security attributes (accepted and ignored here), file times
+// and calendar times.
 #pragma once
 
 #include "windef.h"
@@ -14,3 +15,15 @@ typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 } FILETIME, *PFILETIME, *LPFILETIME;
+
+// A calendar date and time; wDayOfWeek counts from Sunday = 0.
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;

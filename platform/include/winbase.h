@@ -2,6 +2,7 @@
 #pragma once
 
 #include "libloaderapi.h"
+#include "minwinbase.h"
 #include "windef.h"
 #include "winerror.h"
 
@@ -29,5 +30,7 @@ WINBASEAPI int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
+// The current date and time in UTC.
+WINBASEAPI void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 
 #define INFINITE 0xFFFFFFFF

@@ -90,50 +90,70 @@ void WriteDebugOutput(const std::wstring& text) {
 }
 
 std::string ToUtf8(const wchar_t* text) {
-    std::string out;
-    if (!text) return out;
-    for (; *text; ++text) appendUtf8(out, static_cast<char32_t>(*text));
-    return out;
+    return text ? ToUtf8(std::wstring(text)) : std::string();
 }
 
+// Every character of text, embedded NULs included; a value that is not a Unicode scalar (a surrogate
+// or past U+10FFFF) has no UTF-8 form and is written as U+FFFD.
 std::string ToUtf8(const std::wstring& text) {
-    return ToUtf8(text.c_str());
-}
-
-std::wstring ToWide(const char* text) {
-    std::wstring out;
-    if (!text) return out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        char32_t c = *p;
-        int extra = 0;
-        if (c >= 0xF0) {
-            c &= 0x07;
-            extra = 3;
-        } else if (c >= 0xE0) {
-            c &= 0x0F;
-            extra = 2;
-        } else if (c >= 0xC0) {
-            c &= 0x1F;
-            extra = 1;
-        } else if (c >= 0x80) {
-            c = 0xFFFD; // stray continuation byte
-        }
-        ++p;
-        for (int i = 0; i < extra; ++i) {
-            if ((*p & 0xC0) != 0x80) {
-                c = 0xFFFD;
-                break;
-            }
-            c = (c << 6) | (*p++ & 0x3F);
-        }
-        out += static_cast<wchar_t>(c);
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t w : text) {
+        auto c = static_cast<char32_t>(w);
+        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = 0xFFFD;
+        appendUtf8(out, c);
     }
     return out;
 }
 
-std::wstring ToWide(const std::string& text) {
-    return ToWide(text.c_str());
+std::wstring ToWide(const char* text) {
+    return text ? ToWide(std::string(text)) : std::wstring();
+}
+
+// Strict UTF-8: overlong forms, surrogates, values past U+10FFFF, stray continuation bytes and cut-off
+// sequences are invalid. Each maximal invalid subsequence becomes one U+FFFD, as Unicode recommends,
+// so the same bytes always decode to the same text.
+std::wstring ToWide(const std::string& text, size_t* firstInvalid) {
+    std::wstring out;
+    out.reserve(text.size());
+    if (firstInvalid) *firstInvalid = std::wstring::npos;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        unsigned char b = *p++;
+        if (b < 0x80) {
+            out += static_cast<wchar_t>(b);
+            continue;
+        }
+        int extra = 0;
+        char32_t c = 0;
+        unsigned char low = 0x80, high = 0xBF; // range of the first continuation byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1, c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2, c = b & 0x0F;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3, c = b & 0x07;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        }
+        bool valid = extra > 0;
+        for (int i = 0; valid && i < extra; ++i) {
+            if (p == end || *p < (i == 0 ? low : 0x80) || *p > (i == 0 ? high : 0xBF)) {
+                valid = false;
+                break;
+            }
+            c = (c << 6) | (*p++ & 0x3F);
+        }
+        if (!valid) {
+            if (firstInvalid && *firstInvalid == std::wstring::npos) *firstInvalid = out.size();
+            c = 0xFFFD;
+        }
+        out += static_cast<wchar_t>(c);
+    }
+    return out;
 }
 
 bool TraceEnabled(const char* channel) {

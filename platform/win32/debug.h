@@ -38,11 +38,14 @@ bool TraceEnabled(const char* channel);
 void TraceWrite(const char* level, const char* channel, const char* function, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 
-// Text conversions between the system's wide strings and UTF-8.
+// Text conversions between the system's wide strings and UTF-8. The std::string and std::wstring forms
+// convert every character, embedded NULs included. What has no counterpart (invalid UTF-8, a wide
+// value that is not a Unicode scalar) becomes U+FFFD; firstInvalid, when given, receives the index in
+// the result of the first such replacement, or npos.
 std::string ToUtf8(const wchar_t* text);
 std::string ToUtf8(const std::wstring& text);
 std::wstring ToWide(const char* text);
-std::wstring ToWide(const std::string& text);
+std::wstring ToWide(const std::string& text, size_t* firstInvalid = nullptr);
 
 } // namespace platform
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <thread>
 
+#include <time.h>
+
 #include <windows.h>
 
 #include "platform/win32/debug.h"
@@ -113,4 +115,20 @@ void WINAPI Sleep(DWORD ms) {
 DWORD WINAPI GetTickCount() {
     using namespace std::chrono;
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void WINAPI GetSystemTime(LPSYSTEMTIME st) {
+    if (!st) return;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm utc{};
+    gmtime_r(&now.tv_sec, &utc);
+    st->wYear = WORD(utc.tm_year + 1900);
+    st->wMonth = WORD(utc.tm_mon + 1);
+    st->wDayOfWeek = WORD(utc.tm_wday);
+    st->wDay = WORD(utc.tm_mday);
+    st->wHour = WORD(utc.tm_hour);
+    st->wMinute = WORD(utc.tm_min);
+    st->wSecond = WORD(utc.tm_sec);
+    st->wMilliseconds = WORD(now.tv_nsec / 1000000);
 }

@@ -91,13 +91,32 @@ HKEY newHandle(OpenKey key) {
 LSTATUS lookup(HKEY hKey, Key*& key, OpenKey* where = nullptr) {
     OpenKey open;
     if (!resolve(hKey, open)) return ERROR_INVALID_HANDLE;
-    key = platform::registry::FindKey(state().hives[open.hive].read(), open.path);
+    Key* root = nullptr;
+    if (LSTATUS status = state().hives[open.hive].read(root)) return status;
+    key = platform::registry::FindKey(*root, open.path);
     if (where) *where = open;
     return key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
 bool isStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// String data must be whole WCHARs, each a Unicode scalar value, or the hive file could not hold it.
+bool validStringData(const BYTE* data, DWORD bytes) {
+    if (bytes % sizeof(WCHAR)) return false;
+    for (DWORD i = 0; i < bytes; i += sizeof(WCHAR)) {
+        uint32_t c;
+        std::memcpy(&c, data + i, sizeof c);
+        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) return false;
+    }
+    return true;
+}
+
+bool validKeyPath(const std::vector<std::wstring>& parts) {
+    for (auto& part : parts)
+        if (!platform::registry::ValidKeyName(part)) return false;
+    return true;
 }
 
 LSTATUS copyName(const std::wstring& name, LPWSTR out, LPDWORD chars) {
@@ -128,12 +147,7 @@ LSTATUS copyData(const Value& v, LPDWORD type, LPBYTE data, LPDWORD bytes) {
 namespace platform {
 
 std::string RegistryFolder() {
-    if (const char* folder = std::getenv("UNFOLD_REGISTRY"); folder && *folder) return folder;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        return std::string(config) + "/unfold/registry";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.config/unfold/registry";
-    return "/tmp/unfold-registry-" + std::to_string(::getuid());
+    return platform::registry::ChooseFolder().path;
 }
 
 std::string RegistryHivePath(HKEY root) {
@@ -156,8 +170,10 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
     OpenKey where;
     if (LSTATUS status = lookup(hKey, base, &where)) return status;
     auto parts = splitPath(lpSubKey);
+    if (!validKeyPath(parts)) return ERROR_INVALID_PARAMETER;
     OpenKey target = where;
     target.path.insert(target.path.end(), parts.begin(), parts.end());
+    if (target.path.size() > platform::registry::kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     if (!platform::registry::FindKey(*base, parts)) {
         disposition = REG_CREATED_NEW_KEY;
@@ -216,9 +232,9 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     if (LSTATUS fault = injected("RegSetValueExW")) return fault;
     Value v;
     v.name = lpValueName ? lpValueName : L"";
+    if (!platform::registry::ValidValueName(v.name)) return ERROR_INVALID_PARAMETER;
+    if (isStringType(dwType) && !validStringData(lpData, cbData)) return ERROR_INVALID_PARAMETER;
     v.type = dwType;
-    // A string's trailing partial character cannot be a WCHAR; it is dropped.
-    if (isStringType(dwType)) cbData -= cbData % sizeof(WCHAR);
     v.data.assign(lpData, lpData + cbData);
     Registry& r = state();
     std::lock_guard lock(r.mutex);
@@ -238,10 +254,9 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
     std::lock_guard lock(state().mutex);
     Key* key;
     if (LSTATUS status = lookup(hKey, key)) return status;
-    if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = key->subkeys.begin();
-    std::advance(it, dwIndex);
-    if (LSTATUS status = copyName(it->second->name, lpName, lpcchName)) return status;
+    Key* child = key->childAt(dwIndex);
+    if (!child) return ERROR_NO_MORE_ITEMS;
+    if (LSTATUS status = copyName(child->name, lpName, lpcchName)) return status;
     if (lpClass && lpcchClass && *lpcchClass) {
         lpClass[0] = L'\0';
         *lpcchClass = 0;
@@ -256,8 +271,8 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
     std::lock_guard lock(state().mutex);
     Key* key;
     if (LSTATUS status = lookup(hKey, key)) return status;
-    if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-    const Value& v = key->values[dwIndex];
+    if (dwIndex >= key->valueCount()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = key->values()[dwIndex];
     if (LSTATUS status = copyName(v.name, lpValueName, lpcchValueName)) return status;
     return copyData(v, lpType, lpData, lpcbData);
 }
@@ -279,8 +294,8 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
         Key* parent = platform::registry::FindKey(root, {path.begin(), path.end() - 1});
         Key* key = parent ? parent->child(path.back()) : nullptr;
         if (!key) return ERROR_FILE_NOT_FOUND;
-        if (!key->subkeys.empty()) return ERROR_ACCESS_DENIED;
-        parent->subkeys.erase(path.back());
+        if (key->childCount()) return ERROR_ACCESS_DENIED;
+        parent->removeChild(path.back());
         return ERROR_SUCCESS;
     });
 }
@@ -299,13 +314,11 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         if (!base) return ERROR_KEY_DELETED;
         if (parts.empty()) {
             if (lpSubKey && *lpSubKey) return ERROR_FILE_NOT_FOUND;
-            base->subkeys.clear();
-            base->values.clear();
+            base->clear();
             return ERROR_SUCCESS;
         }
         Key* parent = platform::registry::FindKey(*base, {parts.begin(), parts.end() - 1});
-        if (!parent || !parent->child(parts.back())) return ERROR_FILE_NOT_FOUND;
-        parent->subkeys.erase(parts.back());
+        if (!parent || !parent->removeChild(parts.back())) return ERROR_FILE_NOT_FOUND;
         return ERROR_SUCCESS;
     });
 }

@@ -1,13 +1,16 @@
 #include "platform/win32/registry_hive.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -53,6 +56,53 @@ bool makeFolders(const std::string& folder) {
     return true;
 }
 
+// Why a fallback folder may not be used, or empty when it may.
+std::string untrustedBecause(const struct stat& st) {
+    if (!S_ISDIR(st.st_mode)) return "it is not a folder";
+    if (st.st_uid != ::geteuid()) return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        return std::string("others can write to it (mode ") + mode + ")";
+    }
+    return {};
+}
+
+// One line per folder and reason, not one per registry call.
+void reportRefusal(const std::string& folder, const std::string& reason) {
+    static std::mutex mutex;
+    static std::string last;
+    std::lock_guard lock(mutex);
+    std::string line = "registry: refusing to use " + folder + ": " + reason +
+                       "; set UNFOLD_REGISTRY or HOME to a folder of your own\n";
+    if (line == last) return;
+    last = line;
+    std::fputs(line.c_str(), stderr);
+}
+
+constexpr char kTemporaryInfix[] = ".tmp-";
+
+// Removes the temporary files that saves of this hive left when their process died mid-save (killed,
+// or the machine stopped). Their names carry the saving process's id; a live process's are left alone.
+void removeStaleTemporaries(const std::string& hiveFile) {
+    size_t slash = hiveFile.rfind('/');
+    std::string folder = hiveFile.substr(0, slash), prefix = hiveFile.substr(slash + 1) + kTemporaryInfix;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        char* end = nullptr;
+        long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '-') continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0)
+            std::fprintf(stderr, "registry: removed %s/%s, left by a save that did not finish\n",
+                         folder.c_str(), name.c_str());
+    }
+    ::closedir(dir);
+}
+
 bool writeAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -90,8 +140,36 @@ private:
 
 } // namespace
 
+Folder ChooseFolder() {
+    if (const char* folder = std::getenv("UNFOLD_REGISTRY"); folder && *folder) return {folder};
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        return {std::string(config) + "/unfold/registry"};
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return {std::string(home) + "/.config/unfold/registry"};
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && *tmp ? tmp : "/tmp";
+    return {base + "/unfold-registry-" + std::to_string(::geteuid()), true};
+}
+
+LSTATUS CheckFolder(const Folder& folder, bool create) {
+    if (!folder.fallback) return create && !makeFolders(folder.path) ? errnoCode(errno) : ERROR_SUCCESS;
+    // The folder itself, never a link to one: lstat, and mkdir, which does not follow a link.
+    struct stat st;
+    if (::lstat(folder.path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return errnoCode(errno);
+        if (!create) return ERROR_SUCCESS;
+        if (::mkdir(folder.path.c_str(), 0700) != 0 && errno != EEXIST) return errnoCode(errno);
+        if (::lstat(folder.path.c_str(), &st) != 0) return errnoCode(errno);
+    }
+    if (std::string reason = untrustedBecause(st); !reason.empty()) {
+        reportRefusal(folder.path, reason);
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
 std::string Hive::path() const {
-    return RegistryFolder() + "/" + ToUtf8(rootName_) + ".reg";
+    return ChooseFolder().path + "/" + ToUtf8(rootName_) + ".reg";
 }
 
 Hive::Identity Hive::currentIdentity(const std::string& path) const {
@@ -127,19 +205,26 @@ void Hive::load(const Identity& identity) {
     ParseResult parsed = ParseHive(buffer.str(), rootName_, root_);
     if (parsed.damaged) {
         damaged_ = true;
-        std::fprintf(
-            stderr,
-            "registry: %s is damaged at line %zu (%s); read the %zu keys before it; the file will be "
-            "kept as %s.damaged before it is next saved\n",
-            identity.path.c_str(), parsed.line, parsed.problem.c_str(), root_.keyCount() - 1,
-            identity.path.c_str());
+        std::fprintf(stderr,
+                     "registry: %s is damaged from line %zu (%s); skipped %zu lines and read the rest (%zu "
+                     "keys); the file will be kept as %s.damaged before it is next saved\n",
+                     identity.path.c_str(), parsed.line, parsed.problem.c_str(), parsed.skippedLines,
+                     root_.keyCount() - 1, identity.path.c_str());
     }
 }
 
-Key& Hive::read() {
-    Identity now = currentIdentity(path());
+Key& Hive::readFrom(const std::string& path) {
+    Identity now = currentIdentity(path);
     if (!valid_ || !(now == loaded_)) load(now);
     return root_;
+}
+
+LSTATUS Hive::read(Key*& root) {
+    root = nullptr;
+    Folder folder = ChooseFolder();
+    if (LSTATUS status = CheckFolder(folder, false)) return status;
+    root = &readFrom(folder.path + "/" + ToUtf8(rootName_) + ".reg");
+    return ERROR_SUCCESS;
 }
 
 bool Hive::keepDamagedOriginal(const std::string& path) {
@@ -174,7 +259,7 @@ LSTATUS Hive::save(const std::string& path) {
     }
     std::string bytes = FormatHive(rootName_, root_);
     std::ostringstream tmpName;
-    tmpName << path << ".tmp-" << ::getpid() << "-" << std::this_thread::get_id();
+    tmpName << path << kTemporaryInfix << ::getpid() << "-" << std::this_thread::get_id();
     std::string tmp = tmpName.str();
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return errnoCode(errno);
@@ -198,12 +283,14 @@ LSTATUS Hive::save(const std::string& path) {
 }
 
 LSTATUS Hive::modify(const std::function<LSTATUS(Key&)>& change) {
-    std::string file = path();
-    if (!makeFolders(file.substr(0, file.rfind('/')))) return errnoCode(errno);
+    Folder folder = ChooseFolder();
+    if (LSTATUS status = CheckFolder(folder, true)) return status;
+    std::string file = folder.path + "/" + ToUtf8(rootName_) + ".reg";
     if (HRESULT hr = InjectedFault("Registry.Lock"); FAILED(hr)) return faultCode(hr);
     FileLock lock(file + ".lock");
     if (!lock.held()) return errnoCode(errno);
-    Key& root = read();
+    removeStaleTemporaries(file);
+    Key& root = readFrom(file);
     LSTATUS status = change(root);
     if (status != ERROR_SUCCESS) return status;
     status = save(file);

@@ -59,7 +59,7 @@ bool isPlainString(const std::vector<BYTE>& data) {
         std::memcpy(&c, data.data() + i * sizeof(WCHAR), sizeof c);
         bool last = i + 1 == count;
         if (last != (c == 0)) return false;
-        if (!last && (c < 0x20 || c == 0x7F || c > 0x10FFFF)) return false;
+        if (!last && (c < 0x20 || c == 0x7F || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)) return false;
     }
     return true;
 }
@@ -106,52 +106,93 @@ void formatValue(std::string& out, const Value& v) {
     out += '\n';
 }
 
-void formatKey(std::string& out, const std::string& path, const Key& key, bool isRoot) {
-    if (!isRoot || !key.values.empty()) {
-        out += "\n[" + path + "]\n";
-        for (auto& v : key.values) formatValue(out, v);
+// path holds the key's full name; it grows and shrinks with the walk, so the work is linear in the
+// size of the tree. A key without values is written only when nothing below it is: a key line
+// creates its ancestors, so writing each of them too would make a deep key's lines quadratic.
+void formatKey(std::string& out, std::string& path, const Key& key, bool isRoot) {
+    if (!key.values().empty() || (!isRoot && key.childCount() == 0)) {
+        out += "\n[";
+        out += path;
+        out += "]\n";
+        for (auto& v : key.values()) formatValue(out, v);
     }
-    for (auto& [name, child] : key.subkeys) formatKey(out, path + "\\" + ToUtf8(child->name), *child, false);
+    for (auto& [name, child] : key.children()) {
+        size_t length = path.size();
+        path += '\\';
+        path += ToUtf8(child->name);
+        formatKey(out, path, *child, false);
+        path.resize(length);
+    }
 }
 
 // ---- reading ----
 
-std::wstring decodeText(const std::string& bytes) {
+constexpr size_t kNoProblem = std::wstring::npos;
+
+// The file's text and the index of its first character that did not decode (kNoProblem if none):
+// UTF-16LE after its byte-order mark, else UTF-8 with or without one.
+struct DecodedText {
+    std::wstring text;
+    size_t firstInvalid = kNoProblem;
+    const char* problem = nullptr;
+};
+
+DecodedText decodeText(const std::string& bytes) {
+    DecodedText out;
     if (bytes.size() >= 2 && static_cast<BYTE>(bytes[0]) == 0xFF && static_cast<BYTE>(bytes[1]) == 0xFE) {
-        std::wstring out;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            uint32_t unit = static_cast<BYTE>(bytes[i]) | (static_cast<BYTE>(bytes[i + 1]) << 8);
-            if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-                uint32_t low = static_cast<BYTE>(bytes[i + 2]) | (static_cast<BYTE>(bytes[i + 3]) << 8);
-                if (low >= 0xDC00 && low < 0xE000) {
+        auto unitAt = [&](size_t i) {
+            return static_cast<uint32_t>(static_cast<BYTE>(bytes[i]) |
+                                         (static_cast<BYTE>(bytes[i + 1]) << 8));
+        };
+        auto invalid = [&](const char* problem) {
+            if (out.firstInvalid == kNoProblem) out.firstInvalid = out.text.size(), out.problem = problem;
+        };
+        size_t i = 2;
+        for (; i + 1 < bytes.size(); i += 2) {
+            uint32_t unit = unitAt(i);
+            if (unit >= 0xD800 && unit < 0xE000) {
+                uint32_t low = i + 3 < bytes.size() ? unitAt(i + 2) : 0;
+                if (unit < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
                     unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                     i += 2;
+                } else {
+                    invalid("unpaired UTF-16 surrogate");
+                    unit = 0xFFFD;
                 }
             }
-            out += static_cast<wchar_t>(unit);
+            out.text += static_cast<wchar_t>(unit);
         }
+        if (i < bytes.size()) invalid("UTF-16 text cut off inside a character");
         return out;
     }
-    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return ToWide(bytes.substr(3));
-    return ToWide(bytes);
+    bool bom = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    out.text = ToWide(bom ? bytes.substr(3) : bytes, &out.firstInvalid);
+    if (out.firstInvalid != kNoProblem) out.problem = "invalid UTF-8";
+    return out;
 }
 
 struct Line {
-    std::wstring text;
+    std::wstring text; // without its line break and leading blanks
     size_t number;
     bool terminated; // ended with a line break (the last line of a cut-off file does not)
+    bool badEncoding = false;
 };
 
-std::vector<Line> splitLines(const std::wstring& text) {
+std::vector<Line> splitLines(const DecodedText& decoded) {
+    const std::wstring& text = decoded.text;
     std::vector<Line> lines;
     size_t start = 0, number = 1;
     while (start < text.size()) {
         size_t end = text.find(L'\n', start);
         bool terminated = end != std::wstring::npos;
         if (!terminated) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        lines.push_back({line, number++, terminated});
+        size_t first = start;
+        while (first < end && (text[first] == L' ' || text[first] == L'\t')) ++first;
+        size_t last = end;
+        if (last > first && text[last - 1] == L'\r') --last;
+        Line line{text.substr(first, last - first), number++, terminated};
+        line.badEncoding = decoded.firstInvalid >= start && decoded.firstInvalid <= end;
+        lines.push_back(std::move(line));
         start = end + 1;
     }
     return lines;
@@ -230,12 +271,12 @@ std::vector<BYTE> wideBytes(const std::wstring& text) {
     return out;
 }
 
-// Parses the data after "=". Returns the problem, or an empty string on success; deletion sets remove.
-std::string parseData(const std::wstring& data, Value& v, bool& remove) {
+// Parses the data after "=". Returns the problem, or null on success; deletion sets remove.
+const char* parseData(const std::wstring& data, Value& v, bool& remove) {
     remove = false;
     if (data == L"-") {
         remove = true;
-        return {};
+        return nullptr;
     }
     if (!data.empty() && data[0] == L'"') {
         size_t pos = 0;
@@ -243,7 +284,7 @@ std::string parseData(const std::wstring& data, Value& v, bool& remove) {
         if (!text || pos != data.size()) return "unterminated or malformed string";
         v.type = REG_SZ;
         v.data = wideBytes(*text);
-        return {};
+        return nullptr;
     }
     if (data.rfind(L"dword:", 0) == 0) {
         std::wstring digits = data.substr(6);
@@ -257,14 +298,14 @@ std::string parseData(const std::wstring& data, Value& v, bool& remove) {
         v.type = REG_DWORD;
         v.data.resize(4);
         std::memcpy(v.data.data(), &d, 4);
-        return {};
+        return nullptr;
     }
     if (data.rfind(L"hex", 0) == 0) {
         size_t pos = 3;
         DWORD type = REG_BINARY;
         if (pos < data.size() && data[pos] == L'(') {
             size_t close = data.find(L')', pos);
-            if (close == std::wstring::npos || close == pos + 1) return "bad hex type";
+            if (close == std::wstring::npos || close == pos + 1 || close > pos + 9) return "bad hex type";
             type = 0;
             for (size_t i = pos + 1; i < close; ++i) {
                 int h = hexDigit(data[i]);
@@ -284,7 +325,7 @@ std::string parseData(const std::wstring& data, Value& v, bool& remove) {
         } else {
             v.data = std::move(*bytes);
         }
-        return {};
+        return nullptr;
     }
     return "unknown value type";
 }
@@ -301,68 +342,94 @@ std::vector<std::wstring> splitPath(const std::wstring& path) {
     return parts;
 }
 
-} // namespace
-
-std::string FormatHive(const std::wstring& rootName, const Key& root) {
-    std::string out = kHeader;
-    out += '\n';
-    formatKey(out, ToUtf8(rootName), root, true);
-    return out;
+bool continuesHexList(const Line& line) {
+    return !line.text.empty() && hexDigit(line.text[0]) >= 0;
 }
 
-ParseResult ParseHive(const std::string& bytes, const std::wstring& rootName, Key& root) {
-    ParseResult result;
-    auto fail = [&](size_t line, const char* problem) {
-        result.damaged = true;
-        result.line = line;
-        result.problem = problem;
-        return result;
-    };
-    std::vector<Line> lines = splitLines(decodeText(bytes));
-    size_t i = 0;
-    while (i < lines.size() && lines[i].text.empty()) ++i;
-    if (i == lines.size()) return fail(1, "no header (empty file)");
-    if (lines[i].text != L"Windows Registry Editor Version 5.00" && lines[i].text != L"REGEDIT4")
-        return fail(lines[i].number, "not a registry file header");
-    ++i;
+// Reads the lines after the header into root. A line that does not parse is skipped and reported;
+// so are the values below a key line that does not parse, as they have no key to go to. Every other
+// line is read, so one damaged line costs only itself.
+class HiveParser {
+public:
+    HiveParser(const std::vector<Line>& lines, const std::wstring& rootName, Key& root, ParseResult& result)
+        : lines_(lines), rootName_(rootName), root_(root), result_(result) {}
 
-    Key* current = nullptr;
-    for (; i < lines.size(); ++i) {
-        const Line& line = lines[i];
-        std::wstring text = line.text;
-        size_t first = text.find_first_not_of(L" \t");
-        if (first == std::wstring::npos || text[first] == L';') continue;
-        text = text.substr(first);
-        if (text[0] == L'[') {
-            if (text.back() != L']') return fail(line.number, "key line without closing ']'");
-            bool remove = text.size() > 1 && text[1] == L'-';
-            auto parts = splitPath(text.substr(remove ? 2 : 1, text.size() - (remove ? 3 : 2)));
-            if (parts.empty() || !SameName(parts[0], rootName))
-                return fail(line.number, "key outside this hive");
-            parts.erase(parts.begin());
-            if (remove) {
-                current = nullptr;
-                if (parts.empty()) {
-                    root.subkeys.clear();
-                    root.values.clear();
-                } else if (Key* parent = FindKey(root, {parts.begin(), parts.end() - 1})) {
-                    parent->subkeys.erase(parts.back());
-                }
+    void run(size_t first) {
+        for (size_t i = first; i < lines_.size(); ++i) {
+            const Line& line = lines_[i];
+            if (line.text.empty() || line.text[0] == L';') continue;
+            if (line.text.find(L'\0') != std::wstring::npos) {
+                damage(line.number, "NUL character in a line");
+                if (line.text[0] == L'[') current_ = nullptr;
                 continue;
             }
-            current = &root;
-            for (auto& part : parts) current = current->addChild(part);
-            continue;
+            if (line.text[0] == L'[')
+                keyLine(line);
+            else
+                i = valueLine(i);
         }
-        if (!current) return fail(line.number, "value outside a key");
-        // Join continuation lines of a hex list.
-        size_t startLine = line.number;
-        while (!text.empty() && text.back() == L'\\' && text.find(L"=hex") != std::wstring::npos) {
+    }
+
+private:
+    void damage(size_t line, const char* problem) {
+        if (!result_.damaged) {
+            result_.damaged = true;
+            result_.line = line;
+            result_.problem = problem;
+        }
+        ++result_.skippedLines;
+    }
+
+    void keyLine(const Line& line) {
+        const std::wstring& text = line.text;
+        current_ = nullptr; // until this line proves good, its values have nowhere to go
+        if (text.back() != L']') return damage(line.number, "key line without closing ']'");
+        bool remove = text.size() > 1 && text[1] == L'-';
+        auto parts = splitPath(text.substr(remove ? 2 : 1, text.size() - (remove ? 3 : 2)));
+        if (parts.empty() || !SameName(parts[0], rootName_))
+            return damage(line.number, "key outside this hive");
+        parts.erase(parts.begin());
+        if (parts.size() > kMaxKeyDepth) return damage(line.number, "key more than 512 levels deep");
+        for (auto& part : parts)
+            if (!ValidKeyName(part)) return damage(line.number, "key name too long or not printable");
+        if (remove) {
+            if (parts.empty()) {
+                root_.clear();
+            } else if (Key* parent = FindKey(root_, {parts.begin(), parts.end() - 1})) {
+                parent->removeChild(parts.back());
+            }
+            return;
+        }
+        current_ = &root_;
+        for (auto& part : parts) current_ = current_->addChild(part);
+    }
+
+    // Reads the value starting at lines_[i] and answers the index of its last line.
+    size_t valueLine(size_t i) {
+        const Line& start = lines_[i];
+        std::wstring text = start.text;
+        bool cutOff = !start.terminated;
+        // A hex list goes on over lines ending in a backslash.
+        bool hex = text.find(L"=hex") != std::wstring::npos;
+        while (hex && text.back() == L'\\') {
             text.pop_back();
-            if (++i >= lines.size()) return fail(startLine, "hex list cut off");
-            std::wstring next = lines[i].text;
-            size_t s = next.find_first_not_of(L" \t");
-            text += s == std::wstring::npos ? L"" : next.substr(s);
+            if (i + 1 >= lines_.size() || !continuesHexList(lines_[i + 1])) {
+                damage(start.number, "hex list cut off");
+                return i;
+            }
+            ++i;
+            text += lines_[i].text;
+            cutOff = !lines_[i].terminated;
+        }
+        if (!current_) {
+            damage(start.number, "value outside a readable key");
+            return i;
+        }
+        // Every line the writer makes ends in a line break. A hex list without one may have lost
+        // bytes at its end and still parse, so it is not taken.
+        if (hex && cutOff) {
+            damage(start.number, "hex list cut off at the end of the file");
+            return i;
         }
         Value v;
         size_t pos = 0;
@@ -370,17 +437,78 @@ ParseResult ParseHive(const std::string& bytes, const std::wstring& rootName, Ke
             pos = 1;
         } else {
             auto name = parseQuoted(text, pos);
-            if (!name) return fail(startLine, "malformed value name");
+            if (!name) {
+                damage(start.number, "malformed value name");
+                return i;
+            }
+            if (!ValidValueName(*name)) {
+                damage(start.number, "value name too long or not printable");
+                return i;
+            }
             v.name = *name;
         }
-        if (pos >= text.size() || text[pos] != L'=') return fail(startLine, "missing '=' after value name");
+        if (pos >= text.size() || text[pos] != L'=') {
+            damage(start.number, "missing '=' after value name");
+            return i;
+        }
         bool remove = false;
-        std::string problem = parseData(text.substr(pos + 1), v, remove);
-        if (!problem.empty()) return fail(startLine, problem.c_str());
+        if (const char* problem = parseData(text.substr(pos + 1), v, remove)) {
+            damage(start.number, problem);
+            return i;
+        }
         if (remove)
-            current->removeValue(v.name);
+            current_->removeValue(v.name);
         else
-            current->setValue(std::move(v));
+            current_->setValue(std::move(v));
+        return i;
+    }
+
+    const std::vector<Line>& lines_;
+    const std::wstring& rootName_;
+    Key& root_;
+    ParseResult& result_;
+    Key* current_ = nullptr;
+};
+
+} // namespace
+
+std::string FormatHive(const std::wstring& rootName, const Key& root) {
+    std::string out = kHeader;
+    out += '\n';
+    std::string path = ToUtf8(rootName);
+    formatKey(out, path, root, true);
+    return out;
+}
+
+ParseResult ParseHive(const std::string& bytes, const std::wstring& rootName, Key& root) {
+    ParseResult result;
+    DecodedText decoded = decodeText(bytes);
+    std::vector<Line> lines = splitLines(decoded);
+    size_t i = 0;
+    while (i < lines.size() && lines[i].text.empty()) ++i;
+    if (i == lines.size()) {
+        result.damaged = true;
+        result.line = 1;
+        result.problem = "no header (empty file)";
+        return result;
+    }
+    if (lines[i].text != L"Windows Registry Editor Version 5.00" && lines[i].text != L"REGEDIT4") {
+        result.damaged = true;
+        result.line = lines[i].number;
+        result.problem = "not a registry file header";
+        return result;
+    }
+    HiveParser(lines, rootName, root, result).run(i + 1);
+    // Text that did not decode is read as U+FFFD; the file is still damaged, so it is kept aside.
+    if (decoded.problem && !result.damaged) {
+        result.damaged = true;
+        result.line = lines.back().number; // text cut off after the last line break
+        for (auto& line : lines)
+            if (line.badEncoding) {
+                result.line = line.number;
+                break;
+            }
+        result.problem = decoded.problem;
     }
     return result;
 }

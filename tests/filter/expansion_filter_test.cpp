@@ -82,17 +82,20 @@ TEST_F(FilterTest, BuffersHoldTheWholeOutputFrameEvenForSmallInputs) {
     allocator->Release();
 }
 
-TEST_F(FilterTest, FramesLaterThan66msAreDroppedAndTheNextOneDrawn) {
+TEST_F(FilterTest, FramesLaterThanTheLimitAreDroppedAndTheNextOneDrawn) {
     Held<CExpansionFilter> filter(NewFilter());
-    const CMediaType input = VideoType(MEDIASUBTYPE_RGB32, 640, 480);
+    // A 5 frames per second input: the limit is 300 ms, long enough for a slow (sanitizer) build to
+    // fill and draw a frame well within it.
+    CMediaType input = VideoType(MEDIASUBTYPE_RGB32, 640, 480);
+    header(input)->AvgTimePerFrame = 2000000;
     FilterGraph g(filter.filter(), input);
     ASSERT_EQ(g.connect(), S_OK);
     ASSERT_EQ(g.control->Run(), S_OK);
-    // Frames in quick succession until one is drawn (connecting may take longer than 66 ms).
+    // Frames in quick succession until one is drawn (connecting may take longer than the limit).
     for (int i = 0; i < 20 && g.sink->samples.empty(); ++i) ASSERT_EQ(g.source->Deliver(1, i * 333333), S_OK);
     size_t delivered = g.sink->samples.size();
     ASSERT_GE(delivered, 1u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(90));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
     ASSERT_EQ(g.source->Deliver(3, 666666), S_OK); // after a gap: dropped
     EXPECT_EQ(g.sink->samples.size(), delivered);
     ASSERT_EQ(g.source->Deliver(4, 999999), S_OK); // at once after: drawn
@@ -109,6 +112,86 @@ TEST_F(FilterTest, FramesLaterThan66msAreDroppedAndTheNextOneDrawn) {
     std::vector<BYTE> expected = EnginePicture(frame.data(), 640, 480);
     ASSERT_GE(last.data.size(), expected.size());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), last.data.begin()));
+    g.control->Stop();
+}
+
+// One frame of a paced run: the time since the frame before it started, and whether it was drawn.
+struct PacedFrame {
+    double gapMs;
+    bool drawn;
+};
+
+// Delivers frames `period` apart, the one numbered `late` after `extra` more. Each frame waits from the
+// start of the one before, so on a busy machine gaps only grow; they are measured as they happened.
+std::vector<PacedFrame> DeliverPaced(FilterGraph& g, int frames, std::chrono::microseconds period,
+                                     int late = -1, std::chrono::microseconds extra = {}) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<PacedFrame> run;
+    auto previous = Clock::now();
+    for (int k = 0; k < frames; ++k) {
+        std::this_thread::sleep_until(previous + period + (k == late ? extra : std::chrono::microseconds{}));
+        const auto now = Clock::now();
+        run.push_back({std::chrono::duration<double, std::milli>(now - previous).count(), false});
+        EXPECT_EQ(g.source->Deliver(BYTE(k), k * 333333), S_OK);
+        previous = now;
+    }
+    for (const auto& sample : g.sink->samples) run[size_t(sample.start / 333333)].drawn = true;
+    return run;
+}
+
+// Each frame after the first is drawn when its gap is within the limit and dropped when it is over.
+// Gaps within 10 ms of the limit are left out, as the filter's clock reads a little later than the
+// test's. Answers how many frames were checked as drawn.
+int ExpectTheIntervalRule(const std::vector<PacedFrame>& run, double limitMs) {
+    constexpr double kMarginMs = 10;
+    int checkedDrawn = 0;
+    for (size_t k = 1; k < run.size(); ++k) {
+        if (run[k].gapMs < limitMs - kMarginMs) {
+            EXPECT_TRUE(run[k].drawn)
+                << "frame " << k << " came " << run[k].gapMs << " ms after the one before";
+            ++checkedDrawn;
+        } else if (run[k].gapMs > limitMs + kMarginMs) {
+            EXPECT_FALSE(run[k].drawn)
+                << "frame " << k << " came " << run[k].gapMs << " ms after the one before";
+        }
+    }
+    return checkedDrawn;
+}
+
+// Runs the graph with no unfold mode selected, so that frames cost no drawing and the pacing tests
+// time the interval rule rather than the software device on a busy machine.
+void RunWithoutDrawing(CExpansionFilter* filter, FilterGraph& g) {
+    ComPtr<IORBE_General> general;
+    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IORBE_General, general.putVoid()), S_OK);
+    general->SetUnfoldMode(9);
+    ASSERT_EQ(g.control->Run(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150)); // the first frame comes after a pause
+}
+
+TEST_F(FilterTest, AFifteenFrameCameraPacedExactlyHasEveryFrameAfterTheFirstDrawn) {
+    Held<CExpansionFilter> filter(NewFilter());
+    CMediaType input = VideoType(MEDIASUBTYPE_RGB32, 320, 240);
+    header(input)->AvgTimePerFrame = 666666; // 15 frames per second: 66.7 ms apart, over 66 ms
+    FilterGraph g(filter.filter(), input);
+    ASSERT_EQ(g.connect(), S_OK);
+    RunWithoutDrawing(filter.p, g);
+    const std::vector<PacedFrame> run = DeliverPaced(g, 12, std::chrono::microseconds(666667) / 10);
+    EXPECT_FALSE(run[0].drawn);
+    // The limit is 1.5 frame durations, 100 ms; a fixed 66 ms would drop every frame.
+    EXPECT_GE(ExpectTheIntervalRule(run, 100), 3) << "too few frames came on time to judge";
+    g.control->Stop();
+}
+
+TEST_F(FilterTest, AThirtyFrameCameraLosesOnlyTheFrameAfterAGap) {
+    Held<CExpansionFilter> filter(NewFilter());
+    FilterGraph g(filter.filter(), VideoType(MEDIASUBTYPE_RGB32, 320, 240)); // 30 frames per second
+    ASSERT_EQ(g.connect(), S_OK);
+    RunWithoutDrawing(filter.p, g);
+    // Frame 5 comes 100 ms after frame 4: over the 66 ms that rule a 30 frames per second input.
+    const std::vector<PacedFrame> run =
+        DeliverPaced(g, 16, std::chrono::microseconds(33333), 5, std::chrono::microseconds(66667));
+    EXPECT_FALSE(run[5].drawn);
+    EXPECT_GE(ExpectTheIntervalRule(run, 66), 3) << "too few frames came on time to judge";
     g.control->Stop();
 }
 

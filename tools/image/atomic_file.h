@@ -1,10 +1,12 @@
 // A file that appears under its name only when it is complete.
 //
-// Open creates a temporary file beside the target ("NAME.tmp.PID.N"); Write and WriteAt fill it;
-// Commit flushes it to disk and renames it over the target in one step. Until Commit succeeds the
-// target is untouched: a failed write, a Discard or the destructor removes the temporary file, so no
-// reader ever sees a partial file. Failures can be injected through platform::InjectedFault with
-// the names "AtomicFile::Open", "AtomicFile::Write" and "AtomicFile::Commit".
+// Open creates an unnamed temporary file in the target's folder (O_TMPFILE), so a process killed
+// before Commit leaves nothing behind; where the file system has no unnamed files it is named
+// "NAME.tmp.PID.N", and Open removes such files of the same target left by processes that died. Write
+// and WriteAt fill it; Commit flushes it to disk, gives it a name and renames it over the target in
+// one step. Until Commit succeeds the target is untouched: a failed write, a Discard or the destructor
+// removes the temporary file, so no reader ever sees a partial file. Failures can be injected through
+// platform::InjectedFault with the names "AtomicFile::Open", "AtomicFile::Write" and "AtomicFile::Commit".
 #pragma once
 
 #include <cstddef>
@@ -40,7 +42,7 @@ private:
     int fd_ = -1;
     uint64_t size_ = 0;
     std::string path_;
-    std::string temporary_;
+    std::string temporary_; // the temporary file's name, empty while it has none
 };
 
 } // namespace tools::image

@@ -11,33 +11,57 @@
 
 namespace tools::image {
 
-Status ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Status::Error("cannot open '" + path + "': " + std::strerror(errno));
+InputFile::~InputFile() {
+    if (fd_ >= 0) close(fd_);
+}
+
+Status InputFile::Open(const std::string& path, uint64_t maxBytes) {
+    path_ = path;
+    struct stat before {};
+    if (stat(path.c_str(), &before) != 0)
+        return Status::Error("cannot open '" + path + "': " + std::strerror(errno));
+    if (!S_ISREG(before.st_mode)) return Status::Error("cannot read '" + path + "': not a regular file");
+    if (uint64_t(before.st_size) > maxBytes)
+        return Status::Error("cannot read '" + path + "': " + std::to_string(before.st_size) +
+                             " bytes is more than " + std::to_string(maxBytes) + " bytes");
+    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return Status::Error("cannot open '" + path + "': " + std::strerror(errno));
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return Status::Error("cannot read '" + path + "': not a regular file");
-    }
-    if (uint64_t(info.st_size) > kMaxFileBytes) {
-        close(fd);
-        return Status::Error("cannot read '" + path + "': file too large");
-    }
-    bytes.resize(size_t(info.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != before.st_dev ||
+        info.st_ino != before.st_ino || uint64_t(info.st_size) > maxBytes)
+        return Status::Error("cannot read '" + path + "': it changed while it was being opened");
+    size_ = uint64_t(info.st_size);
+    return Status::Ok();
+}
+
+Status InputFile::Read(size_t count, std::vector<uint8_t>& bytes) {
+    if (fd_ < 0) return Status::Error("cannot read '" + path_ + "': not open");
+    size_t done = bytes.size();
+    bytes.resize(done + count);
+    while (count > 0) {
+        ssize_t n = read(fd_, bytes.data() + done, count);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int error = n < 0 ? errno : EIO;
-            close(fd);
-            bytes.clear();
-            return Status::Error("cannot read '" + path + "': " + std::strerror(error));
+        if (n < 0) {
+            int error = errno;
+            bytes.resize(done);
+            return Status::Error("cannot read '" + path_ + "': " + std::strerror(error));
         }
-        done += size_t(n);
+        if (n == 0) break;
+        done += size_t(n), count -= size_t(n);
     }
-    close(fd);
+    bytes.resize(done);
+    return Status::Ok();
+}
+
+Status ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, uint64_t maxBytes) {
+    bytes.clear();
+    InputFile file;
+    if (Status s = file.Open(path, maxBytes); !s) return s;
+    if (Status s = file.Read(size_t(file.size()), bytes); !s) return s;
+    if (bytes.size() != file.size()) {
+        bytes.clear();
+        return Status::Error("cannot read '" + path + "': it changed while it was being read");
+    }
     return Status::Ok();
 }
 

@@ -21,13 +21,17 @@ ImageFormat FormatOfPath(const std::string& path) {
     return ImageFormat::Unknown;
 }
 
-Status ReadImage(const std::string& path, Image& image) {
+Status ReadImage(const std::string& path, Image& image, const SizeCheck& check) {
+    InputFile file;
+    if (Status s = file.Open(path, kMaxPictureFileBytes); !s) return s;
+    if (file.size() == 0) return Status::Error("'" + path + "' is empty");
     std::vector<uint8_t> bytes;
-    if (Status s = ReadFileBytes(path, bytes); !s) return s;
-    if (bytes.empty()) return Status::Error("'" + path + "' is empty");
-    if (LooksLikePng(bytes.data(), bytes.size())) return DecodePng(bytes.data(), bytes.size(), image, path);
-    if (LooksLikeJpeg(bytes.data(), bytes.size())) return DecodeJpeg(bytes.data(), bytes.size(), image, path);
-    return Status::Error("'" + path + "' is not a PNG or JPEG file");
+    if (Status s = file.Read(8, bytes); !s) return s;
+    bool png = LooksLikePng(bytes.data(), bytes.size()), jpeg = LooksLikeJpeg(bytes.data(), bytes.size());
+    if (!png && !jpeg) return Status::Error("'" + path + "' is not a PNG or JPEG file");
+    if (Status s = file.Read(size_t(file.size()) - bytes.size(), bytes); !s) return s;
+    if (png) return DecodePng(bytes.data(), bytes.size(), image, path, check);
+    return DecodeJpeg(bytes.data(), bytes.size(), image, path, check);
 }
 
 Status WritePng(const std::string& path, const Image& image) {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+
+#include "tools/image/status.h"
 
 namespace tools::image {
 
@@ -13,5 +16,9 @@ inline bool ImageSizeAllowed(uint64_t width, uint64_t height) {
     return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
            width * height <= kMaxImagePixels;
 }
+
+// A reader's caller's own limit on the size a picture declares, checked after its header is read and
+// before its pixels are decoded (an error says why the size is refused).
+using SizeCheck = std::function<Status(uint32_t width, uint32_t height)>;
 
 } // namespace tools::image

@@ -156,7 +156,8 @@ bool LooksLikeJpeg(const uint8_t* data, size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::string& what) {
+Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::string& what,
+                  const SizeCheck& check) {
     if (!LooksLikeJpeg(data, size)) return Status::Error("'" + what + "' is not a JPEG file");
     DecodeState state;
     if (!ReadHeader(&state, data, size))
@@ -167,6 +168,8 @@ Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::str
     if (!ImageSizeAllowed(c.image_width, c.image_height))
         return Status::Error("JPEG '" + what + "' is too large (" + std::to_string(c.image_width) + " x " +
                              std::to_string(c.image_height) + ")");
+    if (check)
+        if (Status s = check(c.image_width, c.image_height); !s) return s;
     Image decoded(c.image_width, c.image_height);
     if (!ReadPixels(&state, decoded.data(), decoded.stride()))
         return Status::Error("corrupt JPEG '" + what + "': " + state.err.message);

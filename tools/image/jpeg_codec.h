@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/image/image.h"
+#include "tools/image/image_limits.h"
 #include "tools/image/status.h"
 
 namespace tools::image {
@@ -20,7 +21,9 @@ namespace tools::image {
 constexpr int kDefaultJpegQuality = 90;
 
 bool LooksLikeJpeg(const uint8_t* data, size_t size);
-Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::string& what);
+// check, when given, may refuse the declared size before anything is decoded.
+Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::string& what,
+                  const SizeCheck& check = {});
 // Reads only the header: the picture's size in pixels.
 Status ReadJpegSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height,
                     const std::string& what);

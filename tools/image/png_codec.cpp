@@ -27,7 +27,8 @@ bool LooksLikePng(const uint8_t* data, size_t size) {
     return size >= 8 && std::memcmp(data, kSignature, 8) == 0;
 }
 
-Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::string& what) {
+Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::string& what,
+                 const SizeCheck& check) {
     if (!LooksLikePng(data, size)) return Status::Error("'" + what + "' is not a PNG file");
     PngImage png;
     if (!png_image_begin_read_from_memory(&png.control, data, size))
@@ -35,6 +36,8 @@ Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::stri
     if (!ImageSizeAllowed(png.control.width, png.control.height))
         return Status::Error("PNG '" + what + "' is too large (" + std::to_string(png.control.width) + " x " +
                              std::to_string(png.control.height) + ")");
+    if (check)
+        if (Status s = check(png.control.width, png.control.height); !s) return s;
     png.control.format = PNG_FORMAT_RGBA;
     Image decoded(png.control.width, png.control.height);
     if (!png_image_finish_read(&png.control, nullptr, decoded.data(), png_int_32(decoded.stride()), nullptr))

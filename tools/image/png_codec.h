@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "tools/image/image.h"
+#include "tools/image/image_limits.h"
 #include "tools/image/status.h"
 
 namespace tools::image {
 
 bool LooksLikePng(const uint8_t* data, size_t size);
-Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::string& what);
+// check, when given, may refuse the declared size before anything is decoded.
+Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::string& what,
+                 const SizeCheck& check = {});
 Status EncodePng(const Image& image, std::vector<uint8_t>& bytes, const std::string& what);
 
 } // namespace tools::image

@@ -15,9 +15,8 @@ int RunImageCommand(const Arguments& args, CommandContext& context) {
     UnfoldSettings settings;
     std::string mode;
     bool ok = parser.parse(args) && GetUnfoldOptions(parser, settings) && parser.getText("--mode", mode);
-    if (ok && !mode.empty() && (settings.mode = ParseModeId(mode)) < 0)
-        ok = parser.fail("unknown mode '" + mode +
-                         "' (names NONE, NONE_ADJ, PANORAMA, ..., or numbers 0 to 15)");
+    if (ok && parser.has("--mode") && (settings.mode = ParseModeId(mode)) < 0)
+        ok = parser.fail("unknown mode '" + mode + "' (the modes are " + ModeList() + ")");
     if (ok && parser.positional().size() != 2)
         ok = parser.fail(parser.positional().size() < 2 ? "needs an input picture and an output file"
                                                         : "too many arguments");
@@ -29,7 +28,7 @@ int RunImageCommand(const Arguments& args, CommandContext& context) {
     }
     const std::string &in = parser.positional()[0], &outPath = parser.positional()[1];
     image::Image fisheye, unfolded;
-    if (image::Status s = image::ReadImage(in, fisheye); !s) {
+    if (image::Status s = image::ReadImage(in, fisheye, CheckInputSize); !s) {
         context.err << "unfold image: " << s.message() << "\n";
         return kExitFailure;
     }

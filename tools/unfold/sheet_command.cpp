@@ -26,7 +26,7 @@ int RunSheetCommand(const Arguments& args, CommandContext& context) {
     }
     const std::string &in = parser.positional()[0], &outPath = parser.positional()[1];
     image::Image fisheye;
-    if (image::Status s = image::ReadImage(in, fisheye); !s) {
+    if (image::Status s = image::ReadImage(in, fisheye, CheckInputSize); !s) {
         context.err << "unfold sheet: " << s.message() << "\n";
         return kExitFailure;
     }
@@ -40,13 +40,14 @@ int RunSheetCommand(const Arguments& args, CommandContext& context) {
     for (int32_t mode = 0; mode < 16; ++mode) {
         UnfoldSettings s = settings;
         s.mode = mode;
+        if (!unfolder->engine().SetExpMode(mode)) continue; // a mode without an expander
         image::Image picture;
-        if (!unfolder->unfold(fisheye, s, picture)) continue; // a mode without an expander
+        if (image::Status status = unfolder->unfold(fisheye, s, picture); !status) {
+            context.err << "unfold sheet: " << in << ": mode " << ModeLabel(mode) << ": " << status.message()
+                        << "\n";
+            return kExitFailure;
+        }
         entries.push_back({std::to_string(mode) + " " + ModeLabel(mode), std::move(picture)});
-    }
-    if (entries.empty()) {
-        context.err << "unfold sheet: " << in << ": no mode could draw the picture\n";
-        return kExitFailure;
     }
     if (image::Status s = image::WriteContactSheet(outPath, entries); !s) {
         context.err << "unfold sheet: " << s.message() << "\n";

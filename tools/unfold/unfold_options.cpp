@@ -3,6 +3,23 @@
 #include <cstdio>
 
 namespace tools::unfold {
+namespace {
+
+// One side of "WIDTHxHEIGHT" starting at text[at]: digits only, up to the 'x' or the end, 16 to 4096.
+// Digits are counted before they are converted, so no value wraps round.
+bool parseSide(const std::string& text, size_t at, unsigned& side) {
+    if (at == 0 && text.find('x') == std::string::npos) return false;
+    size_t end = at == 0 ? text.find('x') : text.size();
+    if (end <= at || end - at > 4) return false;
+    side = 0;
+    for (size_t i = at; i < end; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        side = side * 10 + unsigned(text[i] - '0');
+    }
+    return side >= 16 && side <= 4096;
+}
+
+} // namespace
 
 void DeclareUnfoldOptions(OptionParser& parser) {
     parser.declare("--view", 2);
@@ -29,11 +46,9 @@ bool GetUnfoldOptions(OptionParser& parser, UnfoldSettings& s) {
     s.lensUp = lens == 0;
     std::string size;
     parser.getText("--size", size);
-    if (!size.empty()) {
+    if (parser.has("--size")) {
         unsigned w = 0, h = 0;
-        char tail = 0;
-        if (std::sscanf(size.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 4096 ||
-            h > 4096)
+        if (!parseSide(size, 0, w) || !parseSide(size, size.find('x') + 1, h))
             return parser.fail("--size needs WIDTHxHEIGHT from 16x16 to 4096x4096, not '" + size + "'");
         s.width = uint16_t(w);
         s.height = uint16_t(h);

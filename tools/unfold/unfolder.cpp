@@ -37,6 +37,23 @@ std::string ModeLabel(int32_t id) {
     return id == 15 ? "16:9" : COrbExpander::GetModeName(id);
 }
 
+std::string ModeList() {
+    std::string list;
+    for (int32_t id = 0; id < 16; ++id) {
+        std::string label = ModeLabel(id);
+        if (label == "UNKNOWN") continue;
+        list += (list.empty() ? "" : ", ") + std::to_string(id) + " " + label;
+    }
+    return list;
+}
+
+image::Status CheckInputSize(uint32_t width, uint32_t height) {
+    if (COrbExpander::AcceptsInputSize(width, height)) return image::Status::Ok();
+    return image::Status::Error(
+        "the picture (" + std::to_string(width) + " x " + std::to_string(height) +
+        ") is larger than the engine takes (a square picture may be up to 2048 x 2048)");
+}
+
 std::unique_ptr<Unfolder> Unfolder::Create(std::string& error) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
@@ -80,7 +97,9 @@ image::Status Unfolder::unfold(const image::Image& fisheye, const UnfoldSettings
     }
     if (s.width != e.OutWidth() || s.height != e.OutHeight()) e.SetRenderBufSize(s.width, s.height);
     // The virtual camera's settings, in the order it applies them: mode, view, zoom, lens direction.
-    if (!e.SetExpMode(s.mode)) return image::Status::Error("mode " + ModeLabel(s.mode) + " has no expander");
+    if (!e.SetExpMode(s.mode))
+        return image::Status::Error("mode " + std::to_string(s.mode) + " has no expander; the modes are " +
+                                    ModeList());
     CBaseExpander* mode = e.Current();
     mode->SetPosition(s.horizontal.value_or(-1), s.vertical.value_or(-1));
     if (s.zoom) mode->SetZoom(*s.zoom);

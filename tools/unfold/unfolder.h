@@ -29,6 +29,11 @@ struct UnfoldSettings {
 int32_t ParseModeId(const std::string& text);
 // The name a person reads for a mode id (the engine's, or "16:9" for 15).
 std::string ModeLabel(int32_t id);
+// "0 NONE, 1 NONE_ADJ, ..., 15 16:9": the modes that have a name, for messages.
+std::string ModeList();
+
+// Refuses, before decoding, a picture larger than the engine takes.
+image::Status CheckInputSize(uint32_t width, uint32_t height);
 
 class Unfolder {
 public:

@@ -1,4 +1,5 @@
 #include <bit>
+#include <chrono>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -140,6 +141,45 @@ TEST(ShaderVm, DisassemblyReassemblesToTheSameBytecode) {
     std::string text = DisassembleShader(code.data(), code.size());
     ASSERT_TRUE(AssembleShader(text, again, error)) << error << "\n" << text;
     EXPECT_EQ(code, again) << text;
+}
+
+// 12 buffers of 4,096 elements: 196,608 constant components, each with a slot of its own, far past
+// what 16-bit slots could number. Planning is linear in them (quadratic planning took minutes); the
+// sum shows that no two components share a slot.
+TEST(ShaderVm, ManyConstantComponentsEachKeepTheirOwnSlot) {
+    constexpr uint32_t kBuffers = 12, kElements = isa::kMaxConstantElements;
+    ShaderBuilder b(isa::Stage::Pixel);
+    b.output("SV_Target", 0, 0, 0xF, isa::SystemValue::Target);
+    b.emit(isa::Opcode::Mov, Temp(0), b.literal(0));
+    std::vector<std::vector<float>> buffers(kBuffers, std::vector<float>(kElements * 4));
+    double expected[4] = {};
+    for (uint32_t buffer = 0; buffer < kBuffers; ++buffer) {
+        for (uint32_t element = 0; element < kElements; ++element) {
+            for (unsigned c = 0; c < 4; ++c) {
+                float v = float((buffer * 7 + element * 3 + c) % 5);
+                buffers[buffer][element * 4 + c] = v;
+                expected[c] += v;
+            }
+            b.emit(isa::Opcode::Add, Temp(0), Temp(0), Const(buffer, element));
+        }
+    }
+    b.emit(isa::Opcode::Mov, Out(0), Temp(0));
+    std::vector<uint32_t> code = b.finish();
+    ShaderProgram program;
+    std::string error;
+    ASSERT_EQ(DecodeShader(code.data(), code.size() * 4, program, &error), S_OK) << error;
+
+    auto start = std::chrono::steady_clock::now();
+    auto plan = std::make_shared<ExecutionPlan>(program);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_GT(plan->slotCount(), kBuffers * kElements * 4);
+    ShaderVM vm(plan);
+    ConstantData cb[isa::kConstantBufferSlots];
+    for (uint32_t buffer = 0; buffer < kBuffers; ++buffer)
+        cb[buffer] = {reinterpret_cast<const uint8_t*>(buffers[buffer].data()), buffers[buffer].size() * 4};
+    vm.bindConstants(cb);
+    vm.run(kLanes);
+    for (unsigned c = 0; c < 4; ++c) EXPECT_EQ(vm.output(0, c)[kLanes - 1], float(expected[c])) << c;
 }
 
 } // namespace

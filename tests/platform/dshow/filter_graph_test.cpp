@@ -1,3 +1,9 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <unistd.h>
+
 #include <oleauto.h>
 
 #include "platform/win32/fault_injection.h"
@@ -151,6 +157,64 @@ TEST_F(GraphTest, SystemClockCountsHundredsOfNanoseconds) {
     clock = nullptr;
     CloseHandle(event);
     CloseHandle(semaphore);
+}
+
+// A pass-through whose Transform holds the streaming lock until told to go on, then drops the frame,
+// which sends EC_QUALITY_CHANGE to the graph while the streaming lock is still held.
+class HoldingPassThrough : public PassThrough {
+public:
+    HRESULT Transform(IMediaSample*, IMediaSample*) override {
+        entered = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return S_FALSE;
+    }
+    std::atomic<bool> entered{false}, release{false};
+};
+
+// Three threads each take locks in the documented order: a streaming thread holds the streaming lock
+// and sends an event, an application thread stops the filter (filter lock, then streaming lock), and
+// the graph changes state (graph lock, then filter locks as it looks at pins). None may end up
+// waiting for another. Exits 0 when all three finish.
+[[noreturn]] void StopPauseAndEventFromAStreamingThread() {
+    Held<TestSource> source(new TestSource(VideoType(MEDIASUBTYPE_RGB32, 4, 2)));
+    Held<HoldingPassThrough> transform(new HoldingPassThrough);
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+    graph->AddFilter(source.filter(), L"Source");
+    graph->AddFilter(transform.filter(), L"Pass");
+    graph->AddFilter(sink.filter(), L"Sink");
+    ComPtr<IPin> in, out;
+    transform->FindPin(L"In", in.put());
+    transform->FindPin(L"Out", out.put());
+    if (graph->Connect(&source->pin(), in.get()) != S_OK || graph->Connect(out.get(), &sink->pin()) != S_OK)
+        std::_Exit(2);
+    ComPtr<IMediaFilter> graphFilter;
+    graph.as(IID_IMediaFilter, graphFilter);
+    graphFilter->SetSyncSource(nullptr); // so that Pause goes straight to the filters' pins
+    // The filters run by themselves while the graph still counts as stopped.
+    source->Pause();
+    transform->Pause();
+    std::thread streaming([&] { source->Deliver(1, 0); });
+    while (!transform->entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::thread stopping([&] { transform->Stop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::thread pausing([&] { graphFilter->Pause(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    transform->release = true;
+    streaming.join();
+    stopping.join();
+    pausing.join();
+    std::_Exit(0);
+}
+
+// In a child process that a watchdog ends, so a deadlock fails the test rather than hanging it.
+TEST_F(GraphTest, AStateChangeAStopAndAnEventFromAStreamingThreadDoNotDeadlock) {
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            StopPauseAndEventFromAStreamingThread();
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(GraphTest, ServerEntryPointsFollowTheBaseRules) {

@@ -1,8 +1,13 @@
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,8 +171,6 @@ TEST_F(RegistryTest, WritesTheRegistryExportFormat) {
 
     EXPECT_EQ(registry.read("HKEY_CURRENT_USER"),
               "Windows Registry Editor Version 5.00\n"
-              "\n[HKEY_CURRENT_USER\\Software]\n"
-              "\n[HKEY_CURRENT_USER\\Software\\Halvern]\n"
               "\n[HKEY_CURRENT_USER\\Software\\Halvern\\TELMAR_ZK900_4K_UVC]\n"
               "@=\"say \\\"hi\\\" C:\\\\x\"\n"
               "\"Width\"=dword:000005a0\n"
@@ -277,6 +280,188 @@ TEST_F(RegistryTest, TwoProcessesWritingUnderTheLockLoseNothing) {
     RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, NamesAndDataTheFileCannotHoldAreRefused) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Limits");
+    HKEY out = nullptr;
+    auto createKey = [&](const std::wstring& path) {
+        LSTATUS status = RegCreateKeyExW(key, path.c_str(), 0, nullptr, 0, 0, nullptr, &out, nullptr);
+        if (status == ERROR_SUCCESS) RegCloseKey(out);
+        return status;
+    };
+    // A line break would end the line of the hive file in the middle of the name.
+    EXPECT_EQ(createKey(L"two\nlines"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setDword(key, L"two\nlines", 1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setDword(key, L"tab\there", 1), ERROR_INVALID_PARAMETER);
+    // Windows' limits: key names of 255 characters, value names of 16,383, 512 levels.
+    EXPECT_EQ(createKey(std::wstring(255, L'k')), ERROR_SUCCESS);
+    EXPECT_EQ(createKey(std::wstring(256, L'k')), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setDword(key, std::wstring(16383, L'v').c_str(), 2), ERROR_SUCCESS);
+    EXPECT_EQ(setDword(key, std::wstring(16384, L'v').c_str(), 2), ERROR_INVALID_PARAMETER);
+    std::wstring deep;
+    for (int level = 3; level <= 512; ++level) deep += L"d\\"; // below Software\Limits, levels 1 and 2
+    EXPECT_EQ(createKey(deep), ERROR_SUCCESS);
+    EXPECT_EQ(createKey(deep + L"d"), ERROR_INVALID_PARAMETER);
+    // String data is whole WCHARs, each a Unicode character.
+    const WCHAR text[] = L"abc";
+    EXPECT_EQ(RegSetValueExW(key, L"part", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6),
+              ERROR_INVALID_PARAMETER);
+    const WCHAR outside[] = {0x110000, 0};
+    EXPECT_EQ(
+        RegSetValueExW(key, L"outside", 0, REG_SZ, reinterpret_cast<const BYTE*>(outside), sizeof outside),
+        ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setString(key, L"unicode \u00e9\U0001F600", L"\U0001F600 \"q\" \\"), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    // What was accepted reads back from a fresh read of the file, which is not damaged.
+    registry.write("HKEY_CURRENT_USER", registry.read("HKEY_CURRENT_USER"));
+    ::testing::internal::CaptureStderr();
+    key = create(HKEY_CURRENT_USER, L"Software\\Limits");
+    EXPECT_EQ(getString(key, L"unicode \u00e9\U0001F600"), L"\U0001F600 \"q\" \\");
+    EXPECT_EQ(getDword(key, std::wstring(16383, L'v').c_str()), 2u);
+    EXPECT_EQ(createKey(deep), ERROR_SUCCESS);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    RegCloseKey(key);
+}
+
+// Seconds to write a key with count subkeys, read it and enumerate them all.
+double enumerationSeconds(const platform::testing::TempRegistry& registry, int count) {
+    std::string text = "Windows Registry Editor Version 5.00\n";
+    for (int i = 0; i < count; ++i)
+        text += "[HKEY_CURRENT_USER\\Many\\key" + std::to_string(100000 + i) + "]\n";
+    registry.write("HKEY_CURRENT_USER", text);
+    auto start = std::chrono::steady_clock::now();
+    HKEY many = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Many", 0, KEY_READ, &many), ERROR_SUCCESS);
+    DWORD found = 0;
+    WCHAR name[32];
+    for (;; ++found) {
+        DWORD chars = 32;
+        if (RegEnumKeyExW(many, found, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (name != L"key" + std::to_wstring(100000 + found)) break;
+    }
+    EXPECT_EQ(found, static_cast<DWORD>(count));
+    RegCloseKey(many);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Four times the subkeys take about four times as long to enumerate, not sixteen (in quadratic time
+// 60,000 took minutes). The margin allows for a busy machine and sanitizers.
+TEST_F(RegistryTest, ManySubkeysEnumerateInLinearTime) {
+    double small = enumerationSeconds(registry, 12000);
+    double large = enumerationSeconds(registry, 48000);
+    EXPECT_LT(large, 8 * small + 1.0) << small << " s, then " << large << " s";
+}
+
+TEST_F(RegistryTest, TemporaryFilesOfSavesThatDiedAreRemoved) {
+    // A process that has ended, as one killed in the middle of a save would have.
+    pid_t dead = fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    std::string hive = registry.file("HKEY_CURRENT_USER");
+    std::string stale = hive + ".tmp-" + std::to_string(dead) + "-140245";
+    std::string live = hive + ".tmp-" + std::to_string(getppid()) + "-140245";
+    std::string other = registry.file("HKEY_LOCAL_MACHINE") + ".tmp-" + std::to_string(dead) + "-1";
+    for (auto& path : {stale, live, other}) std::ofstream(path) << "partial";
+
+    ::testing::internal::CaptureStderr();
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Saved");
+    RegCloseKey(key);
+    std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(std::filesystem::exists(stale)) << report;
+    EXPECT_NE(report.find(stale), std::string::npos) << report;
+    EXPECT_TRUE(std::filesystem::exists(live));  // its process may still be saving
+    EXPECT_TRUE(std::filesystem::exists(other)); // another hive's, removed when that hive is saved
+}
+
+// With no folder named by the environment the registry falls back to a folder under TMPDIR, where
+// anyone can create files: it must be this user's own.
+class RegistryFallbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"UNFOLD_REGISTRY", "XDG_CONFIG_HOME", "HOME", "TMPDIR"}) {
+            const char* value = std::getenv(name);
+            saved_.push_back({name, value ? std::optional<std::string>(value) : std::nullopt});
+            ::unsetenv(name);
+        }
+        ::setenv("TMPDIR", shared_.folder().c_str(), 1);
+        folder_ = shared_.folder() + "/unfold-registry-" + std::to_string(::geteuid());
+    }
+    void TearDown() override {
+        for (auto& [name, value] : saved_) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+    LSTATUS createKey() {
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{planted}\\InprocServer32", 0, nullptr,
+                                         0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS) RegCloseKey(key);
+        return status;
+    }
+    LSTATUS openKey() {
+        HKEY key = nullptr;
+        LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{planted}", 0, KEY_READ, &key);
+        if (status == ERROR_SUCCESS) RegCloseKey(key);
+        return status;
+    }
+
+    TempRegistry shared_; // stands for /tmp; the registry itself is not pointed here
+    std::string folder_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(RegistryFallbackTest, IsCreatedPrivate) {
+    EXPECT_EQ(platform::RegistryFolder(), folder_);
+    ::umask(0);
+    ASSERT_EQ(createKey(), ERROR_SUCCESS);
+    ::umask(022);
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(openKey(), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryFallbackTest, IsRefusedWhenOthersCanWriteToIt) {
+    // Another user made the folder first and planted a class entry in it.
+    ASSERT_EQ(::mkdir(folder_.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+    std::ofstream(folder_ + "/HKEY_CLASSES_ROOT.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\CLSID\\{planted}\\InprocServer32]\n"
+           "@=\"/tmp/evil.so\"\n";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(openKey(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(createKey(), ERROR_ACCESS_DENIED);
+    std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
+    EXPECT_NE(report.find(folder_), std::string::npos) << report;
+    EXPECT_NE(report.find("others can write to it (mode 0777)"), std::string::npos) << report;
+
+    // A link to a folder of one's own is not the folder either.
+    std::filesystem::remove_all(folder_);
+    std::string mine = shared_.folder() + "/mine";
+    ASSERT_EQ(::mkdir(mine.c_str(), 0700), 0);
+    std::filesystem::create_directory_symlink(mine, folder_);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(createKey(), ERROR_ACCESS_DENIED);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("not a folder"), std::string::npos);
+}
+
+TEST_F(RegistryFallbackTest, IsRefusedWhenItBelongsToAnotherUser) {
+    ASSERT_EQ(::mkdir(folder_.c_str(), 0700), 0);
+    if (::chown(folder_.c_str(), ::geteuid() + 1, static_cast<gid_t>(-1)) != 0)
+        GTEST_SKIP() << "giving a folder away needs root";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(openKey(), ERROR_ACCESS_DENIED);
+    std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("belongs to another user"), std::string::npos) << report;
+}
+
 struct DamageCase {
     const char* name;
     std::string bytes;
@@ -288,7 +473,7 @@ protected:
     TempRegistry registry;
 };
 
-TEST_P(DamagedHiveTest, ReadsAsFarAsValidReportsAndKeepsTheOriginal) {
+TEST_P(DamagedHiveTest, ReadsAllButTheDamageReportsAndKeepsTheOriginal) {
     const DamageCase& c = GetParam();
     registry.write("HKEY_CURRENT_USER", c.bytes);
 
@@ -342,7 +527,15 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"GarbageLine",
                    kGood.substr(0, kGood.find("[HKEY_CURRENT_USER\\Software\\B")) + "\x01\x02garbage\xff\n" +
                        kGood.substr(kGood.find("[HKEY_CURRENT_USER\\Software\\B")),
-                   {L"A"}},
+                   {L"A", L"B", L"C"}},
+        DamageCase{"NulByte",
+                   kGood.substr(0, kGood.find("text")) + std::string("te\0xt", 5) +
+                       kGood.substr(kGood.find("text") + 4),
+                   {L"A", L"B", L"C"}},
+        DamageCase{"NameWithALineBreak",
+                   kGood.substr(0, kGood.find("\"y\"")) + "\"y\nz\"=\"broken\"\n" +
+                       kGood.substr(kGood.find("\"y\"")),
+                   {L"A", L"B", L"C"}},
         DamageCase{"EmptyFile", "", {}},
         DamageCase{"NotARegistryFile",
                    "\x7f"

@@ -1,6 +1,13 @@
+#include <csignal>
+#include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include "platform/win32/debug.h"
 
 #include "tests/tools/image/temp_dir.h"
 #include "tests/tools/image/test_pictures.h"
@@ -154,6 +161,100 @@ TEST(UnfoldClip, BadArgumentsGiveOneLineAndNoFile) {
     EXPECT_EQ(r.code, kExitFailure);
     EXPECT_TRUE(OneLine(r.err)) << r.err;
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// A PNG that declares width x height and holds one meaningless IDAT chunk: enough for a reader to
+// learn the size from, not enough to decode.
+std::string PngHeaderOnly(uint32_t width, uint32_t height) {
+    auto crc = [](const std::string& bytes) {
+        uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(uint32_t(data.size())) + type + data + be32(crc(type + data));
+    };
+    return std::string("\x89PNG\r\n\x1a\n", 8) +
+           chunk("IHDR", be32(width) + be32(height) + std::string("\x08\x06\0\0\0", 5)) + chunk("IDAT", "x") +
+           chunk("IEND", "");
+}
+
+TEST(UnfoldImage, RefusesWhatItCannotTakeBeforeReadingIt) {
+    testing::TempDir dir;
+    const std::string out = dir.file("out.png");
+    // A picture larger than the engine takes is refused from its header, before it is decoded and
+    // without the engine trying it.
+    std::ofstream(dir.file("huge.png"), std::ios::binary) << PngHeaderOnly(8192, 8192);
+    platform::DebugOutputCapture engineLines;
+    Outcome r = Unfold({"image", dir.file("huge.png"), out});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_TRUE(OneLine(r.err)) << r.err;
+    EXPECT_NE(r.err.find("(8192 x 8192) is larger than the engine takes"), std::string::npos) << r.err;
+    std::ofstream(dir.file("wide.png"), std::ios::binary) << PngHeaderOnly(3000, 3000);
+    r = Unfold({"sheet", dir.file("wide.png"), out});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("(3000 x 3000) is larger than the engine takes"), std::string::npos) << r.err;
+    EXPECT_EQ(engineLines.text(), L"");
+
+    // A file far larger than any picture is refused by its size, without being read.
+    { std::ofstream big(dir.file("big.png")); }
+    ASSERT_EQ(truncate(dir.file("big.png").c_str(), off_t(1) << 30), 0);
+    r = Unfold({"image", dir.file("big.png"), out});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("bytes is more than"), std::string::npos) << r.err;
+
+    std::ofstream(dir.file("text.png")) << "not a picture";
+    r = Unfold({"image", dir.file("text.png"), out});
+    EXPECT_NE(r.err.find("is not a PNG or JPEG file"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(out).good());
+}
+
+// A FIFO would block the reader forever: it is refused as not a regular file. In a child process that
+// a watchdog ends, so that a reader that blocks fails the test instead of hanging it.
+TEST(UnfoldImage, RefusesAFifoWithoutWaitingForIt) {
+    testing::TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            Outcome r = Unfold({"image", dir.file("pipe.png"), dir.file("out.png")});
+            std::_Exit(r.code == kExitFailure && r.err.find("not a regular file") != std::string::npos ? 0
+                                                                                                       : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(UnfoldImage, BadModesAndSizesAreExplained) {
+    testing::TempDir dir;
+    ASSERT_EQ(Unfold({"scene", dir.file("in.png"), "--size", "64"}).code, kExitOk);
+    // Mode 14 is a number the engine knows but draws nothing for: the message lists the modes.
+    Outcome r = Unfold({"image", dir.file("in.png"), dir.file("out.png"), "--mode", "14"});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("mode 14 has no expander"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("0 NONE, 1 NONE_ADJ"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("13 YTPREV2, 15 16:9"), std::string::npos) << r.err;
+    const std::vector<std::vector<std::string>> bad = {
+        {"--mode", ""},
+        {"--mode", "SIDEWAYS"},
+        {"--size", ""},
+        {"--size", "4294967312x16"},
+        {"--size", "16x4294967312"},
+        {"--size", "+16x16"},
+        {"--size", "16x16x16"},
+        {"--size", "15x16"},
+    };
+    for (const auto& options : bad) {
+        std::vector<std::string> args = {"image", dir.file("in.png"), dir.file("out.png")};
+        args.insert(args.end(), options.begin(), options.end());
+        r = Unfold(args);
+        EXPECT_EQ(r.code, kExitUsage) << options[0] << " '" << options[1] << "'";
+        EXPECT_TRUE(OneLine(r.err)) << r.err;
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.png"});
 }
 
 } // namespace
