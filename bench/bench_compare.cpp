@@ -190,13 +190,13 @@ int main(int argc, char** argv) {
 
     std::vector<int32_t> modes;
     std::vector<RemapView> views;
-    for (int32_t mode = 0; mode < 16; ++mode) {
+    for (int32_t mode = 0; mode < kModeCount; ++mode) {
         if (!engine.engine().SetExpMode(mode)) continue;
         engine.select(mode);
         modes.push_back(mode);
         views.push_back(perspectiveView(picture.size, coverageOf(engine)));
     }
-    const size_t indome = size_t(std::find(modes.begin(), modes.end(), 9) - modes.begin());
+    const size_t indome = size_t(std::find(modes.begin(), modes.end(), kModeInDome) - modes.begin());
 
     std::vector<Series> perMode(modes.size());
     Series filtered, sizes;

@@ -17,6 +17,21 @@ void quad(VERTEX v[4], float r, float g, float b, float a, const float uv[8]) {
     for (int i = 0; i < 4; ++i) v[i] = {xy[2 * i], xy[2 * i + 1], 0.0f, r, g, b, a, uv[2 * i], uv[2 * i + 1]};
 }
 
+// A depth-stencil state with the depth test on and the stencil on (all bits), the same for both faces.
+D3D10_DEPTH_STENCIL_DESC stencilState(D3D10_DEPTH_WRITE_MASK depthWrite, D3D10_COMPARISON_FUNC depthFunc,
+                                      D3D10_DEPTH_STENCILOP_DESC faces) {
+    D3D10_DEPTH_STENCIL_DESC d{};
+    d.DepthEnable = TRUE;
+    d.DepthWriteMask = depthWrite;
+    d.DepthFunc = depthFunc;
+    d.StencilEnable = TRUE;
+    d.StencilReadMask = 0xFF;
+    d.StencilWriteMask = 0xFF;
+    d.FrontFace = faces;
+    d.BackFace = faces;
+    return d;
+}
+
 // The module this code is linked into: the effect is one of its resources.
 HMODULE thisModule() {
     HMODULE module = nullptr;
@@ -27,12 +42,35 @@ HMODULE thisModule() {
 
 } // namespace
 
+HRESULT CreateDepthTarget(ID3D10Device* device, UINT width, UINT height, ID3D10DepthStencilView** view) {
+    const D3D10_TEXTURE2D_DESC d{width,
+                                 height,
+                                 1,
+                                 1,
+                                 DXGI_FORMAT_D24_UNORM_S8_UINT,
+                                 {1, 0},
+                                 D3D10_USAGE_DEFAULT,
+                                 D3D10_BIND_DEPTH_STENCIL,
+                                 0,
+                                 0};
+    ID3D10Texture2D* depth = nullptr;
+    HRESULT hr = device->CreateTexture2D(&d, nullptr, &depth);
+    if (FAILED(hr)) return hr;
+    D3D10_DEPTH_STENCIL_VIEW_DESC viewDesc{};
+    viewDesc.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
+    viewDesc.ViewDimension = D3D10_DSV_DIMENSION_TEXTURE2D;
+    viewDesc.Texture2D.MipSlice = 0;
+    hr = device->CreateDepthStencilView(depth, &viewDesc, view);
+    depth->Release();
+    return hr;
+}
+
 CBaseExpander::CBaseExpander()
     : radiusScale(1.0f), mainVB(nullptr), globalVB(nullptr), panoramaVB(nullptr), maskVB(nullptr),
       dimVB(nullptr), quadVB(nullptr), rasterizerState(nullptr), blendState(nullptr), maskWriteState(nullptr),
       maskTestState(nullptr), texWidth(0), texHeight(0), imgWidth(0), imgHeight(0), outWidth(0), outHeight(0),
       pan(0.0f), tilt(0.0f), zoom(1.0f), modeParam(1.0f), outTexture(nullptr), outDSV(nullptr),
-      outRTV(nullptr) {}
+      outRTV(nullptr), staging(nullptr), drawingFrame(false) {}
 
 CBaseExpander::~CBaseExpander() {
     SafeRelease(mainVB);
@@ -48,24 +86,22 @@ CBaseExpander::~CBaseExpander() {
     SafeRelease(outTexture);
     SafeRelease(outDSV);
     SafeRelease(outRTV);
-    SafeRelease(staging_);
+    SafeRelease(staging);
 }
 
 float CBaseExpander::lensRadius(float t) const {
-    const float rho = float(107.0 / 360.0 * 6.2831854820251465);
-    long double r = t * rho;
-    long double r2 = r * r, r3 = r2 * r, r4 = r3 * r, r5 = r4 * r;
-    long double p = 0.379304210704049L * r + 0.0126343541596725L * r2 - 0.00163057541794842L * r3 +
-                    0.0739231778879912L * r4 - 0.0282768400561508L * r5;
-    if (p < 0) p = 0;
-    if (p > 1) p = 1;
-    return float(p);
+    return LensRadius(t);
+}
+
+EngineSettings CBaseExpander::settings() const {
+    return drawingFrame ? frameSettings : EngineShared().Snapshot();
 }
 
 CMatrix CBaseExpander::getFlipMatrix() const {
+    const EngineSettings s = settings();
     CMatrix m, r;
-    if (EngineShared().flipHorizontal) m *= r.RotationY(kPi);
-    if (EngineShared().flipVertical) m *= r.RotationX(kPi);
+    if (s.flipHorizontal) m *= r.RotationY(kPi);
+    if (s.flipVertical) m *= r.RotationX(kPi);
     return m;
 }
 
@@ -78,8 +114,8 @@ HRESULT CBaseExpander::createVertexBuffer(ID3D10Device* device, const VERTEX* ve
     return device->CreateBuffer(&desc, &init, out);
 }
 
-void CBaseExpander::addCentreOffset(VERTEX* vertices, uint32_t count) {
-    const float du = EngineShared().centreOffsetU, dv = EngineShared().centreOffsetV;
+void CBaseExpander::addCentreOffset(VERTEX* vertices, uint32_t count, const EngineSettings& calibration) {
+    const float du = calibration.centreOffsetU, dv = calibration.centreOffsetV;
     for (uint32_t i = 0; i < count; ++i) {
         vertices[i].u += du;
         vertices[i].v += dv;
@@ -87,11 +123,11 @@ void CBaseExpander::addCentreOffset(VERTEX* vertices, uint32_t count) {
 }
 
 HRESULT CBaseExpander::replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count,
-                                     const char* tag, int line) {
+                                     const ReportSite& site) {
     SafeRelease(mainVB);
     HRESULT hr = mesh ? createVertexBuffer(device, mesh, count, &mainVB) : E_OUTOFMEMORY;
     if (FAILED(hr)) {
-        EngineLogError(tag, line, hr);
+        EngineLogError(site, hr);
         SafeRelease(mainVB);
     }
     return hr;
@@ -104,7 +140,7 @@ ID3D10Buffer* CBaseExpander::createGlobalVtx(ID3D10Device* device) {
     quad(v, 1, 1, 1, 1, uv);
     ID3D10Buffer* buffer = nullptr;
     if (HRESULT hr = createVertexBuffer(device, v, 4, &buffer); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createGlobalVtx", hr);
+        EngineLogError(report::kCreateGlobalVtx, hr);
         EngineLog("createGlobalVtx hr:0x%08X\r\n", unsigned(hr));
         return nullptr;
     }
@@ -116,7 +152,8 @@ ID3D10Buffer* CBaseExpander::createPanoramaVtx(ID3D10Device* device) {
     const float dy = a * 0.0625f;
     const float dt = radiusScale * 0.03125f;
     const float U = float(imgWidth - 1) / float(texWidth), V = float(imgHeight - 1) / float(texHeight);
-    const double S = 2.0 * double(EngineShared().circleRadius);
+    const EngineSettings calibration = settings();
+    const double S = 2.0 * double(calibration.circleRadius);
     std::vector<VERTEX> v;
     v.reserve(kPanoramaVertices);
     float y = -a, t = 1.0f, xs = 1.0f, phi = 0.0f;
@@ -126,7 +163,7 @@ ID3D10Buffer* CBaseExpander::createPanoramaVtx(ID3D10Device* device) {
         const float t2 = t - dt;
         const double r2 = lensRadius(t2) * S;
         for (int column = 0; column < 129; ++column) {
-            const float theta = phi / 360.0f * 6.2831855f;
+            const float theta = RadiansInFloat(phi);
             const float c = fcos(theta) * 0.5f, s = fsin(theta) * 0.5f;
             v.push_back({2 * xs, y, 0, 1, 1, 1, 1, float(U * (c * r1 + 0.5)), float(V * (s * r1 + 0.5))});
             v.push_back(
@@ -145,10 +182,10 @@ ID3D10Buffer* CBaseExpander::createPanoramaVtx(ID3D10Device* device) {
         y += dy;
         t = t2;
     }
-    addCentreOffset(v.data(), uint32_t(v.size()));
+    addCentreOffset(v.data(), uint32_t(v.size()), calibration);
     ID3D10Buffer* buffer = nullptr;
     if (HRESULT hr = createVertexBuffer(device, v.data(), uint32_t(v.size()), &buffer); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createPanoramaVtx", hr);
+        EngineLogError(report::kCreatePanoramaVtx, hr);
         EngineLog("createPanoramaVtx hr:0x%08X\r\n", unsigned(hr));
         return nullptr;
     }
@@ -159,7 +196,7 @@ HRESULT CBaseExpander::createGlobalMask(ID3D10Device* device) {
     const float k = fsqrt(2.0f);
     VERTEX v[kMaskVertices];
     for (int i = 0; i < 64; ++i) {
-        const float theta = (float(i) * 5.625f) / 360.0f * 6.2831855f;
+        const float theta = RadiansInFloat(float(i) * 5.625f);
         const float c = fcos(theta), s = fsin(theta);
         float X = k * c, Y = k * s;
         if (Y >= 1.0f || Y <= -1.0f)
@@ -173,7 +210,7 @@ HRESULT CBaseExpander::createGlobalMask(ID3D10Device* device) {
     v[129] = v[1];
     SafeRelease(maskVB);
     HRESULT hr = createVertexBuffer(device, v, kMaskVertices, &maskVB);
-    if (FAILED(hr)) ENGINE_ERR("CBaseExpander::createGlobalMask", hr);
+    if (FAILED(hr)) EngineLogError(report::kCreateGlobalMask, hr);
     return hr;
 }
 
@@ -183,7 +220,7 @@ HRESULT CBaseExpander::createCommonRasterizer(ID3D10Device* device) {
         D3D10_FILL_SOLID, D3D10_CULL_NONE, TRUE, 0, 0.0f, 0.0f, TRUE, FALSE, FALSE, FALSE};
     HRESULT hr = device->CreateRasterizerState(&d, &rasterizerState);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createCommonRasterizer", hr);
+        EngineLogError(report::kCreateCommonRasterizer, hr);
         return hr;
     }
     device->RSSetState(rasterizerState);
@@ -204,7 +241,7 @@ HRESULT CBaseExpander::createCommonBlender(ID3D10Device* device) {
     d.RenderTargetWriteMask[0] = D3D10_COLOR_WRITE_ENABLE_ALL;
     HRESULT hr = device->CreateBlendState(&d, &blendState);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createCommonBlender", hr);
+        EngineLogError(report::kCreateCommonBlender, hr);
         return hr;
     }
     const float factor[4] = {0, 0, 0, 0};
@@ -215,34 +252,22 @@ HRESULT CBaseExpander::createCommonBlender(ID3D10Device* device) {
 HRESULT CBaseExpander::createCommonDSState(ID3D10Device* device) {
     SafeRelease(maskWriteState);
     SafeRelease(maskTestState);
-    D3D10_DEPTH_STENCIL_DESC write{};
-    write.DepthEnable = TRUE;
-    write.DepthWriteMask = D3D10_DEPTH_WRITE_MASK_ZERO;
-    write.DepthFunc = D3D10_COMPARISON_NEVER;
-    write.StencilEnable = TRUE;
-    write.StencilReadMask = 0xFF;
-    write.StencilWriteMask = 0xFF;
-    write.FrontFace = {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_REPLACE, D3D10_STENCIL_OP_REPLACE,
-                       D3D10_COMPARISON_ALWAYS};
-    write.BackFace = write.FrontFace;
+    // Writes the reference into the stencil wherever geometry lies, never colour.
+    const D3D10_DEPTH_STENCIL_DESC write = stencilState(
+        D3D10_DEPTH_WRITE_MASK_ZERO, D3D10_COMPARISON_NEVER,
+        {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_REPLACE, D3D10_STENCIL_OP_REPLACE, D3D10_COMPARISON_ALWAYS});
     HRESULT hr = device->CreateDepthStencilState(&write, &maskWriteState);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createCommonDSState", hr);
+        EngineLogError(report::kCreateMaskWriteState, hr);
         return hr;
     }
-    D3D10_DEPTH_STENCIL_DESC test{};
-    test.DepthEnable = TRUE;
-    test.DepthWriteMask = D3D10_DEPTH_WRITE_MASK_ALL;
-    test.DepthFunc = D3D10_COMPARISON_LESS_EQUAL;
-    test.StencilEnable = TRUE;
-    test.StencilReadMask = 0xFF;
-    test.StencilWriteMask = 0xFF;
-    test.FrontFace = {D3D10_STENCIL_OP_REPLACE, D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP,
-                      D3D10_COMPARISON_GREATER};
-    test.BackFace = test.FrontFace;
+    // Draws only where the reference is greater than the stencil: where no mask was written.
+    const D3D10_DEPTH_STENCIL_DESC test = stencilState(
+        D3D10_DEPTH_WRITE_MASK_ALL, D3D10_COMPARISON_LESS_EQUAL,
+        {D3D10_STENCIL_OP_REPLACE, D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP, D3D10_COMPARISON_GREATER});
     hr = device->CreateDepthStencilState(&test, &maskTestState);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::createCommonDSState", hr);
+        EngineLogError(report::kCreateMaskTestState, hr);
         SafeRelease(maskWriteState);
         return hr;
     }
@@ -254,7 +279,7 @@ HRESULT CBaseExpander::createOutBufRes(ID3D10Device* device) {
     SafeRelease(outTexture);
     SafeRelease(outDSV);
     SafeRelease(outRTV);
-    SafeRelease(staging_);
+    SafeRelease(staging);
     if (!device) return E_INVALIDARG;
     D3D10_TEXTURE2D_DESC d{outWidth,
                            outHeight,
@@ -267,36 +292,22 @@ HRESULT CBaseExpander::createOutBufRes(ID3D10Device* device) {
                            0,
                            0};
     HRESULT hr = device->CreateTexture2D(&d, nullptr, &outTexture);
-    if (SUCCEEDED(hr)) {
-        D3D10_TEXTURE2D_DESC depthDesc = d;
-        depthDesc.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
-        depthDesc.BindFlags = D3D10_BIND_DEPTH_STENCIL;
-        ID3D10Texture2D* depth = nullptr;
-        hr = device->CreateTexture2D(&depthDesc, nullptr, &depth);
-        if (SUCCEEDED(hr)) {
-            D3D10_DEPTH_STENCIL_VIEW_DESC view{};
-            view.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
-            view.ViewDimension = D3D10_DSV_DIMENSION_TEXTURE2D;
-            view.Texture2D.MipSlice = 0;
-            hr = device->CreateDepthStencilView(depth, &view, &outDSV);
-            depth->Release();
-        }
-    }
+    if (SUCCEEDED(hr)) hr = CreateDepthTarget(device, outWidth, outHeight, &outDSV);
     if (SUCCEEDED(hr)) hr = device->CreateRenderTargetView(outTexture, nullptr, &outRTV);
-    if (FAILED(hr)) ENGINE_ERR("CBaseExpander::createOutBufRes", hr);
+    if (FAILED(hr)) EngineLogError(report::kCreateOutBufRes, hr);
     return hr;
 }
 
 HRESULT CBaseExpander::draw(ID3D10Device* device, ID3D10Effect* effect, ID3D10Buffer* buffer, uint32_t pass,
                             uint32_t count) {
     if (!device || !effect || !buffer) return E_INVALIDARG;
-    ID3D10EffectTechnique* technique = effect->GetTechniqueByName("MyShader");
+    ID3D10EffectTechnique* technique = effect->GetTechniqueByName(kTechniqueName);
     if (!technique || !technique->IsValid()) return E_INVALIDARG;
     UINT stride = kStride, offset = 0;
     device->IASetVertexBuffers(0, 1, &buffer, &stride, &offset);
     device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     if (HRESULT hr = technique->GetPassByIndex(pass)->Apply(0); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::draw", hr);
+        EngineLogError(report::kDrawApply, hr);
         return hr;
     }
     device->Draw(count, 0);
@@ -311,10 +322,10 @@ HRESULT CBaseExpander::drawLines(const float* points, ID3D10Device* device, ID3D
         v[i] = {points[2 * i], points[2 * i + 1], 0.0f, r, g, b, a, 0.5f, 0.5f};
     ID3D10Buffer* buffer = nullptr;
     if (HRESULT hr = createVertexBuffer(device, v.data(), count, &buffer); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::drawLines", hr);
+        EngineLogError(report::kDrawLinesBuffer, hr);
         return hr;
     }
-    ID3D10EffectTechnique* technique = effect->GetTechniqueByName("MyShader");
+    ID3D10EffectTechnique* technique = effect->GetTechniqueByName(kTechniqueName);
     if (!technique || !technique->IsValid()) {
         buffer->Release();
         return S_OK;
@@ -322,8 +333,8 @@ HRESULT CBaseExpander::drawLines(const float* points, ID3D10Device* device, ID3D
     UINT stride = kStride, offset = 0;
     device->IASetVertexBuffers(0, 1, &buffer, &stride, &offset);
     device->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
-    if (HRESULT hr = technique->GetPassByIndex(4)->Apply(0); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::drawLines", hr);
+    if (HRESULT hr = technique->GetPassByIndex(kPassVertexColour)->Apply(0); FAILED(hr)) {
+        EngineLogError(report::kDrawLinesApply, hr);
         buffer->Release();
         return hr;
     }
@@ -334,13 +345,26 @@ HRESULT CBaseExpander::drawLines(const float* points, ID3D10Device* device, ID3D
 
 HRESULT CBaseExpander::renderGlobalMask(ID3D10Device* device, ID3D10Effect* effect) {
     device->OMSetDepthStencilState(maskWriteState, 1);
-    HRESULT hr = draw(device, effect, maskVB, 4, kMaskVertices);
+    HRESULT hr = draw(device, effect, maskVB, kPassVertexColour, kMaskVertices);
     device->OMSetDepthStencilState(maskTestState, 1);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::renderGlobalMask", hr);
+        EngineLogError(report::kRenderGlobalMask, hr);
         return hr;
     }
     return S_OK;
+}
+
+void CBaseExpander::markUndimmed(ID3D10Device* device, ID3D10Effect* effect, const CMatrix& world,
+                                 const CMatrix& view, const CMatrix& projection) {
+    SetWorldViewProj(&world, &view, &projection, effect);
+    device->OMSetDepthStencilState(maskWriteState, 1);
+    draw(device, effect, dimVB, kPassVertexColour, 4);
+}
+
+void CBaseExpander::dimUnmarked(ID3D10Device* device, ID3D10Effect* effect) {
+    SetWorldViewProj(nullptr, nullptr, nullptr, effect);
+    device->OMSetDepthStencilState(maskTestState, 1);
+    draw(device, effect, dimVB, kPassVertexColour, 4);
 }
 
 HRESULT CBaseExpander::SetInputSize(ID3D10Device* device, uint16_t imgW, uint16_t imgH, uint16_t texW,
@@ -358,7 +382,7 @@ HRESULT CBaseExpander::SetInputSize(ID3D10Device* device, uint16_t imgW, uint16_
     VERTEX q[4];
     quad(q, 1, 1, 1, 1, quadUV);
     if (HRESULT hr = createVertexBuffer(device, q, 4, &quadVB); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::SetInputSize", hr);
+        EngineLogError(report::kSetInputSizeQuad, hr);
         EngineLog("createGlobalVtx hr:0x%08X\r\n", unsigned(hr));
     }
     if (!device) return E_INVALIDARG;
@@ -375,7 +399,7 @@ HRESULT CBaseExpander::SetInputSize(ID3D10Device* device, uint16_t imgW, uint16_
     }
     if (SUCCEEDED(hr)) hr = initialize(device);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::SetInputSize", hr);
+        EngineLogError(report::kSetInputSize, hr);
         return hr;
     }
     return S_OK;
@@ -388,24 +412,23 @@ HRESULT CBaseExpander::SetOutBufSize(ID3D10Device* device, uint16_t w, uint16_t 
 }
 
 void CBaseExpander::SetContrast(float c) {
-    EngineShared().contrast = c;
+    EngineShared().SetContrast(c);
 }
 void CBaseExpander::SetBrightness(float b) {
-    EngineShared().brightness = b;
+    EngineShared().SetBrightness(b);
 }
 void CBaseExpander::SetSaturation(float s) {
-    EngineShared().saturation = s;
+    EngineShared().SetSaturation(s);
 }
 void CBaseExpander::SetSharpness(float amount) {
-    SetSharpenKernel(EngineShared(), amount);
+    EngineShared().SetSharpness(amount);
 }
 void CBaseExpander::SetBlur(float width) {
-    SetBlurKernel(EngineShared(), width);
+    EngineShared().SetBlur(width);
 }
 
 void CBaseExpander::SetFlip(bool horizontal, bool vertical) {
-    EngineShared().flipHorizontal = horizontal;
-    EngineShared().flipVertical = vertical;
+    EngineShared().SetFlip(horizontal, vertical);
 }
 
 void CBaseExpander::SetModeParam(float value) {
@@ -429,11 +452,12 @@ HRESULT CBaseExpander::CreateEffect(ID3D10Device* device, ID3D10Effect** effect,
     if (!size || !data) return S_OK;
     HRESULT hr = D3D10CreateEffectFromMemory(data, size, 0, device, nullptr, effect);
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::CreateEffect", hr);
+        EngineLogError(report::kCreateEffect, hr);
         return hr;
     }
+    // The layout is made against the input signature of the first pass; all passes share it.
     D3D10_PASS_DESC pass{};
-    hr = (*effect)->GetTechniqueByName("MyShader")->GetPassByIndex(0)->GetDesc(&pass);
+    hr = (*effect)->GetTechniqueByName(kTechniqueName)->GetPassByIndex(kPassPlanar)->GetDesc(&pass);
     if (SUCCEEDED(hr)) {
         const D3D10_INPUT_ELEMENT_DESC elements[] = {
             {"POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
@@ -444,7 +468,7 @@ HRESULT CBaseExpander::CreateEffect(ID3D10Device* device, ID3D10Effect** effect,
             device->CreateInputLayout(elements, 3, pass.pIAInputSignature, pass.IAInputSignatureSize, layout);
     }
     if (FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::CreateEffect", hr);
+        EngineLogError(report::kCreateInputLayout, hr);
         return hr;
     }
     device->IASetInputLayout(*layout);
@@ -453,21 +477,31 @@ HRESULT CBaseExpander::CreateEffect(ID3D10Device* device, ID3D10Effect** effect,
 
 HRESULT CBaseExpander::RenderAll(const RenderContext& ctx, BYTE* output) {
     if (!ctx.device || !ctx.effect) return E_INVALIDARG;
-    const CEngineSharedState& shared = EngineShared();
-    uint32_t pass;
+    // One copy of the shared settings serves the whole frame, so a change made meanwhile on another
+    // thread shows from the next frame on.
+    frameSettings = EngineShared().Snapshot();
+    drawingFrame = true;
+    const HRESULT hr = renderFrame(ctx, output);
+    drawingFrame = false;
+    return hr;
+}
+
+HRESULT CBaseExpander::renderFrame(const RenderContext& ctx, BYTE* output) {
+    const EngineSettings& shared = frameSettings;
+    EffectPass pass;
     switch (ctx.inputKind) {
     case 0:
         SetEffectResource(ctx.effect, "tex0", ctx.planeViews[0]);
-        pass = shared.filterOn ? 3 : 2;
+        pass = shared.filterOn ? kPassPackedFiltered : kPassPacked;
         break;
     case 1:
         SetEffectResource(ctx.effect, "tex0", ctx.planeViews[0]);
         SetEffectResource(ctx.effect, "tex1", ctx.planeViews[1]);
         SetEffectResource(ctx.effect, "tex2", ctx.planeViews[2]);
-        pass = shared.filterOn ? 1 : 0;
+        pass = shared.filterOn ? kPassPlanarFiltered : kPassPlanar;
         break;
     default:
-        ENGINE_ERR("CBaseExpander::RenderAll", E_NOTIMPL);
+        EngineLogError(report::kRenderAllInputKind, E_NOTIMPL);
         return E_NOTIMPL;
     }
     SetEffectInt(ctx.effect, "texWidth", texWidth);
@@ -494,13 +528,13 @@ HRESULT CBaseExpander::RenderAll(const RenderContext& ctx, BYTE* output) {
 
     if (output) {
         if (HRESULT hr = renderOutBuf(ctx.device, ctx.effect, pass, output); FAILED(hr)) {
-            ENGINE_ERR("CBaseExpander::RenderAll", hr);
+            EngineLogError(report::kRenderAllOutBuf, hr);
             return hr;
         }
     }
     if (ctx.swapChain) {
         if (HRESULT hr = ctx.swapChain->Present(0, 0); FAILED(hr)) {
-            ENGINE_ERR("CBaseExpander::RenderAll", hr);
+            EngineLogError(report::kRenderAllPresent, hr);
             return hr;
         }
     }
@@ -509,7 +543,7 @@ HRESULT CBaseExpander::RenderAll(const RenderContext& ctx, BYTE* output) {
 
 HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output) {
     if (!outTexture || !outRTV || !outDSV) {
-        ENGINE_ERR("CBaseExpander::renderOutBuf", E_FAIL);
+        EngineLogError(report::kRenderOutBufTargets, E_FAIL);
         return E_FAIL;
     }
     device->OMSetRenderTargets(1, &outRTV, outDSV);
@@ -518,27 +552,27 @@ HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, 
     device->ClearDepthStencilView(outDSV, D3D10_CLEAR_DEPTH | D3D10_CLEAR_STENCIL, 1.0f, 0);
     SetEffectBool(effect, "inversed", true);
     if (HRESULT hr = renderMain(device, effect, pass); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::renderOutBuf", hr);
+        EngineLogError(report::kRenderOutBufMain, hr);
         return hr;
     }
     SetEffectBool(effect, "inversed", false);
 
-    if (!staging_) {
+    if (!staging) {
         D3D10_TEXTURE2D_DESC d;
         outTexture->GetDesc(&d);
         d.Usage = D3D10_USAGE_STAGING;
         d.BindFlags = 0;
         d.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
-        if (HRESULT hr = device->CreateTexture2D(&d, nullptr, &staging_); FAILED(hr)) {
-            ENGINE_ERR("CBaseExpander::renderOutBuf", hr);
+        if (HRESULT hr = device->CreateTexture2D(&d, nullptr, &staging); FAILED(hr)) {
+            EngineLogError(report::kRenderOutBufStaging, hr);
             return hr;
         }
     }
-    device->CopyResource(staging_, outTexture);
+    device->CopyResource(staging, outTexture);
     D3D10_MAPPED_TEXTURE2D mapped{};
-    if (HRESULT hr = staging_->Map(0, D3D10_MAP_READ, 0, &mapped); FAILED(hr)) {
-        ENGINE_ERR("CBaseExpander::renderOutBuf", hr);
-        SafeRelease(staging_);
+    if (HRESULT hr = staging->Map(0, D3D10_MAP_READ, 0, &mapped); FAILED(hr)) {
+        EngineLogError(report::kRenderOutBufMap, hr);
+        SafeRelease(staging);
         return hr;
     }
     // Bytes 0, 1 and 2 of every texel, rows packed one after another, top row first.
@@ -556,6 +590,6 @@ HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, 
         }
         for (; x < outWidth; ++x, src += 4, dst += 3) dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
     }
-    staging_->Unmap(0);
+    staging->Unmap(0);
     return S_OK;
 }

@@ -8,8 +8,9 @@
 // To derive a mode: set radiusScale, pan, tilt, zoom and modeParam in the constructor; build the mode's
 // own geometry and states in initialize (called at the end of every SetInputSize); draw in renderMain
 // with draw/drawLines/renderGlobalMask and SetWorldViewProj; map the 0..100 view percentages onto the
-// mode's own angles in SetPosition/SetZoom/GetPosition/GetZoom. Every operation runs under the caller's
-// engine lock.
+// mode's own angles in SetPosition/SetZoom/GetPosition/GetZoom. Read the process-wide settings through
+// settings(): while RenderAll draws a frame it answers the copy taken at the frame's start. Every
+// operation runs under the caller's engine lock.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,11 @@
 #include <d3d10.h>
 #include <d3d10effect.h>
 
+#include "engine/angles.h"
+#include "engine/effect_passes.h"
+#include "engine/lens_model.h"
 #include "engine/matrix.h"
+#include "engine/report_sites.h"
 #include "engine/shared_state.h"
 
 // The vertex of every mesh: position, colour, texture coordinate; 36 bytes.
@@ -40,7 +45,6 @@ struct RenderContext {
     ID3D10ShaderResourceView* planeViews[3];
 };
 
-constexpr float kPi = 3.1415927f;
 constexpr int kPanoramaVertices = 32 * 129 * 2;
 constexpr int kMaskVertices = 130;
 
@@ -84,6 +88,11 @@ public:
 
     uint16_t getOutWidth() const { return outWidth; }
     uint16_t getOutHeight() const { return outHeight; }
+    // The view in the mode's own units (see each mode).
+    float getPan() const { return pan; }
+    float getTilt() const { return tilt; }
+    float getZoom() const { return zoom; }
+    float getModeParam() const { return modeParam; }
 
 protected:
     ID3D10Buffer* createGlobalVtx(ID3D10Device* device);
@@ -99,16 +108,24 @@ protected:
                       float r, float g, float b, float a);
     HRESULT renderGlobalMask(ID3D10Device* device, ID3D10Effect* effect);
     HRESULT renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output);
+    // For the overviews of renderOverlay: marks the dimming quad under world x view x projection in
+    // the stencil only, then dims everything that was not marked.
+    void markUndimmed(ID3D10Device* device, ID3D10Effect* effect, const CMatrix& world, const CMatrix& view,
+                      const CMatrix& projection);
+    void dimUnmarked(ID3D10Device* device, ID3D10Effect* effect);
 
     // A default-usage vertex buffer initialised from count vertices.
     static HRESULT createVertexBuffer(ID3D10Device* device, const VERTEX* vertices, uint32_t count,
                                       ID3D10Buffer** out);
+    // Adds the calibrated picture-centre offset to the texture coordinates of a mesh that samples the
+    // circle.
+    static void addCentreOffset(VERTEX* vertices, uint32_t count, const EngineSettings& calibration);
     // Replaces mainVB with a buffer of the mode's mesh (E_OUTOFMEMORY for a mesh that could not be
-    // built); a failure is reported with the caller's tag and line and leaves mainVB empty.
-    // Adds the shared picture-centre offset to the texture coordinates of a mesh that samples the circle.
-    static void addCentreOffset(VERTEX* vertices, uint32_t count);
-    HRESULT replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count, const char* tag,
-                          int line);
+    // built); a failure is reported at the caller's site and leaves mainVB empty.
+    HRESULT replaceMainVB(ID3D10Device* device, const VERTEX* mesh, uint32_t count, const ReportSite& site);
+    // The process-wide settings to draw or build with: during RenderAll the frame's copy, otherwise the
+    // current values.
+    EngineSettings settings() const;
 
     float radiusScale;
     ID3D10Buffer* mainVB;
@@ -131,6 +148,15 @@ protected:
     ID3D10RenderTargetView* outRTV;
 
 private:
+    HRESULT renderFrame(const RenderContext& context, BYTE* output);
+
     // The read-back texture keeps its description from frame to frame, so it is made once per out buffer.
-    ID3D10Texture2D* staging_ = nullptr;
+    ID3D10Texture2D* staging;
+    // The settings of the frame RenderAll is drawing; drawingFrame is set while it draws.
+    EngineSettings frameSettings;
+    bool drawingFrame;
 };
+
+// A depth-stencil target of width x height (DXGI_FORMAT_D24_UNORM_S8_UINT, one mip, one sample): the
+// view holds the texture.
+HRESULT CreateDepthTarget(ID3D10Device* device, UINT width, UINT height, ID3D10DepthStencilView** view);

@@ -13,9 +13,9 @@ void writeWide(const char* text) {
 
 } // namespace
 
-void EngineLogError(const char* tag, int line, HRESULT hr) {
+void EngineLogError(const ReportSite& site, HRESULT hr) {
     char buffer[2048];
-    std::snprintf(buffer, sizeof buffer, "\r\n[ERR]%s:%d (0x%08X)\r\n\r\n", tag, line,
+    std::snprintf(buffer, sizeof buffer, "\r\n[ERR]%s:%d (0x%08X)\r\n\r\n", site.tag, site.line,
                   static_cast<unsigned>(hr));
     writeWide(buffer);
 }

@@ -1,14 +1,14 @@
-// Debugger lines of the engine: a failed call is reported as "\r\n[ERR]<tag>:<line> (0x<code>)\r\n\r\n",
-// formatted into a 2048-byte buffer and written as wide text; the line number identifies the report
-// site.
+// Debugger lines of the engine, each formatted into a 2048-byte buffer and written as wide text. A
+// failed call is reported at one of the sites of engine/report_sites.h as
+// "\r\n[ERR]<tag>:<number> (0x<code>)\r\n\r\n".
 #pragma once
 
 #include <windows.h>
 
-void EngineLogError(const char* tag, int line, HRESULT hr);
-void EngineLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#include "engine/report_sites.h"
 
-#define ENGINE_ERR(tag, hr) EngineLogError(tag, __LINE__, hr)
+void EngineLogError(const ReportSite& site, HRESULT hr);
+void EngineLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Releases a COM reference and empties the pointer.
 template <class T>

@@ -5,13 +5,10 @@
 #include <new>
 
 #include "engine/engine_log.h"
-#include "engine/mode_table.h"
+#include "modes/front_expander.h"
+#include "modes/mode_table.h"
 
 namespace {
-
-const char* const kModeNames[14] = {"NONE",     "NONE_ADJ", "PANORAMA", "EQRECT", "EQRECT2",
-                                    "SEG",      "QUAD",     "RING",     "DOME",   "INDOME",
-                                    "THROWOUT", "EXTRACT",  "YTPREV1",  "YTPREV2"};
 
 // The smallest power of two above v, or v itself when it is one: 1920 -> 2048, 1024 -> 1024.
 uint32_t textureSide(uint32_t v) {
@@ -28,9 +25,10 @@ bool inUnitRange(float v) {
 } // namespace
 
 COrbExpander::COrbExpander()
-    : window(nullptr), device(nullptr), backBufferFormat(DXGI_FORMAT_R8G8B8A8_UNORM), windowRTV(nullptr),
-      swapChain(nullptr), windowDSV(nullptr), inputLayout(nullptr), effect(nullptr), inputTexture(nullptr),
-      inputView(nullptr), texWidth(0), texHeight(0), inputFormat(-1), imgWidth(0), imgHeight(0), outWidth(0),
+    : requestedWidth(0), requestedHeight(0), window(nullptr), device(nullptr),
+      backBufferFormat(DXGI_FORMAT_R8G8B8A8_UNORM), windowRTV(nullptr), swapChain(nullptr),
+      windowDSV(nullptr), inputLayout(nullptr), effect(nullptr), inputTexture(nullptr), inputView(nullptr),
+      texWidth(0), texHeight(0), inputFormat(-1), imgWidth(0), imgHeight(0), outWidth(0),
       outHeight(0), frontView{0, 0, 0, 0}, modeId(-1), current(nullptr), cache{}, frameDirty(true),
       uploadedRowBytes(0), effectMissingReported(false) {}
 
@@ -56,11 +54,17 @@ void COrbExpander::releaseDevice() {
 }
 
 const char* COrbExpander::GetModeName(int32_t id) {
-    return id >= 0 && id < 14 ? kModeNames[id] : "UNKNOWN";
+    return ModeName(id);
 }
 
 CBaseExpander* COrbExpander::createExpander(int32_t id) const {
-    return CreateModeExpander(id, frontView[0], frontView[1]);
+    const ExpanderFactory create = kUnfoldModes[size_t(id)].create;
+    return create ? create({frontView[0], frontView[1]}) : nullptr;
+}
+
+void COrbExpander::applyFrontView() {
+    if (modeId == kModeNone && current)
+        static_cast<CFrontExpander*>(current)->SetAspect(frontView[0], frontView[1]);
 }
 
 HRESULT COrbExpander::Initialize(HWND w) {
@@ -92,18 +96,18 @@ HRESULT COrbExpander::Initialize(HWND w) {
     HRESULT created = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0,
                                                     D3D10_SDK_VERSION, &desc, &swapChain, &device);
     if (FAILED(created)) {
-        ENGINE_ERR("COrbExpander::Initialize", created);
+        EngineLogError(report::kInitializeHardware, created);
         created = D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_REFERENCE, nullptr, 0,
                                                 D3D10_SDK_VERSION, &desc, &swapChain, &device);
         if (FAILED(created)) {
-            ENGINE_ERR("COrbExpander::Initialize", created);
+            EngineLogError(report::kInitializeReference, created);
             return created;
         }
     }
     HRESULT hr = createTargets(outWidth, outHeight);
     if (SUCCEEDED(hr)) hr = CBaseExpander::CreateEffect(device, &effect, &inputLayout);
     if (FAILED(hr)) {
-        ENGINE_ERR("COrbExpander::Initialize", hr);
+        EngineLogError(report::kInitializeObjects, hr);
         releaseDevice();
         return hr;
     }
@@ -113,26 +117,7 @@ HRESULT COrbExpander::Initialize(HWND w) {
 
 HRESULT COrbExpander::createTargets(UINT width, UINT height) {
     if (!device) return E_FAIL;
-    D3D10_TEXTURE2D_DESC d{width,
-                           height,
-                           1,
-                           1,
-                           DXGI_FORMAT_D24_UNORM_S8_UINT,
-                           {1, 0},
-                           D3D10_USAGE_DEFAULT,
-                           D3D10_BIND_DEPTH_STENCIL,
-                           0,
-                           0};
-    ID3D10Texture2D* depth = nullptr;
-    HRESULT hr = device->CreateTexture2D(&d, nullptr, &depth);
-    if (SUCCEEDED(hr)) {
-        D3D10_DEPTH_STENCIL_VIEW_DESC view{};
-        view.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
-        view.ViewDimension = D3D10_DSV_DIMENSION_TEXTURE2D;
-        view.Texture2D.MipSlice = 0;
-        hr = device->CreateDepthStencilView(depth, &view, &windowDSV);
-        depth->Release();
-    }
+    HRESULT hr = CreateDepthTarget(device, width, height, &windowDSV);
     if (SUCCEEDED(hr)) {
         ID3D10Texture2D* back = nullptr;
         hr = swapChain->GetBuffer(0, IID_ID3D10Texture2D, reinterpret_cast<void**>(&back));
@@ -141,14 +126,14 @@ HRESULT COrbExpander::createTargets(UINT width, UINT height) {
             back->Release();
         }
     }
-    if (FAILED(hr)) ENGINE_ERR("COrbExpander::createTargets", hr);
+    if (FAILED(hr)) EngineLogError(report::kCreateTargets, hr);
     return hr;
 }
 
 bool COrbExpander::SetFrontViewRect(float a, float b, float c, float d) {
     if (!inUnitRange(a) || !inUnitRange(b) || !inUnitRange(c) || !inUnitRange(d)) return false;
     frontView[0] = a, frontView[1] = b, frontView[2] = c, frontView[3] = d;
-    if (modeId == 0 && current) SetModeAspect(current, 0, a, b);
+    applyFrontView();
     return true;
 }
 
@@ -170,7 +155,7 @@ HRESULT COrbExpander::createRgbTexture(uint16_t width, uint16_t height) {
     HRESULT hr = device->CreateTexture2D(&d, nullptr, &inputTexture);
     if (SUCCEEDED(hr)) hr = device->CreateShaderResourceView(inputTexture, nullptr, &inputView);
     if (FAILED(hr)) {
-        ENGINE_ERR("COrbExpander::createRgbTexture", hr);
+        EngineLogError(report::kCreateRgbTexture, hr);
         return hr;
     }
     texWidth = w;
@@ -187,7 +172,7 @@ bool COrbExpander::AcceptsInputSize(uint32_t width, uint32_t height) {
 bool COrbExpander::SetInput(uint16_t width, uint16_t height) {
     HRESULT hr = AcceptsInputSize(width, height) ? createRgbTexture(width, height) : E_INVALIDARG;
     if (FAILED(hr)) {
-        ENGINE_ERR("COrbExpander::SetInput", hr);
+        EngineLogError(report::kSetInput, hr);
         SafeRelease(inputTexture);
         SafeRelease(inputView);
         return false;
@@ -208,7 +193,7 @@ bool COrbExpander::SetRenderBufSize(uint16_t width, uint16_t height) {
                                               DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH);
         if (SUCCEEDED(hr)) hr = createTargets(width, height);
         if (FAILED(hr)) {
-            ENGINE_ERR("COrbExpander::SetRenderBufSize", hr);
+            EngineLogError(report::kSetRenderBufSize, hr);
             EngineLog("SetRenderBufSize(%d,%d) hr:0x%08X\r\n", int(width), int(height), unsigned(hr));
             return false;
         }
@@ -222,11 +207,11 @@ bool COrbExpander::SetRenderBufSize(uint16_t width, uint16_t height) {
 
 bool COrbExpander::SetExpMode(int32_t id) {
     EngineLog("SetExpMode(%s)\r\n", GetModeName(id));
-    if (!device || uint32_t(id) > 15) return false;
+    if (!device || !IsModeId(id)) return false;
     modeId = id;
     if (!cache[id]) cache[id] = createExpander(id);
     current = cache[id];
-    if (id == 0 && current) SetModeAspect(current, 0, frontView[0], frontView[1]);
+    applyFrontView();
     if (!current) return false;
     if (imgWidth && texWidth && outWidth) {
         current->SetInputSize(device, imgWidth, imgHeight, texWidth, texHeight);
@@ -252,7 +237,7 @@ HRESULT COrbExpander::Render(BYTE* output) {
     if (inputFormat != 1) return E_NOTIMPL;
     // Drawing needs the effect; without its resource there is nothing to draw with.
     if (!effect) {
-        if (!effectMissingReported) ENGINE_ERR("COrbExpander::Render", D3DERR_INVALIDCALL);
+        if (!effectMissingReported) EngineLogError(report::kRenderNoEffect, D3DERR_INVALIDCALL);
         effectMissingReported = true;
         return D3DERR_INVALIDCALL;
     }
@@ -260,7 +245,7 @@ HRESULT COrbExpander::Render(BYTE* output) {
         D3D10_MAPPED_TEXTURE2D mapped{};
         HRESULT hr = inputTexture->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &mapped);
         if (FAILED(hr)) {
-            ENGINE_ERR("COrbExpander::Render", hr);
+            EngineLogError(report::kRenderUpload, hr);
         } else {
             // Only the bytes each row received can differ from zero; the rest of a texture row is never
             // sampled (texture coordinates stop at the last picture texel).

@@ -13,8 +13,8 @@
 #include <d3d10effect.h>
 
 #include "engine/base_expander.h"
+#include "modes/mode_table.h"
 
-constexpr int kModeCount = 16;
 constexpr size_t kFrameBufferBytes = 16 * 1024 * 1024;
 
 class COrbExpander {
@@ -47,9 +47,11 @@ public:
     bool HasEffect() const { return effect != nullptr; }
 
     // Output size noted by the filter; the facade neither reads nor writes it.
-    uint16_t requestedWidth = 0, requestedHeight = 0;
+    uint16_t requestedWidth, requestedHeight;
 
 private:
+    // Gives the front view (mode 0), when it is current, the stored front-view pair.
+    void applyFrontView();
     void releaseDevice();
     HRESULT createTargets(UINT width, UINT height);
     HRESULT createRgbTexture(uint16_t width, uint16_t height);

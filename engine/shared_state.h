@@ -1,9 +1,16 @@
-// The engine state shared by every expander and every filter instance in the process: the colour
-// settings, the two flip flags that carry the lens direction, and the picture calibration. All of it
-// is read and written under the caller's engine lock.
+// The engine settings shared by every expander and every filter instance in the process: the colour
+// settings, the two flip flags that carry the lens direction, and the picture calibration.
+//
+// Filters in one process draw and are steered on their own threads under their own engine locks, so
+// the settings carry a lock of their own. It is a leaf lock: it may be taken while a filter's engine
+// lock is held, and nothing is taken while it is held. Readers work from a copy (Snapshot): a frame
+// draws with the copy taken at its start and a mesh is built from one copy, so a change made on another
+// thread takes effect from the next frame or rebuild, never half-way through one.
 #pragma once
 
-struct CEngineSharedState {
+#include <mutex>
+
+struct EngineSettings {
     float contrast = 1.0f;
     float brightness = 1.0f;
     float saturation = 1.0f;
@@ -16,10 +23,30 @@ struct CEngineSharedState {
     float centreOffsetV = 0.0f;
 };
 
-CEngineSharedState& EngineShared();
-
 // Kernel settings of the colour pipeline. Sharpen with amount a: the eight outer weights -a/9 and the
 // centre 8a/9 + 1. Blur with width s: a normalised 3 x 3 Gaussian. Zero switches the filter off and
 // restores the identity kernel.
-void SetSharpenKernel(CEngineSharedState& state, float amount);
-void SetBlurKernel(CEngineSharedState& state, float width);
+void SetSharpenKernel(EngineSettings& settings, float amount);
+void SetBlurKernel(EngineSettings& settings, float width);
+
+class CEngineSharedState {
+public:
+    EngineSettings Snapshot() const;
+
+    void SetContrast(float contrast);
+    void SetBrightness(float brightness);
+    void SetSaturation(float saturation);
+    void SetSharpness(float amount);
+    void SetBlur(float width);
+    void SetFlip(bool horizontal, bool vertical);
+    void SetCircleRadius(float radius);
+    void SetCentreOffset(float u, float v);
+    // Back to the values at load.
+    void Reset();
+
+private:
+    mutable std::mutex lock;
+    EngineSettings settings;
+};
+
+CEngineSharedState& EngineShared();

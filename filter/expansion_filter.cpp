@@ -40,28 +40,28 @@ CUnknown* WINAPI CExpansionFilter::CreateInstance(LPUNKNOWN pUnk, HRESULT* phr) 
 CExpansionFilter::CExpansionFilter(LPUNKNOWN pUnk, HRESULT* phr)
     : CTransformFilter(kFilterName, pUnk, CLSID_ExpansionFilter) {
     (void)phr;
-    m_engine = new (std::nothrow) COrbExpander();
+    engine = new (std::nothrow) COrbExpander();
     registerWindowClass();
-    m_comInitialised = SUCCEEDED(CoInitialize(nullptr));
+    comInitialised = SUCCEEDED(CoInitialize(nullptr));
     if (SUCCEEDED(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock,
-                                   reinterpret_cast<void**>(&m_clock))))
-        m_clock->GetTime(&m_lastFrameTime);
+                                   reinterpret_cast<void**>(&referenceClock))))
+        referenceClock->GetTime(&lastFrameTime);
     else
-        m_clock = nullptr; // without a clock the frame-interval check is skipped
-    m_errorShown = FALSE;
+        referenceClock = nullptr; // without a clock the frame-interval check is skipped
+    errorShown = FALSE;
 }
 
 CExpansionFilter::~CExpansionFilter() {
     {
-        CAutoLock lock(&m_engineLock);
-        delete m_engine;
-        m_engine = nullptr;
-        if (m_renderWindow) DestroyWindow(m_renderWindow);
-        m_renderWindow = nullptr;
+        CAutoLock lock(&engineLock);
+        delete engine;
+        engine = nullptr;
+        if (renderWindow) DestroyWindow(renderWindow);
+        renderWindow = nullptr;
         UnregisterClassW(kWindowClass, nullptr); // refused while another instance has its window
-        if (m_clock) m_clock->Release();
-        m_clock = nullptr;
-        if (m_comInitialised) CoUninitialize();
+        if (referenceClock) referenceClock->Release();
+        referenceClock = nullptr;
+        if (comInitialised) CoUninitialize();
     }
 }
 
@@ -125,29 +125,29 @@ REFERENCE_TIME CExpansionFilter::FrameIntervalLimit(REFERENCE_TIME avgTimePerFra
 }
 
 bool CExpansionFilter::createRenderWindow() {
-    if (m_renderWindow) DestroyWindow(m_renderWindow);
+    if (renderWindow) DestroyWindow(renderWindow);
     // Another instance's destructor may have unregistered the shared class; register it again.
     registerWindowClass();
-    m_renderWindow = CreateWindowExW(WS_EX_LEFT, kWindowClass, L"Render", WS_POPUP, 0, 0, kOutWidth,
-                                     kOutHeight, nullptr, nullptr, nullptr, nullptr);
-    return m_renderWindow != nullptr;
+    renderWindow = CreateWindowExW(WS_EX_LEFT, kWindowClass, L"Render", WS_POPUP, 0, 0, kOutWidth, kOutHeight,
+                                   nullptr, nullptr, nullptr, nullptr);
+    return renderWindow != nullptr;
 }
 
 HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
     if (direction != PINDIR_INPUT) return S_OK;
     const CMediaType& mt = m_pInput->CurrentMediaType();
     if (!videoInfo(&mt)) return E_FAIL;
-    std::memcpy(&m_inputHeader, mt.Format(), sizeof m_inputHeader);
-    const uint16_t width = LOWORD(m_inputHeader.bmiHeader.biWidth);
-    const uint16_t height = LOWORD(m_inputHeader.bmiHeader.biHeight);
-    m_frameIntervalLimit = FrameIntervalLimit(m_inputHeader.AvgTimePerFrame);
+    std::memcpy(&inputHeader, mt.Format(), sizeof inputHeader);
+    const uint16_t width = LOWORD(inputHeader.bmiHeader.biWidth);
+    const uint16_t height = LOWORD(inputHeader.bmiHeader.biHeight);
+    frameIntervalLimit = FrameIntervalLimit(inputHeader.AvgTimePerFrame);
 
-    CAutoLock lock(&m_engineLock);
-    if (!m_engine) return E_OUTOFMEMORY;
+    CAutoLock lock(&engineLock);
+    if (!engine) return E_OUTOFMEMORY;
     createRenderWindow();
-    if (FAILED(m_engine->Initialize(m_renderWindow))) {
-        if (!m_errorShown) {
-            m_errorShown = TRUE;
+    if (FAILED(engine->Initialize(renderWindow))) {
+        if (!errorShown) {
+            errorShown = TRUE;
             MessageBoxW(
                 nullptr,
                 L"Your PC does not support Direct3D 10. Or a graphic driver is not installed correctly.",
@@ -155,39 +155,39 @@ HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
         }
         return E_FAIL;
     }
-    m_engine->SetFrontViewRect(1.0f, 1.0f, 0.0f, 0.0f);
-    m_engine->SetInput(width, height);
-    m_engine->SetRenderBufSize(kOutWidth, kOutHeight);
-    m_engine->SetExpMode(9);
-    if (CBaseExpander* current = m_engine->Current()) current->SetFlip(true, true);
+    engine->SetFrontViewRect(1.0f, 1.0f, 0.0f, 0.0f);
+    engine->SetInput(width, height);
+    engine->SetRenderBufSize(kOutWidth, kOutHeight);
+    engine->SetExpMode(kDefaultMode);
+    if (CBaseExpander* current = engine->Current()) current->SetFlip(true, true);
     return S_OK;
 }
 
 HRESULT CExpansionFilter::Transform(IMediaSample* pIn, IMediaSample* pOut) {
     // A frame is drawn only when it follows the one before within the frame-interval limit.
-    if (m_clock) {
+    if (referenceClock) {
         REFERENCE_TIME now = 0;
-        m_clock->GetTime(&now);
-        const int64_t gap = now - m_lastFrameTime;
-        m_lastFrameTime = now;
-        if (gap > m_frameIntervalLimit) return S_FALSE;
+        referenceClock->GetTime(&now);
+        const int64_t gap = now - lastFrameTime;
+        lastFrameTime = now;
+        if (gap > frameIntervalLimit) return S_FALSE;
     }
     const long inLength = pIn->GetActualDataLength();
     BYTE* in = nullptr;
     BYTE* out = nullptr;
     pIn->GetPointer(&in);
     pOut->GetPointer(&out);
-    const BITMAPINFOHEADER& bmi = m_inputHeader.bmiHeader;
+    const BITMAPINFOHEADER& bmi = inputHeader.bmiHeader;
     const int64_t rows = bmi.biHeight < 0 ? -int64_t(bmi.biHeight) : int64_t(bmi.biHeight);
     const int64_t needed = int64_t(bmi.biWidth) * 4 * rows;
     {
-        CAutoLock lock(&m_engineLock);
-        if (m_engine) {
+        CAutoLock lock(&engineLock);
+        if (engine) {
             // A sample shorter than its frame is not read past its end: the last frame is drawn again.
             if (in && bmi.biWidth > 0 && pIn->GetSize() >= needed)
-                m_engine->UploadFrame(in, uint32_t(bmi.biWidth) * 4);
+                engine->UploadFrame(in, uint32_t(bmi.biWidth) * 4);
             // Nor is an output buffer written past its end.
-            if (out && pOut->GetSize() >= kOutFrameBytes) m_engine->Render(out);
+            if (out && pOut->GetSize() >= kOutFrameBytes) engine->Render(out);
         }
     }
     REFERENCE_TIME start = 0, stop = 0;

@@ -19,8 +19,7 @@ DEFINE_GUID(IID_IORBE_General, 0x1c58d2e4, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa
 DEFINE_GUID(IID_IOrbExpFilter, 0x1c58d2e5, 0x90ab, 0x4c3e, 0x8f, 0x61, 0x27, 0xa4, 0xe9, 0xb0, 0xd3, 0x14);
 
 // The general settings interface, used by the filter's property page. Unfold modes are spoken of by
-// index: 0 NONE, 1 PANORAMA, 2 SEG, 3 QUAD, 4 RING, 5 DOME, 6 INDOME, 7 THROWOUT, 8 EXTRACT, 9 no mode,
-// 10 the 16:9 front view. View position and scale run from 0 to 100.
+// their index in the table of modes (modes/mode_table.h); view position and scale run from 0 to 100.
 struct IORBE_General : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetUnfoldMode(int* pIndex) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
@@ -34,8 +33,8 @@ protected:
     ~IORBE_General() = default;
 };
 
-// The interface the virtual camera steers the filter through. Mode indexes as IORBE_General's, except
-// that 9 is the 16:9 front view and 10 is refused.
+// The interface the virtual camera steers the filter through, with its own mode indexes (the table of
+// modes).
 struct IOrbExpFilter : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetUnfoldMode(int index) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetViewPosABS(float horizontal, float vertical) = 0;
@@ -108,13 +107,14 @@ private:
     // The frame-interval limit for an input of this frame duration (0 when the type declares none).
     static REFERENCE_TIME FrameIntervalLimit(REFERENCE_TIME avgTimePerFrame);
 
-    HWND m_renderWindow = nullptr;
-    COrbExpander* m_engine = nullptr;
-    VIDEOINFOHEADER m_inputHeader{};
-    CCritSec m_engineLock; // taken after the base's receive lock; nothing is taken while it is held
-    IReferenceClock* m_clock = nullptr;
-    REFERENCE_TIME m_lastFrameTime = 0;
-    REFERENCE_TIME m_frameIntervalLimit = kFrameInterval; // 100 ns; set when the input connects
-    BOOL m_errorShown = FALSE;
-    bool m_comInitialised = false; // CoUninitialize only what CoInitialize opened
+    HWND renderWindow = nullptr;
+    COrbExpander* engine = nullptr;
+    VIDEOINFOHEADER inputHeader{};
+    // Taken after the base's receive lock; only the engine's settings lock is taken under it.
+    CCritSec engineLock;
+    IReferenceClock* referenceClock = nullptr;
+    REFERENCE_TIME lastFrameTime = 0;
+    REFERENCE_TIME frameIntervalLimit = kFrameInterval; // 100 ns; set when the input connects
+    BOOL errorShown = FALSE;
+    bool comInitialised = false; // CoUninitialize only what CoInitialize opened
 };

@@ -19,13 +19,7 @@ float finiteOrZero(float value) {
 
 } // namespace
 
-CAdjustExpander::CAdjustExpander() {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
-}
+CAdjustExpander::CAdjustExpander() = default;
 
 CAdjustExpander::~CAdjustExpander() = default;
 
@@ -41,12 +35,12 @@ HRESULT CAdjustExpander::SetInputSize(ID3D10Device* device, uint16_t imgW, uint1
                                       uint16_t texH) {
     HRESULT hr = CBaseExpander::SetInputSize(device, imgW, imgH, texW, texH);
     if (FAILED(hr)) {
-        EngineLogError("CAdjustExpander::SetInputSize", 146, hr);
+        EngineLogError(report::kAdjustSetInputSize, hr);
         return hr;
     }
-    const CEngineSharedState& shared = EngineShared();
-    pan = finiteOrZero(shared.centreOffsetU * -2 / extentU());
-    tilt = finiteOrZero(shared.centreOffsetV * 2 / extentV());
+    const EngineSettings calibration = settings();
+    pan = finiteOrZero(calibration.centreOffsetU * -2 / extentU());
+    tilt = finiteOrZero(calibration.centreOffsetV * 2 / extentV());
     return S_OK;
 }
 
@@ -57,9 +51,7 @@ void CAdjustExpander::MoveBy(float dx, float dy) {
     pan = clampMagnitude(pan + dx / outWidth * 2 * 0.5f, 2);
     tilt = clampMagnitude(tilt + dy / outHeight * 2 * 0.5f, 2);
     // Shifting the picture by pan quad units moves the sampled centre the other way by pan U / 2.
-    CEngineSharedState& shared = EngineShared();
-    shared.centreOffsetU = -(extentU() * (pan * 0.5f));
-    shared.centreOffsetV = tilt * 0.5f * extentV();
+    EngineShared().SetCentreOffset(-(extentU() * (pan * 0.5f)), tilt * 0.5f * extentV());
 }
 
 void CAdjustExpander::ZoomBy(float step) {
@@ -70,7 +62,7 @@ void CAdjustExpander::ZoomBy(float step) {
     else if (zoom <= 1)
         zoom = 1;
     // Once the fisheye circle fills the guide, its radius in the picture is 1/zoom of the half-width.
-    EngineShared().circleRadius = 0.5f / zoom;
+    EngineShared().SetCircleRadius(0.5f / zoom);
 }
 
 void CAdjustExpander::SetPosition(float, float) {}
@@ -89,7 +81,7 @@ HRESULT CAdjustExpander::initialize(ID3D10Device* device) {
     };
     HRESULT hr = createVertexBuffer(device, quad, 4, &mainVB);
     if (FAILED(hr)) {
-        EngineLogError("CAdjustExpander::initialize", 62, hr);
+        EngineLogError(report::kAdjustInitialize, hr);
         SafeRelease(mainVB);
         return hr;
     }

@@ -34,10 +34,6 @@ public:
     // Aspect correction of the output: the smaller side over the larger on the larger side's axis.
     void aspectFactors(float& kx, float& ky) const;
 
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
-
 private:
     // Texture extents of the valid picture: (imgWidth - 1) / texWidth and (imgHeight - 1) / texHeight.
     float extentU() const;

@@ -16,14 +16,9 @@ float wrapDegrees(float a) {
     return a;
 }
 
-constexpr float kThreeSix = 3.6f; // 3.5999999: the percentages are scaled in double by this float
-
 } // namespace
 
 CDomeExpander::CDomeExpander() {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
     zoom = 0.7f;
     modeParam = 0.0f;
 }
@@ -31,11 +26,12 @@ CDomeExpander::CDomeExpander() {
 CDomeExpander::~CDomeExpander() = default;
 
 void CDomeExpander::buildDomeMesh(VERTEX* out) const {
-    const float L = 107.0f;
-    const float rho = 2 * EngineShared().circleRadius;
+    const float L = kLensRangeDegrees;
+    const EngineSettings calibration = settings();
+    const float rho = 2 * calibration.circleRadius;
     const float U = float(imgWidth - 1) / float(texWidth), V = float(imgHeight - 1) / float(texHeight);
-    const float du = EngineShared().centreOffsetU, dv = EngineShared().centreOffsetV;
-    float phi1 = -17.0f;
+    const float du = calibration.centreOffsetU, dv = calibration.centreOffsetV;
+    float phi1 = kRimElevationDegrees;
     for (int b = 0; b < 32; ++b, phi1 += L * 0.03125f) {
         const float phi2 = phi1 + L / 32;
         const float t1 = 1.0f - float(b) / 32.0f, t2 = t1 - 1.0f / 32.0f;
@@ -71,7 +67,7 @@ void CDomeExpander::buildDomeMesh(VERTEX* out) const {
 HRESULT CDomeExpander::initialize(ID3D10Device* device) {
     std::vector<VERTEX> mesh(kPanoramaVertices);
     buildDomeMesh(mesh.data());
-    return replaceMainVB(device, mesh.data(), kPanoramaVertices, "CDomeExpander::initialize", 42);
+    return replaceMainVB(device, mesh.data(), kPanoramaVertices, report::kDomeInitialize);
 }
 
 void CDomeExpander::MoveBy(float dx, float dy) {
@@ -80,8 +76,8 @@ void CDomeExpander::MoveBy(float dx, float dy) {
 }
 
 void CDomeExpander::SetPosition(float h, float v) {
-    if (h >= 0 && h <= 100) pan = float(double(kThreeSix) * h);
-    if (v >= 0 && v <= 100) tilt = float(double(kThreeSix) * v - 165);
+    if (h >= 0 && h <= 100) pan = float(double(kDegreesPerPercent) * h);
+    if (v >= 0 && v <= 100) tilt = float(double(kDegreesPerPercent) * v - 165);
 }
 
 void CDomeExpander::ZoomBy(float step) {
@@ -98,8 +94,8 @@ void CDomeExpander::SetZoom(float p) {
 }
 
 void CDomeExpander::GetPosition(float* h, float* v) {
-    if (h) *h = pan / kThreeSix;
-    if (v) *v = tilt / kThreeSix;
+    if (h) *h = pan / kDegreesPerPercent;
+    if (v) *v = tilt / kDegreesPerPercent;
 }
 
 void CDomeExpander::GetZoom(float* p) {
@@ -111,8 +107,8 @@ HRESULT CDomeExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, ui
     D3D10_VIEWPORT vp{0, 0, side, side, 0.0f, 1.0f};
     device->RSSetViewports(1, &vp);
     const float h = float(int(outWidth) - int(outHeight)) / float(outWidth);
-    const float s = EngineShared().flipVertical ? 1.0f : -1.0f;
-    const float g = (1 - fsin(0.296706f)) * s * 0.25f;
+    const float s = settings().flipVertical ? 1.0f : -1.0f;
+    const float g = (1 - fsin(kRimBelowHorizonRadians)) * s * 0.25f;
     const CMatrix world = getFlipMatrix();
     CMatrix ry, rx, sc, tr;
     const CMatrix view = ry.RotationY(Radians(pan)) * rx.RotationX(Radians(tilt)) *

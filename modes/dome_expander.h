@@ -19,11 +19,6 @@ public:
     HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) override;
     HRESULT renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t a, int32_t b) override;
 
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
-    float getModeParam() const { return modeParam; }
-
     // The dome mesh: 32 bands of 129 columns, two vertices each, latitude 90 - 107 t.
     void buildDomeMesh(VERTEX* out) const;
 };

@@ -12,13 +12,7 @@ constexpr int kSearchSteps = 16;
 
 } // namespace
 
-CEqRect2Expander::CEqRect2Expander() : coverMaskVB(nullptr), coverMaskCount(0) {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
-}
+CEqRect2Expander::CEqRect2Expander() : coverMaskVB(nullptr), coverMaskCount(0) {}
 
 CEqRect2Expander::~CEqRect2Expander() {
     SafeRelease(coverMaskVB);
@@ -41,7 +35,7 @@ float CEqRect2Expander::projectDirection(float lambda, float phi, float* u, floa
     const float side = cp * sl;
     const float offAxis = fatan2(fsqrt(sp * sp + side * side), cp * cl);
     const float around = fatan2(sp, side);
-    const float t = offAxis / float(107 * kTwoPi / 360);
+    const float t = offAxis / kLensRangeRadians;
     float r = lensRadius(t);
     // Past its peak (about 135 degrees) the lens polynomial turns back down, and beyond about 153
     // degrees it falls below the rim again, which would put directions behind the lens back inside the
@@ -53,7 +47,7 @@ float CEqRect2Expander::projectDirection(float lambda, float phi, float* u, floa
 }
 
 void CEqRect2Expander::buildMainMesh(VERTEX* out) const {
-    const CEngineSharedState& shared = EngineShared();
+    const EngineSettings shared = settings();
     const float U = float(imgWidth - 1) / float(texWidth), V = float(imgHeight - 1) / float(texHeight);
     for (int band = 0; band < 32; ++band) {
         const float y0 = -1 + float(band) / 16, y1 = y0 + 0.0625f;
@@ -83,7 +77,7 @@ HRESULT CEqRect2Expander::createMainVtx(ID3D10Device* device) {
     buildMainMesh(mesh.data());
     HRESULT hr = createVertexBuffer(device, mesh.data(), kPanoramaVertices, &mainVB);
     if (FAILED(hr)) {
-        EngineLogError("CEqRect2Expander::createMainVtx", 158, hr);
+        EngineLogError(report::kEqRect2CreateMainVtx, hr);
         return hr;
     }
     return S_OK;
@@ -138,7 +132,7 @@ HRESULT CEqRect2Expander::createMask(ID3D10Device* device) {
     coverMaskCount = int32_t(mask.size()) - 2;
     HRESULT hr = createVertexBuffer(device, mask.data(), uint32_t(mask.size()), &coverMaskVB);
     if (FAILED(hr)) {
-        EngineLogError("CEqRect2Expander::createMask", 263, hr);
+        EngineLogError(report::kEqRect2CreateMask, hr);
         return hr;
     }
     return S_OK;
@@ -146,11 +140,11 @@ HRESULT CEqRect2Expander::createMask(ID3D10Device* device) {
 
 HRESULT CEqRect2Expander::initialize(ID3D10Device* device) {
     if (HRESULT hr = createMainVtx(device); FAILED(hr)) {
-        EngineLogError("CEqRect2Expander::initialize", 280, hr);
+        EngineLogError(report::kEqRect2InitializeMain, hr);
         return hr;
     }
     if (HRESULT hr = createMask(device); FAILED(hr)) {
-        EngineLogError("CEqRect2Expander::initialize", 281, hr);
+        EngineLogError(report::kEqRect2InitializeMask, hr);
         return hr;
     }
     return S_OK;
@@ -167,9 +161,9 @@ HRESULT CEqRect2Expander::renderMain(ID3D10Device* device, ID3D10Effect* effect,
     // The mask marks the stencil, right side then mirrored for the left, and draws no colour.
     device->OMSetDepthStencilState(maskWriteState, 1);
     SetWorldViewProj(&world, &identity, &projection, effect);
-    draw(device, effect, coverMaskVB, 4, uint32_t(coverMaskCount));
+    draw(device, effect, coverMaskVB, kPassVertexColour, uint32_t(coverMaskCount));
     SetWorldViewProj(&world, &mirror, &projection, effect);
-    draw(device, effect, coverMaskVB, 4, uint32_t(coverMaskCount));
+    draw(device, effect, coverMaskVB, kPassVertexColour, uint32_t(coverMaskCount));
     device->OMSetDepthStencilState(maskTestState, 1);
     SetWorldViewProj(&world, &identity, &projection, effect);
     draw(device, effect, mainVB, pass, kPanoramaVertices);

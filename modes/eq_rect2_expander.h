@@ -38,7 +38,6 @@ public:
     void buildMainMesh(VERTEX* out) const;
     std::vector<VERTEX> buildMask() const;
 
-    float getPan() const { return pan; }
     int32_t getCoverMaskCount() const { return coverMaskCount; }
 
 protected:

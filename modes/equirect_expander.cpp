@@ -6,21 +6,15 @@
 
 namespace {
 
-// Half the lens's 107-degree polar range in radians: the vertical scale that makes a degree of polar
-// angle as tall as a degree of azimuth is wide.
-const float kPsi = float(107.0 / 180.0 * kPiD * 0.5);
+// Half the lens's polar range in radians: the vertical scale that makes a degree of polar angle as tall
+// as a degree of azimuth is wide.
+constexpr float kPsi = kLensRangeRadians * 0.5f;
 // The offset that puts the lens axis at the top of a 2:1 map and the horizon at its middle.
 const float kAxisOffset = float((1 - double(kPsi) * 0.6366197546520227) / (2 * double(kPsi)));
 
 } // namespace
 
-CEquirectExpander::CEquirectExpander() {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
-}
+CEquirectExpander::CEquirectExpander() = default;
 
 CEquirectExpander::~CEquirectExpander() = default;
 
@@ -52,10 +46,10 @@ HRESULT CEquirectExpander::initialize(ID3D10Device* device) {
 HRESULT CEquirectExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
     const ViewFit fit = ComputeViewFit(outWidth, outHeight, radiusScale);
     device->RSSetViewports(1, &fit.viewport);
-    // A row at polar parameter t lands at (1 - 2 t 107/180) d e / 2: the axis at the top of a 2:1 map,
-    // the horizon at its middle. A downward lens is turned over by the flip matrix first, so the offset
-    // changes sign with it.
-    const float s = EngineShared().flipVertical ? -1.0f : 1.0f;
+    // A row at polar parameter t lands at (1 - 2 t kLensRangeDegrees/180) d e / 2: the axis at the top of a
+    // 2:1 map, the horizon at its middle. A downward lens is turned over by the flip matrix first, so the
+    // offset changes sign with it.
+    const float s = settings().flipVertical ? -1.0f : 1.0f;
     const CMatrix world = getFlipMatrix();
     CMatrix tr, sc;
     const CMatrix view = tr.Translation(pan, s * kAxisOffset, 0) * sc.Scaling(1, fit.d * fit.e * kPsi, 1);

@@ -22,6 +22,4 @@ public:
     void GetZoom(float* percent) override;
     HRESULT initialize(ID3D10Device* device) override;
     HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) override;
-
-    float getPan() const { return pan; }
 };

@@ -7,13 +7,8 @@ namespace {
 constexpr double kZoomStep = double(0.03f); // 0.029999999329447746
 }
 
-CFrontExpander::CFrontExpander(float ax, float ay) : aspectX(ax), aspectY(ay) {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
-}
+// The base's view: pan 0, zoom 1.
+CFrontExpander::CFrontExpander(float ax, float ay) : aspectX(ax), aspectY(ay) {}
 
 CFrontExpander::~CFrontExpander() = default;
 
@@ -51,7 +46,7 @@ void CFrontExpander::SetZoom(float p) {
 
 void CFrontExpander::GetPosition(float* h, float* v) {
     if (h) *h = float((pan + kPiD) * 100 / kTwoPi);
-    if (v) *v = tilt / 3.6f;
+    if (v) *v = tilt / kDegreesPerPercent;
 }
 
 void CFrontExpander::GetZoom(float* p) {
@@ -71,9 +66,10 @@ HRESULT CFrontExpander::initialize(ID3D10Device* device) {
 
 HRESULT CFrontExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
     // The front mode applies the flip flags in the opposite sense from the base's flip matrix.
+    const EngineSettings shared = settings();
     CMatrix world, r;
-    if (!EngineShared().flipHorizontal) world *= r.RotationY(kPi);
-    if (!EngineShared().flipVertical) world *= r.RotationX(kPi);
+    if (!shared.flipHorizontal) world *= r.RotationY(kPi);
+    if (!shared.flipVertical) world *= r.RotationX(kPi);
     const CMatrix projection = FlatProjection();
     CMatrix view;
     const bool square = imgWidth == imgHeight;
@@ -110,7 +106,7 @@ HRESULT CFrontExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, u
     SetWorldViewProj(&world, &view, &projection, effect);
     if (square) {
         if (HRESULT hr = renderGlobalMask(device, effect); FAILED(hr)) {
-            ENGINE_ERR("CFrontExpander::renderMain", hr);
+            EngineLogError(report::kFrontRenderMain, hr);
             return hr;
         }
     }

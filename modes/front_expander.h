@@ -22,8 +22,6 @@ public:
     HRESULT renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t a, int32_t b) override;
     virtual void SetAspect(float ax, float ay);
 
-    float getPan() const { return pan; }
-    float getZoom() const { return zoom; }
     bool cropping() const { return aspectX != aspectY; }
 
 protected:

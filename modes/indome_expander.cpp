@@ -4,18 +4,6 @@
 
 #include "modes/flat_projection.h"
 
-namespace {
-
-constexpr float kThreeSix = 3.6f;
-
-// 17 degrees as the float 0.296706 radians, through atan2(sin, cos) and back to degrees.
-float rimBelowHorizon() {
-    const float r = fatan2(fsin(0.296706f), fcos(0.296706f));
-    return float(r * 360.0 / kTwoPi);
-}
-
-} // namespace
-
 CInDomeExpander::CInDomeExpander() {
     zoom = 1.0f;
     clampTilt();
@@ -32,12 +20,12 @@ float CInDomeExpander::verticalField() const {
 }
 
 float CInDomeExpander::lowTilt() const {
-    return verticalField() * 0.5f - rimBelowHorizon();
+    return verticalField() * 0.5f - kRimBelowHorizonDegrees;
 }
 
 void CInDomeExpander::clampTilt() {
     const float lo = lowTilt();
-    if (!EngineShared().flipVertical) {
+    if (!settings().flipVertical) {
         if (tilt <= lo)
             tilt = lo;
         else if (tilt > 90)
@@ -72,11 +60,11 @@ void CInDomeExpander::MoveBy(float dx, float dy) {
 }
 
 void CInDomeExpander::SetPosition(float h, float v) {
-    if (h >= 0 && h <= 100) pan = float(double(kThreeSix) * h);
+    if (h >= 0 && h <= 100) pan = float(double(kDegreesPerPercent) * h);
     if (v >= 0 && v <= 100) {
         const float lo = lowTilt();
         const float m = lo + v * (90 - lo) / 100;
-        tilt = EngineShared().flipVertical ? -m : m;
+        tilt = settings().flipVertical ? -m : m;
     }
 }
 
@@ -94,10 +82,10 @@ void CInDomeExpander::SetZoom(float p) {
 }
 
 void CInDomeExpander::GetPosition(float* h, float* v) {
-    if (h) *h = pan / kThreeSix;
+    if (h) *h = pan / kDegreesPerPercent;
     if (v) {
         const float lo = lowTilt();
-        const float t = EngineShared().flipVertical ? -tilt : tilt;
+        const float t = settings().flipVertical ? -tilt : tilt;
         *v = (t - lo) * 100 / (90 - lo);
     }
 }
@@ -128,10 +116,9 @@ HRESULT CInDomeExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* e
     for (int i = 1; i < 8; ++i) border[n++] = 1, border[n++] = -1 + 0.25f * i;  // right edge
     const float p22 = 1.0f / ftan(float(verticalField() * kPiD / 360));
     const float p11 = p22 / (float(outWidth) / float(outHeight));
-    const bool flipped = EngineShared().flipVertical;
+    const bool flipped = settings().flipVertical;
     const float panDeg = flipped ? -pan : pan, tiltDeg = flipped ? -tilt : tilt;
     const float T = Radians(tiltDeg);
-    const float lensRange = float(107 * kTwoPi / 360);
     float points[66];
     for (int k = 0; k < 32; ++k) {
         const float a = border[2 * k] / p11, b = border[2 * k + 1] / p22;
@@ -141,7 +128,7 @@ HRESULT CInDomeExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* e
         const float forward = w * fcos(T) - A * fsin(T);
         const float gamma = (forward == 0 && B == 0) ? 0.0f : fatan2(forward, B) + Radians(panDeg + 180);
         const float psi = fatan2(fsqrt(forward * forward + B * B), r);
-        const float R = lensRadius(psi / lensRange);
+        const float R = lensRadius(psi / kLensRangeRadians);
         points[2 * k] = fcos(gamma) * R;
         points[2 * k + 1] = fsin(gamma) * R;
     }

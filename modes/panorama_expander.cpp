@@ -1,6 +1,7 @@
 #include "modes/panorama_expander.h"
 
 #include "engine/engine_log.h"
+#include "modes/arc_outline.h"
 #include "modes/flat_projection.h"
 
 ViewFit ComputeViewFit(uint16_t width, uint16_t height, float radiusScale) {
@@ -18,10 +19,6 @@ ViewFit ComputeViewFit(uint16_t width, uint16_t height, float radiusScale) {
 
 CPanoramaExpander::CPanoramaExpander() {
     radiusScale = 0.8f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
 }
 
 CPanoramaExpander::~CPanoramaExpander() = default;
@@ -104,7 +101,7 @@ HRESULT CPanoramaExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect
 }
 
 void CPanoramaExpander::previewOutline(float points[130]) const {
-    const bool flipped = EngineShared().flipVertical;
+    const bool flipped = settings().flipVertical;
     const float panV = flipped ? -pan : pan, tiltV = flipped ? -tilt : tilt;
     const float T = verticalTravel();
     const float s = radiusScale / kPi;
@@ -112,16 +109,7 @@ void CPanoramaExpander::previewOutline(float points[130]) const {
     const float Ra = lensRadius(1 + P - T / s), Rb = lensRadius(1 - radiusScale + P);
     const float W = 360 / zoom, step = W / 31;
     const float centre = (1 - panV) * 0.5f * 360 + 180;
-    for (int k = 0; k < 32; ++k) {
-        const float outer = Radians(centre - W / 2 + float(k) * step);
-        const float inner = Radians(centre + W / 2 - float(k) * step);
-        points[2 * k] = fcos(outer) * Ra;
-        points[2 * k + 1] = fsin(outer) * Ra;
-        points[64 + 2 * k] = fcos(inner) * Rb;
-        points[64 + 2 * k + 1] = fsin(inner) * Rb;
-    }
-    points[128] = points[0];
-    points[129] = points[1];
+    ArcOutline(points, centre, W, step, Ra, Rb);
 }
 
 HRESULT CPanoramaExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t, int32_t) {
@@ -150,12 +138,8 @@ HRESULT CPanoramaExpander::renderOverlay(ID3D10Device* device, ID3D10Effect* eff
         const float l = 4.0f * outHeight / outWidth;
         const float m = -(kPi / radiusScale) * tilt * zoom / l;
         view = tr.Translation(0, m, 0) * sc.Scaling(1 / zoom, l / zoom, 1);
-        SetWorldViewProj(&world, &view, &projection, effect);
-        device->OMSetDepthStencilState(maskWriteState, 1);
-        draw(device, effect, dimVB, 4, 4);
+        markUndimmed(device, effect, world, view, projection);
     }
-    SetWorldViewProj(nullptr, nullptr, nullptr, effect);
-    device->OMSetDepthStencilState(maskTestState, 1);
-    draw(device, effect, dimVB, 4, 4);
+    dimUnmarked(device, effect);
     return S_OK;
 }

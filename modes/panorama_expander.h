@@ -41,10 +41,6 @@ public:
     // The preview outline: 65 points (x, y pairs) in the unit-circle coordinates of the fisheye picture.
     void previewOutline(float points[130]) const;
 
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
-
 protected:
     void clampTilt();
 };

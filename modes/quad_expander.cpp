@@ -7,33 +7,24 @@
 
 namespace {
 
-constexpr double kThreeSix = double(3.6f); // 3.5999999: percentages of a turn
 constexpr float kZoomStep = 0.024f;
 constexpr float kZoomMin = 0.6f;
 
 } // namespace
 
 CQuadExpander::CQuadExpander() {
-    radiusScale = 1.0f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
     clampTilt();
 }
 
 CQuadExpander::~CQuadExpander() = default;
 
 float CQuadExpander::tiltFloor() const {
-    // 17 degrees as the float 0.29670599 radians, through atan2(sin, cos) and back to degrees.
-    const float c = 0.29670599f;
-    const float below = fatan2(fsin(c), fcos(c)) / 6.2831855f * 360.0f;
-    return float(double(90 / zoom * 0.5f) - double(below));
+    return float(double(90 / zoom * 0.5f) - double(kRimBelowHorizonDegrees));
 }
 
 void CQuadExpander::clampTilt() {
     const float F = tiltFloor();
-    if (EngineShared().flipVertical) {
+    if (settings().flipVertical) {
         if (tilt <= -90)
             tilt = -90;
         else if (tilt > -F)
@@ -64,11 +55,11 @@ void CQuadExpander::MoveBy(float dx, float dy) {
 }
 
 void CQuadExpander::SetPosition(float h, float v) {
-    if (h >= 0 && h <= 100) pan = float(kThreeSix * h);
+    if (h >= 0 && h <= 100) pan = float(double(kDegreesPerPercent) * h);
     if (v >= 0 && v <= 100) {
         const float F = tiltFloor();
         const float m = F + v * float((90 - F) / 100);
-        tilt = EngineShared().flipVertical ? -m : m;
+        tilt = settings().flipVertical ? -m : m;
     }
 }
 
@@ -86,11 +77,11 @@ void CQuadExpander::SetZoom(float p) {
 }
 
 void CQuadExpander::GetPosition(float* h, float* v) {
-    if (h) *h = float(pan / kThreeSix);
+    if (h) *h = float(pan / double(kDegreesPerPercent));
     if (v) {
         const float F = tiltFloor();
-        *v = EngineShared().flipVertical ? (tilt + F) / float((F - 90) / 100)
-                                         : (tilt - F) / float((90 - F) / 100);
+        *v =
+            settings().flipVertical ? (tilt + F) / float((F - 90) / 100) : (tilt - F) / float((90 - F) / 100);
     }
 }
 
@@ -101,11 +92,11 @@ void CQuadExpander::GetZoom(float* p) {
 std::unique_ptr<VERTEX[]> CQuadExpander::createQuadVtx() {
     std::unique_ptr<VERTEX[]> mesh(new (std::nothrow) VERTEX[kPanoramaVertices]());
     if (!mesh) return mesh;
-    const float A = 107.0f;
-    const CEngineSharedState& shared = EngineShared();
-    const float q = 2 * shared.circleRadius;
+    const float A = kLensRangeDegrees;
+    const EngineSettings calibration = settings();
+    const float q = 2 * calibration.circleRadius;
     const float lu = float(imgWidth - 1) / float(texWidth), lv = float(imgHeight - 1) / float(texHeight);
-    float e = -17.0f, t = 1.0f;
+    float e = kRimElevationDegrees, t = 1.0f;
     VERTEX* out = mesh.get();
     for (int band = 0; band < 32; ++band) {
         const float R1 = lensRadius(t) * q;
@@ -123,13 +114,13 @@ std::unique_ptr<VERTEX[]> CQuadExpander::createQuadVtx() {
             *out++ = {cp * ct, st, sp * ct, 1, 1, 1, 1, lu * (c * R2 + 0.5f), lv * (s * R2 + 0.5f)};
         }
     }
-    addCentreOffset(mesh.get(), kPanoramaVertices);
+    addCentreOffset(mesh.get(), kPanoramaVertices, calibration);
     return mesh;
 }
 
 HRESULT CQuadExpander::initialize(ID3D10Device* device) {
     std::unique_ptr<VERTEX[]> mesh = createQuadVtx();
-    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CQuadExpander::initialize", 41);
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, report::kQuadInitialize);
 }
 
 HRESULT CQuadExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
@@ -159,13 +150,12 @@ void CQuadExpander::previewOutlines(float outlines[4][66]) const {
     for (int i = 0; i < 8; ++i) border[n++] = -1 + 0.25f * float(i), border[n++] = -1; // bottom edge
     for (int i = 0; i < 8; ++i) border[n++] = 1, border[n++] = -1 + 0.25f * float(i);  // right edge
 
-    const float halfField = (90 / zoom) / 360 * 6.2831855f * 0.5f;
+    const float halfField = RadiansInFloat(90 / zoom) * 0.5f;
     const float p22 = 1 / ftan(halfField);
     const float p11 = p22 / (float(outWidth) / float(outHeight));
-    const bool flipped = EngineShared().flipVertical;
+    const bool flipped = settings().flipVertical;
     const float P = flipped ? pan : -pan;
     const float beta = RadiansInFloat(flipped ? -tilt : tilt);
-    const float lensRange = RadiansInFloat(107.0f);
     const float sb = fsin(beta), cb = fcos(beta);
     for (int k = 0; k < 32; ++k) {
         const float vx = border[2 * k] / p11, vy = border[2 * k + 1] / p22;
@@ -174,7 +164,7 @@ void CQuadExpander::previewOutlines(float outlines[4][66]) const {
         // The camera direction (C, D, a) turned by beta about the x axis; Y runs along the lens axis.
         const float Y = sb * a + cb * D;
         const float Z = a * cb - sb * D;
-        const float R = lensRadius(fatan2(fsqrt(C * C + Z * Z), Y) / lensRange);
+        const float R = lensRadius(fatan2(fsqrt(C * C + Z * Z), Y) / kLensRangeRadians);
         for (int j = 0; j < 4; ++j) {
             const float c = (C == 0 && Z == 0) ? 0.0f : RadiansInFloat(90.0f * float(j) + P) + fatan2(Z, C);
             outlines[j][2 * k] = fcos(c) * R;
@@ -192,7 +182,7 @@ HRESULT CQuadExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* eff
     previewOutlines(outlines);
     for (const float* points : outlines) {
         if (HRESULT hr = drawLines(points, device, effect, 33, 1, 0, 0, 1); FAILED(hr)) {
-            EngineLogError("CQuadExpander::renderPreviewLine", 284, hr);
+            EngineLogError(report::kQuadRenderPreviewLine, hr);
             return hr;
         }
     }

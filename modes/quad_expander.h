@@ -38,10 +38,6 @@ public:
     // fisheye picture.
     void previewOutlines(float outlines[4][66]) const;
 
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
-
 protected:
     void clampTilt();
 };

@@ -7,17 +7,14 @@
 
 namespace {
 
-constexpr double kThreeSix = double(3.6f); // 3.5999999: percentages of a turn
 constexpr float kZoomStep = 0.025f;
 
 } // namespace
 
 CRingExpander::CRingExpander() {
     radiusScale = 0.8f;
-    pan = 0.0f;
     tilt = 27.0f;
     zoom = 0.6f;
-    modeParam = 1.0f;
 }
 
 CRingExpander::~CRingExpander() = default;
@@ -37,8 +34,8 @@ void CRingExpander::MoveBy(float dx, float dy) {
 }
 
 void CRingExpander::SetPosition(float h, float v) {
-    if (h >= 0 && h <= 100) pan = float(kThreeSix * h);
-    if (v >= 0 && v <= 100) tilt = float(kThreeSix * v - 150);
+    if (h >= 0 && h <= 100) pan = float(double(kDegreesPerPercent) * h);
+    if (v >= 0 && v <= 100) tilt = float(double(kDegreesPerPercent) * v - 150);
 }
 
 void CRingExpander::ZoomBy(float step) {
@@ -55,8 +52,8 @@ void CRingExpander::SetZoom(float p) {
 
 // The vertical percentage is reported without the offset SetPosition applies.
 void CRingExpander::GetPosition(float* h, float* v) {
-    if (h) *h = float(pan / kThreeSix);
-    if (v) *v = float(tilt / kThreeSix);
+    if (h) *h = float(pan / double(kDegreesPerPercent));
+    if (v) *v = float(tilt / double(kDegreesPerPercent));
 }
 
 void CRingExpander::GetZoom(float* p) {
@@ -66,8 +63,8 @@ void CRingExpander::GetZoom(float* p) {
 std::unique_ptr<VERTEX[]> CRingExpander::createRingVtx() {
     std::unique_ptr<VERTEX[]> mesh(new (std::nothrow) VERTEX[kPanoramaVertices]());
     if (!mesh) return mesh;
-    const CEngineSharedState& shared = EngineShared();
-    const float q = 2 * shared.circleRadius;
+    const EngineSettings calibration = settings();
+    const float q = 2 * calibration.circleRadius;
     const float lu = float(imgWidth - 1) / float(texWidth), lv = float(imgHeight - 1) / float(texHeight);
     const float dt = float(radiusScale * 0.03125);
     float t = 1.0f, y = -1.0f;
@@ -85,13 +82,13 @@ std::unique_ptr<VERTEX[]> CRingExpander::createRingVtx() {
             *out++ = {cp, (y + 0.0625f) * 0.5f, sp, 1, 1, 1, 1, lu * (c * R2 + 0.5f), lv * (s * R2 + 0.5f)};
         }
     }
-    addCentreOffset(mesh.get(), kPanoramaVertices);
+    addCentreOffset(mesh.get(), kPanoramaVertices, calibration);
     return mesh;
 }
 
 HRESULT CRingExpander::initialize(ID3D10Device* device) {
     std::unique_ptr<VERTEX[]> mesh = createRingVtx();
-    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CRingExpander::initialize", 43);
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, report::kRingInitialize);
 }
 
 HRESULT CRingExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
@@ -113,7 +110,7 @@ HRESULT CRingExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, ui
 HRESULT CRingExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t, int32_t) {
     // The two edges of the band on the picture: the rim and the circle 1 - radiusScale in.
     const float radii[2] = {1.0f, 1.0f - radiusScale};
-    const int lines[2] = {168, 169};
+    const ReportSite sites[2] = {report::kRingRenderPreviewRim, report::kRingRenderPreviewInner};
     for (int c = 0; c < 2; ++c) {
         float points[64];
         for (int k = 1; k <= 32; ++k) {
@@ -122,7 +119,7 @@ HRESULT CRingExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* eff
             points[2 * (k - 1) + 1] = fsin(a) * radii[c];
         }
         if (HRESULT hr = drawLines(points, device, effect, 32, 1, 0, 0, 1); FAILED(hr)) {
-            EngineLogError("CRingExpander::renderPreviewLine", lines[c], hr);
+            EngineLogError(sites[c], hr);
             return hr;
         }
     }

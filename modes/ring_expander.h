@@ -28,8 +28,4 @@ public:
 
     // The cylinder mesh, 8256 vertices (null when it cannot be allocated).
     virtual std::unique_ptr<VERTEX[]> createRingVtx();
-
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
 };

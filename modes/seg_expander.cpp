@@ -8,10 +8,6 @@
 
 CSegExpander::CSegExpander() {
     radiusScale = 0.8f;
-    pan = 0.0f;
-    tilt = 0.0f;
-    zoom = 1.0f;
-    modeParam = 1.0f;
 }
 
 CSegExpander::~CSegExpander() = default;
@@ -98,7 +94,8 @@ std::unique_ptr<VERTEX[]> CSegExpander::createSegVtx() {
     if (!mesh) return mesh;
     const float h = radiusScale * 0.03125f;
     const float lu = float(imgWidth - 1) / float(texWidth), lv = float(imgHeight - 1) / float(texHeight);
-    const double q = 2.0 * double(EngineShared().circleRadius);
+    const EngineSettings calibration = settings();
+    const double q = 2.0 * double(calibration.circleRadius);
     float t = 1, y = -1, x = 4, a = 0;
     bool forward = true;
     VERTEX* out = mesh.get();
@@ -125,63 +122,81 @@ std::unique_ptr<VERTEX[]> CSegExpander::createSegVtx() {
         a = 0;
         y = y2;
     }
-    const float du = EngineShared().centreOffsetU, dv = EngineShared().centreOffsetV;
-    for (int i = 0; i < kPanoramaVertices; ++i) {
-        mesh[i].u += du;
-        mesh[i].v += dv;
-    }
+    addCentreOffset(mesh.get(), kPanoramaVertices, calibration);
     return mesh;
 }
 
 HRESULT CSegExpander::initialize(ID3D10Device* device) {
     std::unique_ptr<VERTEX[]> mesh = createSegVtx();
-    return replaceMainVB(device, mesh.get(), kPanoramaVertices, "CSegExpander::initialize", 78);
+    return replaceMainVB(device, mesh.get(), kPanoramaVertices, report::kSegInitialize);
+}
+
+// The lower segment is 2 mesh units, 180 degrees, further on.
+float CSegExpander::panelOffset(int i) {
+    return pan + 2.0f * float(i);
+}
+
+UINT CSegExpander::panelTop(int i) {
+    return UINT(i) * (outHeight >> 1);
 }
 
 HRESULT CSegExpander::renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) {
+    if (!outWidth || !outHeight) return S_OK; // no panels to place yet
     const CMatrix world = getFlipMatrix();
     const CMatrix projection = FlatProjection();
+    const UINT half = outHeight >> 1;
     for (int i = 0; i < 2; ++i) {
         uint32_t w;
         float aspect, sx;
         getSegSize(&w, &aspect, &sx);
-        const UINT half = outHeight >> 1;
-        D3D10_VIEWPORT vp{INT((outWidth - w) * 0.5), INT(i * half), w, half, 0.0f, 1.0f};
+        D3D10_VIEWPORT vp{INT((outWidth - w) * 0.5), INT(panelTop(i)), w, half, 0.0f, 1.0f};
         device->RSSetViewports(1, &vp);
-        // The lower segment is 2 mesh units, 180 degrees, further on.
         CMatrix tr, sc;
-        const CMatrix view = tr.Translation(pan + 2.0f * float(i), tilt, 0) * sc.Scaling(sx, sx * aspect, 1);
+        const CMatrix view = tr.Translation(panelOffset(i), tilt, 0) * sc.Scaling(sx, sx * aspect, 1);
         SetWorldViewProj(&world, &view, &projection, effect);
         draw(device, effect, mainVB, pass, kPanoramaVertices);
     }
     return S_OK;
 }
 
-void CSegExpander::previewOutlines(float first[130], float second[130]) {
-    float sx;
-    getSegSize(nullptr, nullptr, &sx);
-    const bool flipped = EngineShared().flipVertical;
-    const float tiltV = flipped ? -tilt : tilt, panV = flipped ? -pan : pan;
+CSegExpander::PanelArc CSegExpander::panelArc() {
+    PanelArc a;
+    getSegSize(nullptr, nullptr, &a.xScale);
+    a.flipped = settings().flipVertical;
+    const float tiltV = a.flipped ? -tilt : tilt;
+    a.pan = a.flipped ? -pan : pan;
     const float r = (zoom - 1) * radiusScale * 0.25f;
     const float P = (tiltV * radiusScale + r) * 0.5f;
-    const float Ra = lensRadius(1 - r + P), Rb = lensRadius(1 - radiusScale + P);
-    const float W = 180 / sx, step = W / 31;
-    const float centre = (4 - panV) * 0.5f * 180 + (flipped ? 0.0f : 180.0f);
+    a.outerRadius = lensRadius(1 - r + P);
+    a.innerRadius = lensRadius(1 - radiusScale + P);
+    a.width = 180 / a.xScale;
+    a.step = a.width / 31;
+    return a;
+}
+
+HRESULT CSegExpander::drawPanelOutlines(ID3D10Device* device, ID3D10Effect* effect,
+                                        const float outlines[2][130], const ReportSite& site) {
+    for (int i = 0; i < 2; ++i) {
+        if (HRESULT hr = drawLines(outlines[i], device, effect, 65, 1, 0, 0, 1); FAILED(hr)) {
+            EngineLogError(site, hr);
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+void CSegExpander::previewOutlines(float first[130], float second[130]) {
+    const PanelArc a = panelArc();
+    const float centre = (4 - a.pan) * 0.5f * 180 + (a.flipped ? 0.0f : 180.0f);
     float* outlines[2] = {first, second};
     for (int segment = 0; segment < 2; ++segment) {
         const float c = centre - 180.0f * float(segment);
-        ArcOutline(outlines[segment], c, W, step, Ra, Rb);
+        ArcOutline(outlines[segment], c, a.width, a.step, a.outerRadius, a.innerRadius);
     }
 }
 
 HRESULT CSegExpander::renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t, int32_t) {
     float outlines[2][130];
     previewOutlines(outlines[0], outlines[1]);
-    for (const float* points : outlines) {
-        if (HRESULT hr = drawLines(points, device, effect, 65, 1, 0, 0, 1); FAILED(hr)) {
-            EngineLogError("CSegExpander::renderPreviewLine", 294, hr);
-            return hr;
-        }
-    }
-    return S_OK;
+    return drawPanelOutlines(device, effect, outlines, report::kSegRenderPreviewLine);
 }

@@ -6,7 +6,8 @@
 // degrees) and the polar parameter from 1 at y = -1 (the rim) to 1 - radiusScale at y = +1. pan is in
 // mesh units in [-3, 1] (one unit is 90 degrees), tilt in mesh units, zoom 1 to 4.
 //
-// A derived mode reuses the mesh, the view controls and the four operations declared last.
+// A derived mode reuses the mesh and the view controls, and places the two panels its own way through
+// panelOffset and panelTop.
 #pragma once
 
 #include <memory>
@@ -37,12 +38,25 @@ public:
     // One segment on the output: its width in pixels, its aspect (width / output height) and the x
     // scale that narrows it to the output width. Null outputs are skipped.
     virtual void getSegSize(uint32_t* width, float* aspect, float* xScale);
+    // The two half-height panels renderMain draws: panel i's translation along x in mesh units, and
+    // its top row in the output.
+    virtual float panelOffset(int i);
+    virtual UINT panelTop(int i);
 
     // The two preview outlines, 65 points (x, y pairs) each, in the unit-circle coordinates of the
     // fisheye picture.
     void previewOutlines(float first[130], float second[130]);
 
-    float getPan() const { return pan; }
-    float getTilt() const { return tilt; }
-    float getZoom() const { return zoom; }
+protected:
+    // What the outlines of the two panels share: the radii of the strip's edges on the picture, a
+    // panel's width in degrees and the outline's step, the x scale of getSegSize, and the pan and
+    // flip as the picture sees them.
+    struct PanelArc {
+        float outerRadius, innerRadius, width, step, xScale, pan;
+        bool flipped;
+    };
+    PanelArc panelArc();
+    // Draws the two outlines (65 points each) in red; a failure is reported at site.
+    HRESULT drawPanelOutlines(ID3D10Device* device, ID3D10Effect* effect, const float outlines[2][130],
+                              const ReportSite& site);
 };

@@ -16,13 +16,13 @@ public:
 
     // The segment mesh, then the overview's panorama mesh.
     HRESULT initialize(ID3D10Device* device) override;
-    HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) override;
     HRESULT renderPreviewLine(ID3D10Device* device, ID3D10Effect* effect, int32_t a, int32_t b) override;
     HRESULT renderOverlay(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass,
                           const uint16_t* size) override;
 
     // Translation along x of piece i (0: lower half, 1: upper half) in mesh units.
-    float pieceOffset(int i);
+    float panelOffset(int i) override;
+    UINT panelTop(int i) override;
     // The outlines of the two pieces, 65 points (x, y pairs) each, in the unit-circle coordinates of
     // the fisheye picture.
     void pieceOutlines(float first[130], float second[130]);

@@ -2,18 +2,6 @@
 
 #include "modes/flat_projection.h"
 
-namespace {
-
-constexpr double kThreeSix = double(3.6f); // 3.5999999: percentages of a turn
-
-// 17 degrees as the float 0.296706 radians, through atan2(sin, cos) and back to degrees.
-float rimBelowHorizon() {
-    const float r = fatan2(fsin(0.296706f), fcos(0.296706f));
-    return float(r * 360.0 / kTwoPi);
-}
-
-} // namespace
-
 // The inverted dome's constructor has run (dome values, zoom 1, its tilt clamp, which with no output
 // size leaves the tilt at 0).
 CYouTubePrevExpander::CYouTubePrevExpander(uint8_t v) : variant(v) {
@@ -37,11 +25,11 @@ void CYouTubePrevExpander::MoveBy(float dx, float dy) {
 }
 
 void CYouTubePrevExpander::SetPosition(float h, float v) {
-    if (h >= 0 && h <= 100) pan = float(kThreeSix * h);
+    if (h >= 0 && h <= 100) pan = float(double(kDegreesPerPercent) * h);
     if (v >= 0 && v <= 100) {
-        const float lo = (100 / zoom) * 0.5f - rimBelowHorizon();
+        const float lo = (100 / zoom) * 0.5f - kRimBelowHorizonDegrees;
         const float m = lo + v * (90 - lo) / 100;
-        tilt = EngineShared().flipVertical ? -m : m;
+        tilt = settings().flipVertical ? -m : m;
     }
 }
 
@@ -60,7 +48,7 @@ CMatrix CYouTubePrevExpander::viewMatrix() const {
     CMatrix first, second;
     if (variant == 0) return first.RotationY(Radians(pan)) * second.RotationX(Radians(-tilt));
     // Tilt 0 turns the lens axis onto the viewing direction, -z.
-    const float a = EngineShared().flipVertical ? tilt + 90 : -tilt - 90;
+    const float a = settings().flipVertical ? tilt + 90 : -tilt - 90;
     return first.RotationX(Radians(a)) * second.RotationY(Radians(pan));
 }
 

@@ -2,6 +2,7 @@
 // output bytes, through the compiled effect.
 #include <array>
 #include <cmath>
+#include <functional>
 
 #include "engine/effect_variables.h"
 #include "tests/engine/engine_fixture.h"
@@ -24,6 +25,7 @@ public:
     }
     HRESULT renderMain(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass) override {
         passes.push_back(pass);
+        if (duringFrame) duringFrame();
         D3D10_VIEWPORT vp{0, 0, outWidth, outHeight, 0, 1};
         device->RSSetViewports(1, &vp);
         HRESULT hr = draw(device, effect, globalVB, pass, 4);
@@ -49,6 +51,7 @@ public:
         staging->Unmap();
         return v;
     }
+    EngineSettings drawingSettings() const { return settings(); }
     ID3D10Buffer* global() const { return globalVB; }
     ID3D10Buffer* panorama() const { return panoramaVB; }
     ID3D10Buffer* mask() const { return maskVB; }
@@ -57,6 +60,7 @@ public:
     int initialized = 0;
     bool line = false;
     std::vector<uint32_t> passes;
+    std::function<void()> duringFrame; // runs inside renderMain
 };
 
 class BaseExpanderTest : public EngineTest {
@@ -173,23 +177,53 @@ TEST_F(BaseExpanderTest, KernelsSwitchToTheConvolutionPass) {
     };
     int plain = contrastAcrossRow(frame(e));
     e.SetSharpness(2.0f);
-    EXPECT_TRUE(EngineShared().filterOn);
+    EXPECT_TRUE(EngineShared().Snapshot().filterOn);
     int sharp = contrastAcrossRow(frame(e));
     e.SetBlur(1.0f);
     int blurred = contrastAcrossRow(frame(e));
     EXPECT_GT(sharp, plain + 20);
     EXPECT_LT(blurred, plain - 20);
     e.SetBlur(0);
-    EXPECT_FALSE(EngineShared().filterOn);
+    EXPECT_FALSE(EngineShared().Snapshot().filterOn);
     EXPECT_EQ(contrastAcrossRow(frame(e)), plain);
     EXPECT_EQ(e.passes, (std::vector<uint32_t>{2, 3, 3, 2}));
     // Negative sharpening is sharpening too: the flag goes on.
     e.SetSharpness(-0.5f);
-    EXPECT_TRUE(EngineShared().filterOn);
+    EXPECT_TRUE(EngineShared().Snapshot().filterOn);
+}
+
+TEST_F(BaseExpanderTest, AFrameDrawsWithTheSettingsOfItsStart) {
+    QuadExpander e;
+    prepare(e, gradient(16, 16), 16, 16);
+    // Another filter of the process changes the shared settings while this one draws.
+    EngineSettings seen;
+    CMatrix flipSeen;
+    e.duringFrame = [&] {
+        EngineShared().SetFlip(true, true);
+        EngineShared().SetSharpness(1.0f);
+        EngineShared().SetCentreOffset(0.25f, 0.5f);
+        seen = e.drawingSettings();
+        flipSeen = e.getFlipMatrix();
+    };
+    frame(e);
+    EXPECT_FALSE(seen.flipHorizontal);
+    EXPECT_FALSE(seen.flipVertical);
+    EXPECT_FALSE(seen.filterOn);
+    EXPECT_EQ(seen.centreOffsetU, 0.0f);
+    EXPECT_EQ(flipSeen.at(1, 1), 1.0f);
+    EXPECT_EQ(flipSeen.at(2, 2), 1.0f);
+    // The next frame, and anything outside a frame, sees the change.
+    e.duringFrame = [&] { seen = e.drawingSettings(); };
+    frame(e);
+    EXPECT_TRUE(seen.flipVertical);
+    EXPECT_TRUE(seen.filterOn);
+    EXPECT_EQ(seen.centreOffsetV, 0.5f);
+    EXPECT_EQ(e.passes, (std::vector<uint32_t>{kPassPacked, kPassPackedFiltered}));
+    EXPECT_EQ(e.getFlipMatrix().at(2, 2), -1.0f);
 }
 
 TEST_F(BaseExpanderTest, KernelWeights) {
-    CEngineSharedState s;
+    EngineSettings s;
     SetSharpenKernel(s, 0.9f);
     float sum = 0;
     for (float k : s.filter) sum += k;

@@ -76,7 +76,7 @@ inline float Bilinear(const Picture& p, float u, float v, int c) {
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         live_ = platform::d3d10::LiveObjectCount();
         ASSERT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
                                     device.put()),
@@ -94,7 +94,7 @@ protected:
             device->ClearState();
             EXPECT_EQ(device.detach()->Release(), 0u);
         }
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         EXPECT_EQ(platform::d3d10::LiveObjectCount(), live_);
     }
 

@@ -19,7 +19,7 @@ LRESULT CALLBACK windowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 class OrbExpanderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         live_ = platform::d3d10::LiveObjectCount();
         WNDCLASSW wc{};
         wc.lpfnWndProc = windowProc;
@@ -33,7 +33,7 @@ protected:
         orb.reset();
         DestroyWindow(window);
         UnregisterClassW(L"orb expander test", nullptr);
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         EXPECT_EQ(platform::d3d10::LiveObjectCount(), live_);
     }
     // The filter's connection sequence.

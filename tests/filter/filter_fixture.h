@@ -3,6 +3,7 @@
 // registered libunfoldfilter.so.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "engine/orb_expander.h"
@@ -58,8 +59,10 @@ private:
     IBaseFilter* filter_;
 };
 
-// The engine's picture of one input frame, drawn the way the filter draws it.
-inline std::vector<BYTE> EnginePicture(const BYTE* frame, uint16_t width, uint16_t height) {
+// The engine's picture of one input frame, drawn the way the filter draws it after connecting; steer,
+// when given, changes the mode or view first as the control interfaces would.
+inline std::vector<BYTE> EnginePicture(const BYTE* frame, uint16_t width, uint16_t height,
+                                       const std::function<void(COrbExpander&)>& steer = nullptr) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = L"filter test reference";
@@ -73,8 +76,9 @@ inline std::vector<BYTE> EnginePicture(const BYTE* frame, uint16_t width, uint16
         engine.SetFrontViewRect(1, 1, 0, 0);
         engine.SetInput(width, height);
         engine.SetRenderBufSize(1280, 720);
-        engine.SetExpMode(9);
+        engine.SetExpMode(kDefaultMode);
         engine.Current()->SetFlip(true, true);
+        if (steer) steer(engine);
         engine.UploadFrame(frame, uint32_t(width) * 4);
         EXPECT_EQ(engine.Render(out.data()), S_OK);
     }

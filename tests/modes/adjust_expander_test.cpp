@@ -19,17 +19,16 @@ TEST_F(AdjustExpanderTest, DraggingAndZoomingWriteTheCalibration) {
     EXPECT_FLOAT_EQ(kx, 0.5625f);
     EXPECT_EQ(ky, 1.0f);
     const float U = 1439.0f / 2048;
-    CEngineSharedState& shared = EngineShared();
     e.MoveBy(1920 * 3, -1080 / 4.0f);
     EXPECT_EQ(e.getPan(), 2.0f); // clamped
-    EXPECT_FLOAT_EQ(shared.centreOffsetU, -U);
-    EXPECT_FLOAT_EQ(shared.centreOffsetV, -0.125f * U);
+    EXPECT_FLOAT_EQ(EngineShared().Snapshot().centreOffsetU, -U);
+    EXPECT_FLOAT_EQ(EngineShared().Snapshot().centreOffsetV, -0.125f * U);
     e.ZoomBy(50);
-    EXPECT_FLOAT_EQ(shared.circleRadius, 0.3333333f);
+    EXPECT_FLOAT_EQ(EngineShared().Snapshot().circleRadius, 0.3333333f);
     e.ZoomBy(500);
-    EXPECT_EQ(shared.circleRadius, 0.25f);
+    EXPECT_EQ(EngineShared().Snapshot().circleRadius, 0.25f);
     e.ZoomBy(-500);
-    EXPECT_EQ(shared.circleRadius, 0.5f);
+    EXPECT_EQ(EngineShared().Snapshot().circleRadius, 0.5f);
     // The percentage operations touch nothing; the getters leave their outputs.
     e.SetPosition(10, 90);
     e.SetZoom(100);
@@ -41,16 +40,15 @@ TEST_F(AdjustExpanderTest, DraggingAndZoomingWriteTheCalibration) {
     EXPECT_EQ(e.getPan(), 2.0f);
     EXPECT_EQ(e.getZoom(), 1.0f);
     // A rebuild derives the view from the calibration.
-    shared.centreOffsetU = -0.1f;
-    shared.centreOffsetV = 0.05f;
+    EngineShared().SetCentreOffset(-0.1f, 0.05f);
     ASSERT_EQ(e.SetInputSize(device.get(), 1440, 1440, 2048, 2048), S_OK);
     EXPECT_FLOAT_EQ(e.getPan(), 0.2f / U);
     EXPECT_FLOAT_EQ(e.getTilt(), 0.1f / U);
     // A drag or step that is not a number does not reach the calibration every mode reads.
     e.MoveBy(NAN, 3);
     e.ZoomBy(NAN);
-    EXPECT_EQ(shared.centreOffsetU, -0.1f);
-    EXPECT_EQ(shared.circleRadius, 0.5f);
+    EXPECT_EQ(EngineShared().Snapshot().centreOffsetU, -0.1f);
+    EXPECT_EQ(EngineShared().Snapshot().circleRadius, 0.5f);
 
     platform::DebugOutputCapture log;
     platform::ScopedFault fault("ID3D10Device::CreateBuffer", E_OUTOFMEMORY, 5); // after the base's five
@@ -61,8 +59,8 @@ TEST_F(AdjustExpanderTest, DraggingAndZoomingWriteTheCalibration) {
 
 class AdjustPictureTest : public ModeTest {
 protected:
-    void SetUp() override { EngineShared() = CEngineSharedState{}; }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void SetUp() override { EngineShared().Reset(); }
+    void TearDown() override { EngineShared().Reset(); }
 
     // The adjust mode made current on `picture`, its zoom back at 1.
     CAdjustExpander& adjust(const Image& picture) {
@@ -124,9 +122,10 @@ TEST_F(AdjustPictureTest, CalibrationMovesTheCircleOtherModesSample) {
     CAdjustExpander& a = adjust(padded);
     a.MoveBy(float(-2 * du / U * 1280), float(2 * dv / U * 720));
     a.ZoomBy(float((0.5 / radius - 1) * 100));
-    EXPECT_NEAR(EngineShared().centreOffsetU, du, 1e-5);
-    EXPECT_NEAR(EngineShared().centreOffsetV, dv, 1e-5);
-    EXPECT_NEAR(EngineShared().circleRadius, radius, 1e-5);
+    const EngineSettings calibrated = EngineShared().Snapshot();
+    EXPECT_NEAR(calibrated.centreOffsetU, du, 1e-5);
+    EXPECT_NEAR(calibrated.centreOffsetV, dv, 1e-5);
+    EXPECT_NEAR(calibrated.circleRadius, radius, 1e-5);
 
     // The calibration view now shows the picture circle centred with its rim on the guide.
     Image calibrating = unfold(mode(1), padded);

@@ -9,7 +9,7 @@ namespace mode_testing {
 namespace {
 
 TEST(DomeExpanderView, PercentagesZoomAndWraps) {
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
     CDomeExpander d;
     EXPECT_FLOAT_EQ(d.getZoom(), 0.7f);
     EXPECT_EQ(d.getModeParam(), 0.0f);

@@ -12,8 +12,8 @@ namespace {
 
 class EqRect2Geometry : public ::testing::Test {
 protected:
-    void SetUp() override { EngineShared() = CEngineSharedState{}; }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void SetUp() override { EngineShared().Reset(); }
+    void TearDown() override { EngineShared().Reset(); }
 
     // The angle from the lens axis, degrees, at which the lens radius function reaches 1.
     static double reach(const CEqRect2Expander& e) {
@@ -108,9 +108,8 @@ TEST_F(EqRect2Geometry, AnOddNumberOfBoundaryPoints) {
 }
 
 TEST_F(EqRect2Geometry, TheMeshSamplesTheCalibratedCircle) {
-    EngineShared().circleRadius = 0.4f;
-    EngineShared().centreOffsetU = 0.01f;
-    EngineShared().centreOffsetV = -0.02f;
+    EngineShared().SetCircleRadius(0.4f);
+    EngineShared().SetCentreOffset(0.01f, -0.02f);
     e.SetInputSize(nullptr, 1440, 1440, 2048, 2048); // sizes only: no device, nothing is created
     std::vector<VERTEX> mesh(kPanoramaVertices);
     e.buildMainMesh(mesh.data());

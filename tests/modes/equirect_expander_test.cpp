@@ -8,7 +8,7 @@ namespace mode_testing {
 namespace {
 
 TEST(EquirectView, OnlyPans) {
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
     CEquirectExpander e;
     e.SetOutBufSize(nullptr, 1280, 640);
     e.SetPosition(50, 0);

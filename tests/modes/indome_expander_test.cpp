@@ -7,8 +7,8 @@ namespace {
 
 class InDomeView : public ::testing::Test {
 protected:
-    void SetUp() override { EngineShared() = CEngineSharedState{}; }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void SetUp() override { EngineShared().Reset(); }
+    void TearDown() override { EngineShared().Reset(); }
 };
 
 TEST_F(InDomeView, FieldOfViewAndTiltLimits) {

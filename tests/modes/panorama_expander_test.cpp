@@ -13,10 +13,10 @@ namespace {
 class PanoramaView : public ::testing::Test {
 protected:
     void SetUp() override {
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         p.SetOutBufSize(nullptr, 1280, 720); // the sizes the view reads; no device needed
     }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void TearDown() override { EngineShared().Reset(); }
     CPanoramaExpander p;
 };
 
@@ -142,7 +142,7 @@ TEST(ViewFit, NarrowsOnlyOutputsWiderThanTheStrip) {
 }
 
 TEST(ExtView, ZoomStartsWhereTheStripFillsSixteenByNine) {
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
     CExtExpander e;
     EXPECT_FLOAT_EQ(e.getMinZoom(), 2.2089323f);
     EXPECT_EQ(e.getZoom(), e.getMinZoom());

@@ -10,8 +10,8 @@ namespace {
 
 class QuadView : public ::testing::Test {
 protected:
-    void SetUp() override { EngineShared() = CEngineSharedState{}; }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void SetUp() override { EngineShared().Reset(); }
+    void TearDown() override { EngineShared().Reset(); }
 };
 
 TEST_F(QuadView, TiltRangeFollowsZoomAndLensDirection) {
@@ -74,8 +74,8 @@ TEST_F(QuadMeshTest, TheSphereSeenByTheLens) {
     EXPECT_NEAR(mesh[kPanoramaVertices - 1].y, 1.0f, 1e-5); // the lens axis at the picture centre
     EXPECT_NEAR(mesh[kPanoramaVertices - 1].u, 0.5f * U, 1e-6);
     // The calibration in force when the mesh is built.
-    EngineShared().circleRadius = 0.25f;
-    EngineShared().centreOffsetU = 0.01f;
+    EngineShared().SetCircleRadius(0.25f);
+    EngineShared().SetCentreOffset(0.01f, 0);
     EXPECT_NEAR(q.createQuadVtx()[0].u, (rim * 0.25f + 0.5f) * U + 0.01f, 1e-6);
 
     platform::DebugOutputCapture log;

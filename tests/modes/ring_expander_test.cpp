@@ -58,7 +58,7 @@ TEST_F(RingMeshTest, ACylinderFromTheRimUp) {
     // The top edge samples 1 - radiusScale of the lens's range.
     EXPECT_NEAR(mesh[kPanoramaVertices - 1].y, 0.5f, 1e-6);
     EXPECT_NEAR(mesh[kPanoramaVertices - 1].u, (r.lensRadius(0.2f) * 0.5f + 0.5f) * U, 1e-5);
-    EngineShared().centreOffsetV = 0.03f;
+    EngineShared().SetCentreOffset(0, 0.03f);
     EXPECT_NEAR(r.createRingVtx()[0].v, 0.5f * U + 0.03f, 1e-6);
 
     platform::DebugOutputCapture log;

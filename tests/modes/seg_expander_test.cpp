@@ -12,10 +12,10 @@ namespace {
 class SegView : public ::testing::Test {
 protected:
     void SetUp() override {
-        EngineShared() = CEngineSharedState{};
+        EngineShared().Reset();
         s.SetOutBufSize(nullptr, 1920, 1080); // the sizes the view reads; no device needed
     }
-    void TearDown() override { EngineShared() = CEngineSharedState{}; }
+    void TearDown() override { EngineShared().Reset(); }
     CSegExpander s;
 };
 
@@ -114,7 +114,7 @@ TEST_F(SegView, SegmentSize) {
 }
 
 TEST(SegMesh, TwoTurnsFromTheRimUp) {
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
     CSegExpander s;
     s.SetInputSize(nullptr, 1440, 1440, 2048, 2048); // sizes only
     auto mesh = s.createSegVtx();
@@ -142,17 +142,16 @@ TEST(SegMesh, TwoTurnsFromTheRimUp) {
     EXPECT_NEAR(std::hypot(top.u - 0.5f * lu, top.v - 0.5f * lu), 0.5f * s.lensRadius(0.2f) * lu, 1e-5);
 
     // The calibration: circle radius and centre offset.
-    EngineShared().circleRadius = 0.45f;
-    EngineShared().centreOffsetU = 0.02f;
-    EngineShared().centreOffsetV = -0.01f;
+    EngineShared().SetCircleRadius(0.45f);
+    EngineShared().SetCentreOffset(0.02f, -0.01f);
     auto calibrated = s.createSegVtx();
     EXPECT_NEAR(calibrated[0].u, (0.5f - 0.45f * rim) * lu + 0.02f, 1e-6);
     EXPECT_NEAR(calibrated[0].v, 0.5f * lu - 0.01f, 1e-6);
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
 }
 
 TEST(SegPreview, OutlinesAroundBothSegments) {
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
     CSegExpander s;
     s.SetOutBufSize(nullptr, 1280, 720);
     auto angle = [](const float* p) {
@@ -181,7 +180,7 @@ TEST(SegPreview, OutlinesAroundBothSegments) {
             EXPECT_EQ(p[129], p[1]);
         }
     }
-    EngineShared() = CEngineSharedState{};
+    EngineShared().Reset();
 }
 
 class SegFrame : public ExpanderFrameTest {};

@@ -15,8 +15,8 @@ TEST_F(ThrowOutExpanderTest, TwoAdjacentPieces) {
     // Zoom 1 on 1920 x 1080: the segment split; the last piece drawn is the second, in the upper half
     // two units on.
     frame(t, 1920, 1080);
-    EXPECT_EQ(t.pieceOffset(0), 0.0f);
-    EXPECT_EQ(t.pieceOffset(1), 2.0f);
+    EXPECT_EQ(t.panelOffset(0), 0.0f);
+    EXPECT_EQ(t.panelOffset(1), 2.0f);
     EXPECT_EQ(viewport.TopLeftX, 420);
     EXPECT_EQ(viewport.TopLeftY, 0);
     EXPECT_EQ(viewport.Width, 1080u);
@@ -26,8 +26,8 @@ TEST_F(ThrowOutExpanderTest, TwoAdjacentPieces) {
     // apart, not 2.
     t.ZoomBy(10);
     frame(t, 1920, 1080);
-    EXPECT_FLOAT_EQ(t.pieceOffset(0), 0.11111111f);
-    EXPECT_FLOAT_EQ(t.pieceOffset(1), 1.8888889f);
+    EXPECT_FLOAT_EQ(t.panelOffset(0), 0.11111111f);
+    EXPECT_FLOAT_EQ(t.panelOffset(1), 1.8888889f);
     EXPECT_EQ(viewport.Width, 1920u);
     EXPECT_FLOAT_EQ(wvp.at(4, 1), 1.8888889f * 1.125f);
     EXPECT_FLOAT_EQ(wvp.at(2, 2), 2.0f); // the vertical scale is the zoom

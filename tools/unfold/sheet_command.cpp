@@ -37,7 +37,7 @@ int RunSheetCommand(const Arguments& args, CommandContext& context) {
         return kExitFailure;
     }
     std::vector<image::SheetEntry> entries;
-    for (int32_t mode = 0; mode < 16; ++mode) {
+    for (int32_t mode = 0; mode < kModeCount; ++mode) {
         UnfoldSettings s = settings;
         s.mode = mode;
         if (!unfolder->engine().SetExpMode(mode)) continue; // a mode without an expander

@@ -24,17 +24,17 @@ std::string hex(HRESULT hr) {
 } // namespace
 
 int32_t ParseModeId(const std::string& text) {
-    for (int32_t id = 0; id < 14; ++id)
-        if (text == COrbExpander::GetModeName(id)) return id;
+    for (const UnfoldMode& mode : kUnfoldModes)
+        if (text != kUnknownModeName && text == mode.name) return mode.id;
     if (text.empty() || text.size() > 2) return -1;
     char* end = nullptr;
     long id = std::strtol(text.c_str(), &end, 10);
-    if (*end || id < 0 || id > 15) return -1;
+    if (*end || !IsModeId(int32_t(id))) return -1;
     return int32_t(id);
 }
 
 std::string ModeLabel(int32_t id) {
-    return id == 15 ? "16:9" : COrbExpander::GetModeName(id);
+    return IsModeId(id) ? kModeLabels[size_t(id)] : ModeName(id);
 }
 
 std::string ModeList() {
@@ -90,7 +90,7 @@ image::Status Unfolder::unfold(const image::Image& fisheye, const UnfoldSettings
             return image::Status::Error("the picture (" + std::to_string(fisheye.width()) + " x " +
                                         std::to_string(fisheye.height()) + ") is too large for the engine");
         e.SetRenderBufSize(s.width, s.height);
-        e.SetExpMode(9);
+        e.SetExpMode(kDefaultMode);
         if (e.Current()) e.Current()->SetFlip(true, true);
         inputWidth_ = fisheye.width();
         inputHeight_ = fisheye.height();

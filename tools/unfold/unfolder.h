@@ -12,13 +12,14 @@
 #include <windows.h>
 
 #include "engine/orb_expander.h"
+#include "modes/mode_table.h"
 #include "tools/image/image.h"
 #include "tools/image/status.h"
 
 namespace tools::unfold {
 
 struct UnfoldSettings {
-    int32_t mode = 9;                          // engine mode id; INDOME by default
+    int32_t mode = kDefaultMode;               // engine mode id
     std::optional<float> horizontal, vertical; // view position, 0..100
     std::optional<float> zoom;                 // 0..100
     bool lensUp = true;                        // lens direction 1: both flip flags on

@@ -61,14 +61,18 @@ inline ComPtr<IBaseFilter> FindByName(REFCLSID category, const wchar_t* name) {
     return nullptr;
 }
 
-// Calls an entry point of the test server module, as regsvr32 would.
-inline HRESULT CallTestServer(const char* entry) {
-    void* module = dlopen(DSHOW_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
+// Calls an entry point of a COM server module ("DllRegisterServer", ...), as regsvr32 would.
+inline HRESULT CallServer(const char* path, const char* entry) {
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (!module) return E_FAIL;
     auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, entry));
     HRESULT hr = fn ? fn() : E_FAIL;
     dlclose(module);
     return hr;
+}
+
+inline HRESULT CallTestServer(const char* entry) {
+    return CallServer(DSHOW_TEST_SERVER_PATH, entry);
 }
 
 class DShowTest : public ::testing::Test {
