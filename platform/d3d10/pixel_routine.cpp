@@ -28,13 +28,13 @@ uint64_t mix(uint64_t h, uint64_t v) {
 }
 
 // Whether a step reads the slot (a sample reads its two coordinate slots only).
-bool reads(const Step& s, uint16_t slot) {
+bool reads(const Step& s, PlanSlot slot) {
     if (s.id == KernelId::Sample) return s.a == slot || s.b == slot;
     return s.a == slot || s.b == slot || s.c == slot;
 }
 
 // The slots a step writes (a sample its four channels).
-int written(const Step& s, uint16_t out[4]) {
+int written(const Step& s, PlanSlot out[4]) {
     if (s.id != KernelId::Sample) {
         out[0] = s.d;
         return 1;
@@ -43,7 +43,7 @@ int written(const Step& s, uint16_t out[4]) {
     return 4;
 }
 
-int sources(const Step& s, uint16_t* in[3], Step& step) {
+int sources(const Step& s, PlanSlot* in[3], Step& step) {
     in[0] = &step.a, in[1] = &step.b, in[2] = &step.c;
     if (s.id == KernelId::Sample) return 2;
     switch (s.id) {
@@ -58,45 +58,45 @@ int sources(const Step& s, uint16_t* in[3], Step& step) {
 // Drops steps whose results nothing reads, then moves that only copy a value into a slot that lives
 // within the batch, reading the source in their place. A slot the program reads before writing it
 // keeps its value from one batch to the next, so its last value is kept like an output's.
-void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<uint16_t>& prewritten,
-              std::vector<uint16_t>& carriedSlots) {
+void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten,
+              std::vector<PlanSlot>& carriedSlots) {
     std::vector<uint8_t> writtenYet(plan.slotCount()), carried(plan.slotCount()), live(plan.slotCount());
-    for (uint16_t s : prewritten) writtenYet[s] = 1;
+    for (PlanSlot s : prewritten) writtenYet[s] = 1;
     for (Step& step : steps) {
-        uint16_t* in[3];
+        PlanSlot* in[3];
         int n = sources(step, in, step);
         for (int i = 0; i < n; ++i)
             if (!plan.readOnlySlot(*in[i]) && !writtenYet[*in[i]]) carried[*in[i]] = 1;
-        uint16_t out[4];
+        PlanSlot out[4];
         for (int i = 0, k = written(step, out); i < k; ++i) writtenYet[out[i]] = 1;
     }
 
     for (uint32_t slot = 0; slot < plan.slotCount(); ++slot) {
-        live[slot] = plan.outputSlot(uint16_t(slot)) || carried[slot];
-        if (carried[slot]) carriedSlots.push_back(uint16_t(slot));
+        live[slot] = plan.outputSlot(PlanSlot(slot)) || carried[slot];
+        if (carried[slot]) carriedSlots.push_back(PlanSlot(slot));
     }
     std::vector<Step> kept;
     for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
         Step step = *it;
-        uint16_t out[4];
+        PlanSlot out[4];
         int k = written(step, out);
         bool needed = false;
         for (int i = 0; i < k; ++i) needed |= live[out[i]] != 0;
         if (!needed) continue;
         for (int i = 0; i < k; ++i) live[out[i]] = 0;
-        uint16_t* in[3];
+        PlanSlot* in[3];
         for (int i = 0, n = sources(step, in, step); i < n; ++i) live[*in[i]] = 1;
         kept.push_back(step);
     }
     std::reverse(kept.begin(), kept.end());
 
-    std::vector<uint16_t> alias(plan.slotCount());
-    for (uint32_t slot = 0; slot < alias.size(); ++slot) alias[slot] = uint16_t(slot);
+    std::vector<PlanSlot> alias(plan.slotCount());
+    for (uint32_t slot = 0; slot < alias.size(); ++slot) alias[slot] = PlanSlot(slot);
     steps.clear();
     for (Step step : kept) {
-        uint16_t* in[3];
+        PlanSlot* in[3];
         for (int i = 0, n = sources(step, in, step); i < n; ++i) *in[i] = alias[*in[i]];
-        uint16_t out[4];
+        PlanSlot out[4];
         int k = written(step, out);
         for (int i = 0; i < k; ++i) {
             // Slots standing for the one about to change get their copy now.
@@ -105,9 +105,9 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
                 Step copy{};
                 copy.id = KernelId::Mov;
                 copy.kernel = PortableKernel(KernelId::Mov);
-                copy.d = uint16_t(slot), copy.a = out[i];
+                copy.d = PlanSlot(slot), copy.a = out[i];
                 steps.push_back(copy);
-                alias[slot] = uint16_t(slot);
+                alias[slot] = PlanSlot(slot);
             }
             alias[out[i]] = out[i];
         }
@@ -193,7 +193,7 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
 
     auto r = std::make_unique<PixelRoutine>();
     r->serial = nextSerial_++;
-    auto isInput = [&](uint16_t slot) {
+    auto isInput = [&](PlanSlot slot) {
         return std::any_of(setup.inputs.begin(), setup.inputs.end(),
                            [&](const PixelInput& in) { return in.slot == slot; });
     };
@@ -218,7 +218,7 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
         }
         r->steps.push_back(s);
     }
-    std::vector<uint16_t> fetched;
+    std::vector<PlanSlot> fetched;
     for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
     optimise(r->steps, *setup.plan, fetched, r->carried);
     SpecialiseKernels(r->steps, isa);

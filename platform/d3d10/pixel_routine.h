@@ -39,15 +39,15 @@ struct PixelRoutine {
     // The program's steps with footprint samples taken out and kernels of the routine's instruction set.
     std::vector<Step> steps;
     struct Footprint {
-        uint16_t u, v; // input slots of the coordinates
+        PlanSlot u, v; // input slots of the coordinates
         uint8_t resource;
-        uint16_t out[4]; // slots the sample's channels go to
+        PlanSlot out[4]; // slots the sample's channels go to
         FootprintFetch fetch;
     };
     std::vector<Footprint> footprints;
     LaneMerger merge;
     // Slots the program reads before it writes them: each band starts them at 0, as a fresh VM does.
-    std::vector<uint16_t> carried;
+    std::vector<PlanSlot> carried;
     // Inputs the steps read, which a shading cache keeps per pixel.
     std::vector<PixelInput> inputs;
     // One register arena per part, so that replays allocate nothing.

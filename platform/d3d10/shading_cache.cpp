@@ -68,7 +68,7 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
     if (coverage.spans.empty()) return;
     ShaderVM& vm = *routine.vms[part];
     BindShaderResources(vm, setup.plan->program(), setup.bindings);
-    for (uint16_t slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
+    for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
     for (size_t k = 0; k < routine.inputs.size(); ++k)
         if (cache.values[k].empty()) std::fill_n(vm.slot(routine.inputs[k].slot), kLanes, cache.constant[k]);
 

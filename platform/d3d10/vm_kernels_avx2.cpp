@@ -15,7 +15,7 @@ namespace {
 
 static_assert(kLanes % 8 == 0, "kernels work in whole registers");
 
-UNFOLD_AVX2_INLINE float* lane(const VmContext& vm, uint16_t slot) {
+UNFOLD_AVX2_INLINE float* lane(const VmContext& vm, PlanSlot slot) {
     return vm.arena + size_t(slot) * kLanes;
 }
 
