@@ -349,6 +349,7 @@ WINUSERAPI LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
 WINUSERAPI BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
 WINUSERAPI int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
 WINUSERAPI int WINAPI GetWindowTextLengthW(HWND hWnd);
+WINUSERAPI int WINAPI GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
 WINUSERAPI BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
 WINUSERAPI BOOL WINAPI IsWindowEnabled(HWND hWnd);
 WINUSERAPI HWND WINAPI SetFocus(HWND hWnd);
@@ -394,6 +395,7 @@ WINUSERAPI HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 
 #define SetWindowText SetWindowTextW
 #define GetWindowText GetWindowTextW
+#define GetClassName GetClassNameW
 #define PostMessage PostMessageW
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW

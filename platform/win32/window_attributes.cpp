@@ -162,6 +162,21 @@ BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable) {
     return wasDisabled;
 }
 
+// The class's name as registered; the number of characters copied, 0 for a bad window or buffer.
+int WINAPI GetClassNameW(HWND hwnd, LPWSTR name, int size) {
+    std::lock_guard lock(WindowLock());
+    Window* w = FindWindowObject(hwnd);
+    if (!w || !name || size <= 0) {
+        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    const std::wstring& text = w->cls->name;
+    const size_t n = std::min(text.size(), size_t(size - 1));
+    text.copy(name, n);
+    name[n] = 0;
+    return int(n);
+}
+
 BOOL WINAPI IsWindowEnabled(HWND hwnd) {
     std::lock_guard lock(WindowLock());
     Window* w = FindWindowObject(hwnd);

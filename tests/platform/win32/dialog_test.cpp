@@ -152,7 +152,14 @@ TEST_F(DialogTest, TemplateBecomesControlsAtTheirRectangles) {
     EXPECT_EQ(GetFocus(), item(201));
     EXPECT_EQ(SendDlgItemMessageW(dialog_, IDOK, WM_GETDLGCODE, 0, 0), LRESULT(DLGC_BUTTON | DLGC_DEFPUSHBUTTON));
     EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
-    (void)cls;
+    // Each control is of the class its template names; the dialog of the dialog class.
+    EXPECT_EQ(GetClassNameW(item(301), cls, 32), 17);
+    EXPECT_STREQ(cls, L"msctls_trackbar32");
+    EXPECT_EQ(GetClassNameW(item(IDOK), cls, 32), 6);
+    EXPECT_STREQ(cls, L"Button");
+    EXPECT_EQ(GetClassNameW(dialog_, cls, 4), 3); // cut to the buffer, terminated
+    EXPECT_STREQ(cls, L"#32");
+    EXPECT_EQ(GetClassNameW(nullptr, cls, 32), 0);
 }
 
 TEST_F(DialogTest, TemplateParsesAndRebuildsToTheSameBytes) {
