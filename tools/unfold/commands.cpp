@@ -14,6 +14,11 @@ const Command kCommands[] = {
      "unfold a fisheye picture in one mode, as the virtual camera would show it", RunImageCommand},
     {"sheet", "sheet IN OUT.png [--view H V] [--zoom Z] [--lens up|down] [--size WxH]",
      "unfold a fisheye picture in every mode, side by side with labels", RunSheetCommand},
+    {"props", "props --filter|--camera [--screenshot FILE.png]",
+     "open the property page of the expansion filter or of the virtual camera on the display", RunPropsCommand},
+    {"preview", "preview [--seconds S] [--screenshot FILE.png]",
+     "watch the expansion filter's live picture on the display, with its settings a click away",
+     RunPreviewCommand},
 };
 
 void PrintUsage(std::ostream& to) {
