@@ -66,24 +66,20 @@ public:
             sync();
             return;
         }
-        struct Timer {
-            bool fired = false;
-        };
-        auto* timer = new Timer;
+        // The timeout's flag lives here: the source is gone before this returns, fired or removed.
+        bool fired = false;
         guint source = 0;
         if (milliseconds != INFINITE)
-            source = g_timeout_add_full(
-                G_PRIORITY_DEFAULT, milliseconds,
-                [](gpointer t) -> gboolean {
-                    static_cast<Timer*>(t)->fired = true;
+            source = g_timeout_add(
+                milliseconds,
+                [](gpointer flag) -> gboolean {
+                    *static_cast<bool*>(flag) = true;
                     return G_SOURCE_REMOVE;
                 },
-                timer, [](gpointer t) { delete static_cast<Timer*>(t); });
-        else
-            delete timer;
+                &fired);
         g_main_context_iteration(nullptr, TRUE);
         while (g_main_context_iteration(nullptr, FALSE)) {}
-        if (source && !timer->fired) g_source_remove(source);
+        if (source && !fired) g_source_remove(source);
         sync();
     }
 

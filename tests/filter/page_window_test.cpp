@@ -1,6 +1,6 @@
 // The expansion filter's page as a real window (run under Xvfb): the property frame shown through the
 // GTK display, drawn where the headless model puts each control, and driven by synthetic X input
-// (xdotool) that reaches the filter as a person's clicks do.
+// (xdotool) that reaches the filter as a person's clicks and drags do.
 #include <dlfcn.h>
 
 #include <chrono>
@@ -10,9 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include <commctrl.h>
 #include <olectl.h>
 
 #include "platform/win32/display.h"
+#include "platform/win32/user_input.h"
 #include "resources/unfoldfilter_resource.h"
 #include "tests/filter/filter_fixture.h"
 
@@ -106,32 +108,60 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
         RECT frameRect{};
         std::vector<std::pair<int, RECT>> controls; // id and rectangle within the frame
         int during = -1;
-        g_steps = {[&](HWND frame) {
-                       GetWindowRect(frame, &frameRect);
-                       EXPECT_TRUE(
-                           platform::ActiveDisplay()->snapshot(frame, shot.width, shot.height, shot.rgba));
-                       HWND page = pageIn(frame);
-                       for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-                           if (!IsWindowVisible(c)) continue;
-                           RECT r;
-                           GetWindowRect(c, &r);
-                           OffsetRect(&r, -frameRect.left, -frameRect.top);
-                           controls.emplace_back(GetDlgCtrlID(c), r);
-                       }
-                       // A person clicks "Dome".
-                       EXPECT_TRUE(xClick(screenCentre(GetDlgItem(page, IDC_MODE_DOME))));
-                       return true;
-                   },
-                   [&](HWND frame) {
-                       int index = -1;
-                       filter->GetUnfoldMode(&index);
-                       if (index != 5) return false; // the click is on its way
-                       during = index;
-                       EXPECT_EQ(IsDlgButtonChecked(pageIn(frame), IDC_MODE_DOME), 1u);
-                       // And then Cancel.
-                       EXPECT_TRUE(xClick(screenCentre(GetDlgItem(frame, IDCANCEL))));
-                       return true;
-                   }};
+        LONG dragged = -1;
+        float viewAfterDrag = -1;
+        ComPtr<IORBE_General> general;
+        ASSERT_EQ(base.as(IID_IORBE_General, general), S_OK);
+        g_steps = {
+            [&](HWND frame) {
+                GetWindowRect(frame, &frameRect);
+                EXPECT_TRUE(platform::ActiveDisplay()->snapshot(frame, shot.width, shot.height, shot.rgba));
+                HWND page = pageIn(frame);
+                for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                    if (!IsWindowVisible(c)) continue;
+                    RECT r;
+                    GetWindowRect(c, &r);
+                    OffsetRect(&r, -frameRect.left, -frameRect.top);
+                    controls.emplace_back(GetDlgCtrlID(c), r);
+                }
+                // A person clicks "Dome".
+                EXPECT_TRUE(xClick(screenCentre(GetDlgItem(page, IDC_MODE_DOME))));
+                return true;
+            },
+            [&](HWND frame) {
+                int index = -1;
+                filter->GetUnfoldMode(&index);
+                if (index != 5) return false; // the click is on its way
+                during = index;
+                EXPECT_EQ(IsDlgButtonChecked(pageIn(frame), IDC_MODE_DOME), 1u);
+                return true;
+            },
+            [&](HWND frame) {
+                // A person drags the Horizontal thumb from the left end to the middle.
+                HWND slider = GetDlgItem(pageIn(frame), IDC_HORIZONTAL);
+                RECT r;
+                GetWindowRect(slider, &r);
+                const POINT from = platform::input::TrackbarPoint(slider, 0);
+                const int y = (r.top + r.bottom) / 2, x0 = r.left + from.x, x1 = (r.left + r.right) / 2;
+                const std::string command = "xdotool mousemove " + std::to_string(x0) + " " +
+                                            std::to_string(y) + " mousedown 1 mousemove " +
+                                            std::to_string((x0 + x1) / 2) + " " + std::to_string(y) +
+                                            " mousemove " + std::to_string(x1) + " " + std::to_string(y) +
+                                            " mouseup 1 >/dev/null 2>&1";
+                EXPECT_EQ(std::system(command.c_str()), 0);
+                return true;
+            },
+            [&](HWND frame) {
+                HWND slider = GetDlgItem(pageIn(frame), IDC_HORIZONTAL);
+                dragged = LONG(SendMessageW(slider, TBM_GETPOS, 0, 0));
+                if (dragged < 40) return false; // the drag is on its way
+                float h = 0, v = 0;
+                general->GetViewPos(&h, &v);
+                viewAfterDrag = h;
+                EXPECT_TRUE(xClick(screenCentre(GetDlgItem(frame, IDCANCEL))));
+                return true;
+            }};
+
         g_next = 0;
         g_idles = 0;
         IUnknown* object = base.get();
@@ -139,9 +169,13 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
                                          pages.pElems, 0, 0, nullptr),
                   S_OK);
         CoTaskMemFree(pages.pElems);
-        EXPECT_EQ(g_next, 2u);
+        EXPECT_EQ(g_next, 4u);
         EXPECT_LT(g_idles, 2000) << "the frame was ended by the test, not by the click on Cancel";
         EXPECT_EQ(during, 5);
+        // The thumb followed the pointer to the middle, and the filter's view with it.
+        EXPECT_GE(dragged, 45);
+        EXPECT_LE(dragged, 55);
+        EXPECT_GT(viewAfterDrag, 0.0f);
         int index = -1;
         filter->GetUnfoldMode(&index);
         EXPECT_EQ(index, 6); // Cancel restored the inverted dome

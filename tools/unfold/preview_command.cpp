@@ -45,6 +45,7 @@ struct Preview {
     void* bits = nullptr; // the view's pixels: top-down rows, blue, green, red, unused
     HWND window = nullptr, view = nullptr;
     std::vector<uint8_t> frame; // the latest output frame
+    bool fresh = false;         // a frame came since the view was last drawn
     uint64_t shown = 0;
     std::string screenshot, error;
 };
@@ -53,7 +54,8 @@ Preview* g_preview = nullptr;
 // Halves the filter's frame (1280 x 720, packed 3-byte pixels, rows bottom-up) into the view.
 void showFrame(Preview& p) {
     const size_t bytes = size_t(CExpansionFilter::kOutFrameBytes);
-    if (p.frame.size() < bytes || !p.bits) return;
+    if (!p.fresh || p.frame.size() < bytes || !p.bits) return;
+    p.fresh = false;
     auto* out = static_cast<uint8_t*>(p.bits);
     const int width = CExpansionFilter::kOutWidth, height = CExpansionFilter::kOutHeight;
     for (int y = 0; y < kViewHeight; ++y) {
@@ -132,7 +134,10 @@ HRESULT buildGraph(Preview& p, CommandContext& context) {
         return hr;
     p.source = new CPictureSource(kSourceSize, kSourceSize, 15);
     p.source->AddRef();
-    p.sink = new CFrameSink([&p](ReceivedFrame&& f) { p.frame = std::move(f.bits); });
+    p.sink = new CFrameSink([&p](ReceivedFrame&& f) {
+        p.frame = std::move(f.bits);
+        p.fresh = true;
+    });
     p.sink->AddRef();
     ComPtr<IPin> input, output;
     if (FAILED(hr = p.graph->AddFilter(p.source, L"Sample scene"))) return hr;
