@@ -35,6 +35,7 @@ int RunSceneCommand(const Arguments& args, CommandContext& context);
 int RunClipCommand(const Arguments& args, CommandContext& context);
 int RunImageCommand(const Arguments& args, CommandContext& context);
 int RunSheetCommand(const Arguments& args, CommandContext& context);
+int RunCameraCommand(const Arguments& args, CommandContext& context);
 
 // Dispatches argv[1] to its command; with no command or "help", prints the list.
 int RunUnfold(const Arguments& argv, CommandContext& context);

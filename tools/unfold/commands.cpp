@@ -14,6 +14,9 @@ const Command kCommands[] = {
      "unfold a fisheye picture in one mode, as the virtual camera would show it", RunImageCommand},
     {"sheet", "sheet IN OUT.png [--view H V] [--zoom Z] [--lens up|down] [--size WxH]",
      "unfold a fisheye picture in every mode, side by side with labels", RunSheetCommand},
+    {"camera",
+     "camera add NAME --clip PATH --format WxH@FPS [--format ...] | camera list | camera remove NAME",
+     "define, list or remove the cameras that play recorded clips", RunCameraCommand},
 };
 
 void PrintUsage(std::ostream& to) {
