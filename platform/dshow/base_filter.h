@@ -87,6 +87,6 @@ protected:
     CCritSec* m_pLock;
     std::wstring m_pName;
     IFilterGraph* m_pGraph = nullptr;   // no reference: the graph holds the filter
-    IMediaEventSink* m_pSink = nullptr; // no reference, as m_pGraph
+    IMediaEventSink* m_pSink = nullptr; // no reference, as m_pGraph; accessed atomically
     LONG m_PinVersion = 1;
 };
