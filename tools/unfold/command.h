@@ -35,6 +35,7 @@ int RunSceneCommand(const Arguments& args, CommandContext& context);
 int RunClipCommand(const Arguments& args, CommandContext& context);
 int RunImageCommand(const Arguments& args, CommandContext& context);
 int RunSheetCommand(const Arguments& args, CommandContext& context);
+int RunCameraCommand(const Arguments& args, CommandContext& context);
 int RunPropsCommand(const Arguments& args, CommandContext& context);
 int RunPreviewCommand(const Arguments& args, CommandContext& context);
 
