@@ -43,6 +43,9 @@ int RunCaptureCommand(const Arguments& args, CommandContext& context);
 int RunStreamCommand(const Arguments& args, CommandContext& context);
 int RunGetCommand(const Arguments& args, CommandContext& context);
 int RunSetCommand(const Arguments& args, CommandContext& context);
+int RunCameraCommand(const Arguments& args, CommandContext& context);
+int RunPropsCommand(const Arguments& args, CommandContext& context);
+int RunPreviewCommand(const Arguments& args, CommandContext& context);
 
 // Dispatches argv[1] to its command; with no command or "help", prints the list.
 int RunUnfold(const Arguments& argv, CommandContext& context);

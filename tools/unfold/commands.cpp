@@ -6,7 +6,7 @@ namespace tools::unfold {
 namespace {
 
 const Command kCommands[] = {
-    {"register", "register [--filter-module PATH] [--camera-module PATH]",
+    {"register", "register [--filter-module PATH] [--camera-module PATH] [--sample-clip PATH]",
      "register the expansion filter, the virtual camera and the sample camera in your registry",
      RunRegisterCommand},
     {"unregister", "unregister [--filter-module PATH] [--camera-module PATH]",
@@ -38,6 +38,15 @@ const Command kCommands[] = {
      "unfold a fisheye picture in one mode, as the virtual camera would show it", RunImageCommand},
     {"sheet", "sheet IN OUT.png [--view H V] [--zoom Z] [--lens up|down] [--size WxH]",
      "unfold a fisheye picture in every mode, side by side with labels", RunSheetCommand},
+    {"camera",
+     "camera add NAME --clip PATH --format WxH@FPS [--format ...] | camera list | camera remove NAME",
+     "define, list or remove the cameras that play recorded clips", RunCameraCommand},
+    {"props", "props --filter|--camera [--screenshot FILE.png]",
+     "open the property page of the expansion filter or of the virtual camera on the display",
+     RunPropsCommand},
+    {"preview", "preview [--seconds S] [--screenshot FILE.png]",
+     "watch the expansion filter's live picture on the display, with its settings a click away",
+     RunPreviewCommand},
 };
 
 void PrintUsage(std::ostream& to) {

@@ -1,24 +1,27 @@
 #include "tools/unfold/sample_camera.h"
 
 #include <filesystem>
+#include <sstream>
 
 #include <windows.h>
 
 #include "platform/dshow/camera/clip_camera_registry.h"
-#include "tools/image/mjpg_clip.h"
-#include "tools/scene/fisheye_camera.h"
-#include "tools/scene/fisheye_renderer.h"
+#include "tools/unfold/command.h"
 
 namespace tools::unfold {
 namespace {
 
-constexpr uint32_t kClipSize = 1440;
-constexpr int kClipFrames = 120;
-constexpr uint32_t kClipFps = 30;
-constexpr int kClipQuality = 80;
+namespace fs = std::filesystem;
 
-std::wstring SampleName() {
-    return std::wstring(kSampleCameraName, kSampleCameraName + sizeof(kSampleCameraName) - 1);
+// Runs a command of this host; its failure line becomes `error`.
+bool Run(const Arguments& args, std::string& error, std::ostream* progress) {
+    std::ostringstream out, err;
+    CommandContext context{out, progress ? *progress : err, progress != nullptr};
+    if (RunUnfold(args, context) == kExitOk) return true;
+    error = err.str();
+    while (!error.empty() && error.back() == '\n') error.pop_back();
+    if (error.empty()) error = "unfold " + args[1] + " failed";
+    return false;
 }
 
 } // namespace
@@ -29,24 +32,12 @@ std::string DefaultSampleClip() {
 
 bool EnsureSampleClip(const std::string& clip, std::string& error, std::ostream* progress) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(clip, ec)) return true;
-    const std::filesystem::path folder = std::filesystem::path(clip).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-
-    image::MjpgClipWriter writer;
-    image::Status s = writer.Open(clip, kClipSize, kClipSize, {kClipFps, 1});
-    for (int k = 0; s && k < kClipFrames; ++k) {
-        if (progress)
-            *progress << "\rrecording the sample camera's clip: frame " << k + 1 << " of " << kClipFrames
-                      << std::flush;
-        // A quarter turn a second: frame k faces azimuth 360 * k / 120.
-        scene::FisheyeCamera camera(int(kClipSize), scene::LensFacing::Up, 360.0 * k / kClipFrames);
-        s = writer.AddFrame(scene::RenderFisheye(camera), kClipQuality);
-    }
-    if (s) s = writer.Close();
-    if (progress) *progress << "\n";
-    if (!s) error = "cannot record the sample clip " + clip + ": " + s.message();
-    return bool(s);
+    if (fs::is_regular_file(clip, ec)) return true;
+    if (const fs::path folder = fs::path(clip).parent_path(); !folder.empty())
+        fs::create_directories(folder, ec);
+    return Run({"unfold", "clip", clip, "--frames", "120", "--fps", "30", "--size", "1440", "--turn", "90",
+                "--quality", "80"},
+               error, progress);
 }
 
 bool RegisterSampleCamera(std::string& clip, std::string& error, std::ostream* progress) {
@@ -55,22 +46,20 @@ bool RegisterSampleCamera(std::string& clip, std::string& error, std::ostream* p
         if (!EnsureSampleClip(clip, error, progress)) return false;
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(clip, ec)) {
-        error = "no sample clip at " + clip;
-        return false;
+    const fs::path folder = fs::absolute(clip, ec).parent_path();
+    Arguments args = {"unfold",   "camera",      "add",          kSampleCameraName, "--clip",
+                      clip,       "--format",    "1440x1440@15", "--format",        "1440x1440@30",
+                      "--format", "1280x720@30", "--clips-dir",  folder.string()};
+    if (const fs::path wide = folder / "1280x720.mjpg"; fs::is_regular_file(wide, ec)) {
+        args.push_back("--clip");
+        args.push_back(wide.string());
     }
-    platform::camera::ClipCameraDefinition camera;
-    camera.name = SampleName();
-    camera.formats = {{kClipSize, kClipSize, 15}, {kClipSize, kClipSize, 30}};
-    camera.clips = {
-        {platform::camera::SizeText(kClipSize, kClipSize), std::filesystem::absolute(clip, ec).string()}};
-    const HRESULT hr = platform::camera::WriteClipCamera(camera);
-    if (FAILED(hr)) error = "cannot declare the sample camera in the registry";
-    return SUCCEEDED(hr);
+    return Run(args, error, progress);
 }
 
 bool UnregisterSampleCamera(std::string& error) {
-    const HRESULT hr = platform::camera::RemoveClipCamera(SampleName());
+    const std::wstring name(kSampleCameraName, kSampleCameraName + sizeof(kSampleCameraName) - 1);
+    const HRESULT hr = platform::camera::RemoveClipCamera(name);
     if (FAILED(hr)) error = "cannot remove the sample camera from the registry";
     return SUCCEEDED(hr);
 }
