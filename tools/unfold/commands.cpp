@@ -67,7 +67,13 @@ int RunUnfold(const Arguments& argv, CommandContext& context) {
         return kExitOk;
     }
     for (const Command& c : kCommands) {
-        if (name == c.name) return c.run(Arguments(argv.begin() + 2, argv.end()), context);
+        if (name != c.name) continue;
+        // "unfold COMMAND --help": that command's line of the usage, and nothing run.
+        if (argv.size() == 3 && (argv[2] == "--help" || argv[2] == "-h")) {
+            context.out << "usage: unfold " << c.usage << "\n      " << c.summary << "\n";
+            return kExitOk;
+        }
+        return c.run(Arguments(argv.begin() + 2, argv.end()), context);
     }
     context.err << "unfold: unknown command '" << name << "' (try 'unfold help')\n";
     return kExitUsage;
