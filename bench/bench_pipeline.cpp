@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 
 #include <objbase.h>
@@ -47,6 +49,16 @@ double ProcessCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+void Append(std::string& to, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Append(std::string& to, const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    to += line;
 }
 
 HRESULT CallModule(const char* path, const char* entry) {
@@ -137,6 +149,9 @@ int main(int argc, char** argv) {
     WriteSetting(L"fps", 30);
     platform::EnableStageTimes(true);
 
+    // The figures are printed once the virtual camera is gone, after its last log lines, so that the
+    // summary line is the last.
+    std::string report;
     int code = 0;
     {
         HRESULT hr = S_OK;
@@ -201,37 +216,40 @@ int main(int argc, char** argv) {
                 const double fps = double(delivered) / wall;
                 const double share = cpu / (wall * cores);
                 const double perFrame = delivered ? 1e3 / double(delivered) : 0; // seconds -> ms a frame
-                std::printf("run: %.1f s, sample camera 1440 x 1440 MJPG at 30 fps, %u cores\n", wall, cores);
-                std::printf("delivered to the renderer: %llu frames, %.2f fps (%llu received twice over, "
-                            "%llu late)\n",
-                            static_cast<unsigned long long>(delivered), fps,
-                            static_cast<unsigned long long>(after.repeated - before.repeated),
-                            static_cast<unsigned long long>(after.late - before.late));
+                Append(report, "run: %.1f s, sample camera 1440 x 1440 MJPG at 30 fps, %u cores\n", wall,
+                       cores);
+                Append(report,
+                       "delivered to the renderer: %llu frames, %.2f fps (%llu received twice over, "
+                       "%llu late)\n",
+                       static_cast<unsigned long long>(delivered), fps,
+                       static_cast<unsigned long long>(after.repeated - before.repeated),
+                       static_cast<unsigned long long>(after.late - before.late));
                 if (cameraFrames)
-                    std::printf(
-                        "camera frames reaching the expansion filter: %llu, drawn %llu, dropped by the "
-                        "frame-interval rule %llu\n",
-                        static_cast<unsigned long long>(cameraFrames),
-                        static_cast<unsigned long long>(numbered),
-                        static_cast<unsigned long long>(cameraFrames - numbered));
+                    Append(report,
+                           "camera frames reaching the expansion filter: %llu, drawn %llu, dropped by the "
+                           "frame-interval rule %llu\n",
+                           static_cast<unsigned long long>(cameraFrames),
+                           static_cast<unsigned long long>(numbered),
+                           static_cast<unsigned long long>(cameraFrames - numbered));
                 else
-                    std::printf(
+                    Append(
+                        report,
                         "frames drawn by the expansion filter: %llu (the camera's frames carry no numbers: "
                         "drops by the frame-interval rule not counted)\n",
                         static_cast<unsigned long long>(drawn.drawn()));
-                std::printf("CPU per delivered frame: %.2f ms in all\n", cpu * perFrame);
-                std::printf("  decode  %6.2f ms  (MJPEG decompressor)\n", decode * perFrame);
-                std::printf("  unfold  %6.2f ms  (expansion filter and the device's worker threads)\n",
-                            unfold * perFrame);
-                std::printf("  copies  %6.2f ms  (grabber, frame buffer and sample, renderer)\n",
-                            copies * perFrame);
-                std::printf("  other   %6.2f ms  (camera, threads, clocks, the rest of the process)\n",
-                            other * perFrame);
-                std::printf(
-                    "process CPU: %.2f s of %.2f s on %u cores (decode %.2f + unfold %.2f + copies %.2f "
-                    "+ other %.2f)\n",
-                    cpu, wall, cores, decode, unfold, copies, other);
-                std::printf("pipeline_fps=%.2f cpu_share=%.3f\n", fps, share);
+                Append(report, "CPU per delivered frame: %.2f ms in all\n", cpu * perFrame);
+                Append(report, "  decode  %6.2f ms  (MJPEG decompressor)\n", decode * perFrame);
+                Append(report, "  unfold  %6.2f ms  (expansion filter and the device's worker threads)\n",
+                       unfold * perFrame);
+                Append(report, "  copies  %6.2f ms  (grabber, frame buffer and sample, renderer)\n",
+                       copies * perFrame);
+                Append(report, "  other   %6.2f ms  (camera, threads, clocks, the rest of the process)\n",
+                       other * perFrame);
+                Append(report,
+                       "process CPU: %.2f s of %.2f s on %u cores (decode %.2f + unfold %.2f + copies %.2f "
+                       "+ other %.2f)\n",
+                       cpu, wall, cores, decode, unfold, copies, other);
+                Append(report, "pipeline_fps=%.2f cpu_share=%.3f\n", fps, share);
             }
         }
         grabber.reset(), grabberFilter.reset(), privateGraph.reset();
@@ -239,5 +257,7 @@ int main(int argc, char** argv) {
     }
     CoUninitialize();
     std::filesystem::remove_all(folder);
+    std::fflush(stdout);
+    std::fputs(report.c_str(), stdout);
     return code;
 }
