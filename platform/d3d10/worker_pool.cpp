@@ -19,7 +19,7 @@ WorkerPool::~WorkerPool() {
     for (auto& t : workers_) t.join();
 }
 
-void WorkerPool::run(const std::function<void(unsigned)>& job) {
+void WorkerPool::run(PartJob job) {
     if (workers_.empty()) {
         job(0);
         return;
@@ -40,7 +40,7 @@ void WorkerPool::run(const std::function<void(unsigned)>& job) {
 void WorkerPool::loop(unsigned part) {
     uint64_t seen = 0;
     for (;;) {
-        const std::function<void(unsigned)>* job;
+        const PartJob* job;
         {
             std::unique_lock lock(mutex_);
             start_.wait(lock, [&] { return quit_ || generation_ != seen; });
