@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/stage_times.h"
+
 namespace platform::d3d10 {
 
 class WorkerPool {
@@ -30,6 +32,7 @@ private:
     std::mutex mutex_;
     std::condition_variable start_, done_;
     const std::function<void(unsigned)>* job_ = nullptr;
+    platform::Stage stage_ = platform::Stage::None; // the stage the caller of run() is timing
     uint64_t generation_ = 0;
     unsigned pending_ = 0;
     bool quit_ = false;

@@ -31,6 +31,7 @@
 #include "platform/dshow/transform_filter.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/fault_injection.h"
+#include "platform/win32/stage_times.h"
 
 namespace platform::dshow {
 namespace {
@@ -207,6 +208,7 @@ public:
     }
 
     HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override {
+        platform::StageTimer timer(platform::Stage::Decode);
         const VIDEOINFOHEADER* out = nullptr;
         readVideoInfo(&m_pOutput->CurrentMediaType(), out);
         const LONG width = out->bmiHeader.biWidth, height = std::labs(out->bmiHeader.biHeight);
