@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include <olectl.h>
@@ -46,7 +47,7 @@ struct LatestFrame {
 struct Preview {
     std::wstring deviceName;
     ComPtr<IBaseFilter> device;
-    CaptureSession session;
+    std::optional<CaptureSession> session; // the device's graph, released before COM closes
     LatestFrame latest;
     ReceivedFrame frame; // the window thread's copy
     HBITMAP bitmap = nullptr;
@@ -174,12 +175,13 @@ HRESULT openDevice(Preview& p, CommandContext& context) {
 }
 
 HRESULT startCapture(Preview& p) {
-    HRESULT hr = p.session.Open(p.device.get(), [&latest = p.latest](ReceivedFrame&& f) {
+    p.session.emplace();
+    HRESULT hr = p.session->Open(p.device.get(), [&latest = p.latest](ReceivedFrame&& f) {
         std::lock_guard<std::mutex> hold(latest.lock);
         latest.frame = std::move(f);
         latest.fresh = true;
     });
-    return SUCCEEDED(hr) ? p.session.Run() : hr;
+    return SUCCEEDED(hr) ? p.session->Run() : hr;
 }
 
 bool createWindow(Preview& p) {
@@ -281,7 +283,7 @@ int RunPreviewCommand(const Arguments& args, CommandContext& context) {
     }
     p.deviceName = platform::ToWide(device);
     const int code = runWindow(p, seconds, context);
-    p.session.Stop();
+    p.session.reset();
     p.device = nullptr;
     if (p.bitmap) DeleteObject(p.bitmap);
     UnregisterClassW(L"unfold preview", nullptr);
