@@ -21,7 +21,7 @@ WorkerPool::~WorkerPool() {
     for (auto& t : workers_) t.join();
 }
 
-void WorkerPool::run(const std::function<void(unsigned)>& job) {
+void WorkerPool::run(PartJob job) {
     if (workers_.empty()) {
         job(0);
         return;
@@ -43,7 +43,7 @@ void WorkerPool::run(const std::function<void(unsigned)>& job) {
 void WorkerPool::loop(unsigned part) {
     uint64_t seen = 0;
     for (;;) {
-        const std::function<void(unsigned)>* job;
+        const PartJob* job;
         platform::Stage stage;
         {
             std::unique_lock lock(mutex_);
