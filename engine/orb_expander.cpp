@@ -41,6 +41,7 @@ COrbExpander::~COrbExpander() {
 }
 
 void COrbExpander::releaseDevice() {
+    sourceView.Release();
     SafeRelease(device);
     SafeRelease(inputLayout);
     SafeRelease(effect);
@@ -247,4 +248,12 @@ HRESULT COrbExpander::Render(BYTE* output) {
     RenderContext context{device,    effect,    0,         window,
                           windowRTV, swapChain, windowDSV, {inputView, nullptr, nullptr}};
     return current->RenderAll(context, output);
+}
+
+HRESULT COrbExpander::RenderSource(uint16_t width, uint16_t height, BYTE* picture, uint16_t overviewWidth,
+                                   uint16_t overviewHeight, BYTE* overview, bool* overviewDrawn) {
+    if (!device || !inputTexture || !current || !effect || inputFormat != 1) return D3DERR_INVALIDCALL;
+    const CSourceView::Input input{device, effect, inputView, imgWidth, imgHeight, texWidth, texHeight};
+    return sourceView.Draw(input, current, width, height, picture, overviewWidth, overviewHeight, overview,
+                           overviewDrawn);
 }

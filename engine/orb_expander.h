@@ -14,6 +14,7 @@
 #include <d3d10effect.h>
 
 #include "engine/base_expander.h"
+#include "engine/source_view.h"
 #include "modes/mode_table.h"
 
 // The largest input texture the facade takes: 16 MiB.
@@ -37,6 +38,11 @@ public:
     bool UploadFrame(const BYTE* pixels, uint32_t rowLength);
     HRESULT Render(BYTE* output);
     static const char* GetModeName(int32_t id);
+    // The input frame the last Render drew from, with the current mode's drawing of where its view
+    // lies (CSourceView::Draw). D3DERR_INVALIDCALL without a device, an input texture, the effect or a
+    // mode. Not part of the frame path.
+    HRESULT RenderSource(uint16_t width, uint16_t height, BYTE* picture, uint16_t overviewWidth,
+                         uint16_t overviewHeight, BYTE* overview, bool* overviewDrawn);
 
     // The selected mode's expander (the filter reaches its view operations directly), or null.
     CBaseExpander* Current() const { return current; }
@@ -78,4 +84,5 @@ private:
     CBaseExpander* current;
     CBaseExpander* cache[kModeCount];
     bool effectMissingReported;
+    CSourceView sourceView;
 };
