@@ -98,8 +98,8 @@ HRESULT CSourceView::Target::ensure(ID3D10Device* d, uint16_t w, uint16_t h) {
     if (d == device && w == width && h == height && texture) return S_OK;
     release();
     // The channel order of the engine's window: red first, as pass 4 writes a line's colour.
-    D3D10_TEXTURE2D_DESC desc{w,           h, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT,
-                              D3D10_BIND_RENDER_TARGET, 0, 0};
+    D3D10_TEXTURE2D_DESC desc{
+        w, h, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT, D3D10_BIND_RENDER_TARGET, 0, 0};
     HRESULT hr = d->CreateTexture2D(&desc, nullptr, &texture);
     if (SUCCEEDED(hr)) hr = d->CreateRenderTargetView(texture, nullptr, &view);
     if (SUCCEEDED(hr)) hr = CreateDepthTarget(d, w, h, &depth);
@@ -148,7 +148,8 @@ HRESULT CSourceView::Target::readBack(ID3D10Device* d, uint8_t* pixels) const {
 
 HRESULT CSourceView::drawPicture(const Input& in, uint32_t pass, const D3D10_VIEWPORT& fitted) {
     // The whole picture: its texture coordinates stop at the last picture texel, as the modes' do.
-    const float U = float(in.imgWidth - 1) / float(in.texWidth), V = float(in.imgHeight - 1) / float(in.texHeight);
+    const float U = float(in.imgWidth - 1) / float(in.texWidth),
+                V = float(in.imgHeight - 1) / float(in.texHeight);
     if (!quad || U != quadU || V != quadV) {
         SafeRelease(quad);
         const VERTEX v[4] = {{-1, -1, 0, 1, 1, 1, 1, 0, V},
@@ -174,8 +175,8 @@ HRESULT CSourceView::drawPicture(const Input& in, uint32_t pass, const D3D10_VIE
 }
 
 HRESULT CSourceView::Draw(const Input& in, CBaseExpander* mode, uint16_t width, uint16_t height,
-                          uint8_t* picture, uint16_t overviewWidth, uint16_t overviewHeight, uint8_t* overview,
-                          bool* overviewDrawn) {
+                          uint8_t* picture, uint16_t overviewWidth, uint16_t overviewHeight,
+                          uint8_t* overview, bool* overviewDrawn) {
     if (!in.device || !in.effect || !in.texture || !mode) return E_INVALIDARG;
     if (!picture || (overview && !overviewDrawn)) return E_POINTER;
     if (!width || !height || !in.imgWidth || !in.imgHeight || !in.texWidth || !in.texHeight ||
@@ -184,7 +185,8 @@ HRESULT CSourceView::Draw(const Input& in, CBaseExpander* mode, uint16_t width, 
     if (overviewDrawn) *overviewDrawn = false;
     if (HRESULT hr = pictureTarget.ensure(in.device, width, height); FAILED(hr)) return hr;
     if (overview)
-        if (HRESULT hr = overviewTarget.ensure(in.device, overviewWidth, overviewHeight); FAILED(hr)) return hr;
+        if (HRESULT hr = overviewTarget.ensure(in.device, overviewWidth, overviewHeight); FAILED(hr))
+            return hr;
 
     SavedPipeline saved(in.device);
     // The frame's variables, with the channels in display order (red first) rather than the out
@@ -208,7 +210,8 @@ HRESULT CSourceView::Draw(const Input& in, CBaseExpander* mode, uint16_t width, 
     // The outlines are in the picture circle's units (radius 1 at the circle's edge), +y towards the
     // texture's first row as in the drawn picture; the circle is circleRadius of the picture across,
     // moved by the calibrated centre offset (texture units, as the modes' meshes add it).
-    const float U = float(in.imgWidth - 1) / float(in.texWidth), V = float(in.imgHeight - 1) / float(in.texHeight);
+    const float U = float(in.imgWidth - 1) / float(in.texWidth),
+                V = float(in.imgHeight - 1) / float(in.texHeight);
     const float scale = 2 * shared.circleRadius;
     CMatrix toPicture, move;
     toPicture.Scaling(scale, scale, 1);

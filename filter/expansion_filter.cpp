@@ -71,6 +71,7 @@ STDMETHODIMP CExpansionFilter::NonDelegatingQueryInterface(REFIID riid, void** p
         return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
     if (riid == IID_IORBE_General) return GetInterface(static_cast<IORBE_General*>(this), ppv);
     if (riid == IID_IOrbExpFilter) return GetInterface(static_cast<IOrbExpFilter*>(this), ppv);
+    if (riid == IID_IOrbSourceView) return GetInterface(static_cast<IOrbSourceView*>(this), ppv);
     return CTransformFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 

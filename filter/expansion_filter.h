@@ -5,6 +5,8 @@
 
 #include <streams.h>
 
+#include "filter/orb_source_view.h"
+
 class COrbExpander;
 
 // {6A3B0E52-7C1D-4F8A-9E25-3B7D51C2A901}
@@ -66,7 +68,8 @@ protected:
 class CExpansionFilter : public CTransformFilter,
                          public IORBE_GeneralModes,
                          public ISpecifyPropertyPages,
-                         public IOrbExpFilterModes {
+                         public IOrbExpFilterModes,
+                         public IOrbSourceView {
 public:
     static CUnknown* WINAPI CreateInstance(LPUNKNOWN pUnk, HRESULT* phr);
     ~CExpansionFilter() override;
@@ -92,6 +95,9 @@ public:
     HRESULT SetFilterUnfoldMode(int index) override;
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pPages) override;
+    // IOrbSourceView
+    STDMETHODIMP DrawSourceView(LONG width, LONG height, BYTE* pPicture, LONG overviewWidth,
+                                LONG overviewHeight, BYTE* pOverview) override;
 
     static constexpr LONG kOutWidth = 1280, kOutHeight = 720;
     static constexpr LONG kOutFrameBytes = kOutWidth * kOutHeight * 3; // 2,764,800

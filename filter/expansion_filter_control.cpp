@@ -1,5 +1,8 @@
 // The filter's control interfaces: every call reaches the engine or its current mode under the engine
 // lock, so it takes effect from the next frame drawn. Mode indexes translate through the table of modes.
+#include <cstring>
+#include <vector>
+
 #include "engine/orb_expander.h"
 #include "filter/expansion_filter.h"
 #include "modes/mode_table.h"
@@ -50,4 +53,47 @@ STDMETHODIMP CExpansionFilter::SetLensDirection(BOOL up) {
     const bool flag = (up & 0xFF) != 0;
     if (CBaseExpander* current = engine ? engine->Current() : nullptr) current->SetFlip(flag, flag);
     return S_OK;
+}
+
+namespace {
+
+void FlipRows(BYTE* pixels, LONG width, LONG height) {
+    const size_t stride = size_t(width) * 4;
+    std::vector<BYTE> row(stride);
+    for (LONG top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        BYTE* a = pixels + size_t(top) * stride;
+        BYTE* b = pixels + size_t(bottom) * stride;
+        std::memcpy(row.data(), a, stride);
+        std::memcpy(a, b, stride);
+        std::memcpy(b, row.data(), stride);
+    }
+}
+
+bool SideInRange(LONG side) {
+    return side >= 1 && side <= IOrbSourceView::kMaxSide;
+}
+
+} // namespace
+
+STDMETHODIMP CExpansionFilter::DrawSourceView(LONG width, LONG height, BYTE* pPicture, LONG overviewWidth,
+                                              LONG overviewHeight, BYTE* pOverview) {
+    if (!pPicture) return E_POINTER;
+    if (!SideInRange(width) || !SideInRange(height) ||
+        (pOverview && (!SideInRange(overviewWidth) || !SideInRange(overviewHeight))))
+        return E_INVALIDARG;
+    CAutoLock lock(&engineLock);
+    if (!engine || !m_pInput || !m_pInput->IsConnected()) return VFW_E_NOT_CONNECTED;
+    bool overviewDrawn = false;
+    const HRESULT hr =
+        engine->RenderSource(uint16_t(width), uint16_t(height), pPicture, uint16_t(overviewWidth),
+                             uint16_t(overviewHeight), pOverview, pOverview ? &overviewDrawn : nullptr);
+    if (hr == D3DERR_INVALIDCALL) return VFW_E_NOT_CONNECTED;
+    if (FAILED(hr)) return hr;
+    // The engine keeps the input's row order, as it does for the output frames; a top-down input is
+    // turned over here.
+    if (inputHeader.bmiHeader.biHeight < 0) {
+        FlipRows(pPicture, width, height);
+        if (pOverview) FlipRows(pOverview, overviewWidth, overviewHeight);
+    }
+    return pOverview && !overviewDrawn ? S_FALSE : S_OK;
 }

@@ -446,6 +446,19 @@ HRESULT CInternalGraph::SetLensDirection(int32_t flag) {
                             [&](IOrbExpFilter* f) { return f->SetLensDirection(flag != 0 ? 1 : 0); });
 }
 
+HRESULT CInternalGraph::DrawSourceView(LONG width, LONG height, BYTE* picture, LONG overviewWidth,
+                                       LONG overviewHeight, BYTE* overview) {
+    CAutoLock lock(&m_buildLock);
+    if (!m_expander) return E_FAIL;
+    IOrbSourceView* view = nullptr;
+    if (HRESULT hr = m_expander->QueryInterface(IID_IOrbSourceView, reinterpret_cast<void**>(&view));
+        FAILED(hr))
+        return hr;
+    const HRESULT hr = view->DrawSourceView(width, height, picture, overviewWidth, overviewHeight, overview);
+    view->Release();
+    return hr;
+}
+
 std::vector<CMediaType> CInternalGraph::Formats() {
     CAutoLock lock(&m_buildLock);
     std::vector<CMediaType> formats;

@@ -47,6 +47,10 @@ public:
     HRESULT SetScaleABS(float scale);
     HRESULT SetLensDirection(int32_t flag);
 
+    // The expansion filter's source view (IOrbSourceView); E_FAIL when there is no expansion filter.
+    HRESULT DrawSourceView(LONG width, LONG height, BYTE* picture, LONG overviewWidth, LONG overviewHeight,
+                           BYTE* overview);
+
     // The IOrbExpFilter index for a virtual-camera unfold mode.
     static int FilterModeIndex(int32_t mode);
 

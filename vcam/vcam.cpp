@@ -146,6 +146,7 @@ STDMETHODIMP CVCam::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
         return hr;
     }
     if (riid == IID_IORBE_SrcGen) return GetInterface(static_cast<IORBE_SrcGen*>(this), ppv);
+    if (riid == IID_IOrbSourceView) return GetInterface(static_cast<IOrbSourceView*>(this), ppv);
     if (riid == IID_IPersistPropertyBag) return GetInterface(static_cast<IPersistPropertyBag*>(this), ppv);
     return CSource::NonDelegatingQueryInterface(riid, ppv);
 }

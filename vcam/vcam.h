@@ -12,12 +12,17 @@
 
 #include <streams.h>
 
+#include "filter/orb_source_view.h"
 #include "vcam/orbe_src_gen.h"
 #include "vcam/vcam_settings.h"
 
 class CInternalGraph;
 
-class CVCam : public CSource, public ISpecifyPropertyPages, public IPersistPropertyBag, public IORBE_SrcGen {
+class CVCam : public CSource,
+              public ISpecifyPropertyPages,
+              public IPersistPropertyBag,
+              public IORBE_SrcGen,
+              public IOrbSourceView {
 public:
     static CUnknown* WINAPI CreateInstance(LPUNKNOWN pUnk, HRESULT* phr);
     ~CVCam() override;
@@ -49,6 +54,9 @@ public:
     STDMETHODIMP SetScale(int zoom) override;
     STDMETHODIMP GetLensDirection(int* pDirection) override;
     STDMETHODIMP SetLensDirection(int direction) override;
+    // IOrbSourceView: the expansion filter's, in the private graph.
+    STDMETHODIMP DrawSourceView(LONG width, LONG height, BYTE* pPicture, LONG overviewWidth,
+                                LONG overviewHeight, BYTE* pOverview) override;
 
     // The process's private graph (null before the first and after the last camera) and the number of
     // cameras alive in the process.

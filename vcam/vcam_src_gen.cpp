@@ -134,3 +134,10 @@ STDMETHODIMP CVCam::SetLensDirection(int direction) {
     CInternalGraph* graph = PrivateGraph();
     return graph ? graph->SetLensDirection(direction) : E_FAIL;
 }
+
+STDMETHODIMP CVCam::DrawSourceView(LONG width, LONG height, BYTE* pPicture, LONG overviewWidth,
+                                   LONG overviewHeight, BYTE* pOverview) {
+    CInternalGraph* graph = PrivateGraph();
+    return graph ? graph->DrawSourceView(width, height, pPicture, overviewWidth, overviewHeight, pOverview)
+                 : E_FAIL;
+}

@@ -18,8 +18,8 @@ LRESULT CALLBACK windowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, m, w, l);
 }
 
-constexpr uint16_t kSide = 256;   // the input picture, square
-constexpr uint16_t kBox = 256;    // the source picture drawn from it
+constexpr uint16_t kSide = 256; // the input picture, square
+constexpr uint16_t kBox = 256;  // the source picture drawn from it
 constexpr int kOutW = 1280, kOutH = 720;
 
 // The red pixels of a source picture (4 bytes a pixel: blue, green, red, 0) and their mean place.
@@ -131,7 +131,8 @@ TEST_F(SourceViewTest, TheDomesOutlineIsThePictureCircleAndFollowsTheCalibratedC
     Outline o = outline();
     ASSERT_GT(o.count, 300);
     // Radius 1 in the outlines' units is the circle's edge: half the picture at the default calibration.
-    for (auto [x, y] : o.pixels) EXPECT_NEAR(std::hypot(x + 0.5 - 128, y + 0.5 - 128), 128, 3) << x << "," << y;
+    for (auto [x, y] : o.pixels)
+        EXPECT_NEAR(std::hypot(x + 0.5 - 128, y + 0.5 - 128), 128, 3) << x << "," << y;
     EXPECT_NEAR(o.x, 128, 2);
     EXPECT_NEAR(o.y, 128, 2);
     // A centre offset of a tenth of the texture moves the circle a tenth of the picture, the way the
@@ -158,7 +159,8 @@ TEST_F(SourceViewTest, OnlyTheStripModesDrawAnOverviewAndTheFramesAfterAreUnchan
         const std::vector<BYTE> before = frame();
         std::vector<BYTE> picture(size_t(kBox) * kBox * 4), strip(size_t(kStripW) * kStripH * 4, 0xAB);
         bool drawn = !c.overview;
-        ASSERT_EQ(orb->RenderSource(kBox, kBox, picture.data(), kStripW, kStripH, strip.data(), &drawn), S_OK);
+        ASSERT_EQ(orb->RenderSource(kBox, kBox, picture.data(), kStripW, kStripH, strip.data(), &drawn),
+                  S_OK);
         EXPECT_EQ(drawn, c.overview) << c.mode;
         if (!c.overview) {
             EXPECT_EQ(strip, std::vector<BYTE>(strip.size(), 0)) << c.mode;

@@ -1,6 +1,8 @@
 // The private graph with a camera: the format it asks for, the resolution list and changes, the modes
 // it gives the expansion filter, grey frames without the filter, and frames that are the engine's own
 // picture of the camera's.
+#include <cmath>
+
 #include "filter/expansion_filter.h"
 #include "platform/win32/debug.h"
 #include "tests/vcam/camera_fixture.h"
@@ -124,6 +126,76 @@ TEST_F(InternalGraphTest, WithoutTheExpansionFilterFramesAreGrey) {
         EXPECT_TRUE(Grey(samples[0].data));
         EXPECT_EQ(samples[1].start, 333333);
     }
+    camera->Release();
+}
+
+// The red of the outlines, apart from the test picture's colours, and the outline's mean place.
+struct RedOutline {
+    int count = 0;
+    double x = 0, y = 0;
+};
+RedOutline RedOf(const std::vector<BYTE>& picture, int width, int height) {
+    RedOutline o;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const BYTE* p = &picture[(size_t(y) * width + x) * 4];
+            if (p[2] > 200 && p[1] < 40 && p[0] < 40) ++o.count, o.x += x, o.y += y;
+        }
+    if (o.count) o.x /= o.count, o.y /= o.count;
+    return o;
+}
+
+TEST_F(InternalGraphTest, TheCameraShowsTheFisheyeItsPictureIsMadeFromWithTheViewOutlined) {
+    DefineCamera("1440x1440@15");
+    CVCam* camera = NewCamera();
+    auto control = Control(camera);
+    ComPtr<IOrbSourceView> view;
+    ASSERT_EQ(camera->QueryInterface(IID_IOrbSourceView, view.putVoid()), S_OK);
+    constexpr int kSide = 200;
+    std::vector<BYTE> picture(kSide * kSide * 4);
+    ASSERT_EQ(view->DrawSourceView(kSide, kSide, picture.data(), 0, 0, nullptr), S_OK);
+    // The camera's picture, bottom row first: its upper left quadrant is the red and blue one.
+    const BYTE* upperLeft = &picture[((kSide - 1 - 60) * kSide + 60) * 4];
+    const BYTE* lowerRight = &picture[((kSide - 1 - 140) * kSide + 140) * 4];
+    EXPECT_NEAR(upperLeft[2], 220, 12);
+    EXPECT_NEAR(upperLeft[0], 200, 12);
+    EXPECT_NEAR(lowerRight[2], 60, 12);
+    EXPECT_NEAR(lowerRight[0], 50, 12);
+    // The inverted dome's view outlined, and the outline on the other side once the view turns half
+    // round.
+    const RedOutline before = RedOf(picture, kSide, kSide);
+    ASSERT_GT(before.count, 50);
+    EXPECT_EQ(control->SetViewPos(0, 50), S_OK);
+    ASSERT_EQ(view->DrawSourceView(kSide, kSide, picture.data(), 0, 0, nullptr), S_OK);
+    const RedOutline after = RedOf(picture, kSide, kSide);
+    ASSERT_GT(after.count, 50);
+    EXPECT_GT(std::hypot(after.x - before.x, after.y - before.y), 40);
+    EXPECT_NEAR((after.x + before.x) / 2, kSide / 2.0, 10);
+    EXPECT_NEAR((after.y + before.y) / 2, kSide / 2.0, 10);
+
+    // Only the strip modes have an overview.
+    std::vector<BYTE> strip(kSide * 50 * 4);
+    EXPECT_EQ(view->DrawSourceView(kSide, kSide, picture.data(), kSide, 50, strip.data()), S_FALSE);
+    EXPECT_EQ(control->SetUnfoldMode(1), S_OK); // panorama
+    EXPECT_EQ(view->DrawSourceView(kSide, kSide, picture.data(), kSide, 50, strip.data()), S_OK);
+    EXPECT_EQ(view->DrawSourceView(0, kSide, picture.data(), 0, 0, nullptr), E_INVALIDARG);
+    EXPECT_EQ(view->DrawSourceView(kSide, IOrbSourceView::kMaxSide + 1, picture.data(), 0, 0, nullptr),
+              E_INVALIDARG);
+    EXPECT_EQ(view->DrawSourceView(kSide, kSide, nullptr, 0, 0, nullptr), E_POINTER);
+    view.reset();
+    control.reset();
+    camera->Release();
+}
+
+TEST_F(InternalGraphTest, WithoutTheExpansionFilterThereIsNoSourceView) {
+    ASSERT_EQ(CallModule(UNFOLDFILTER_PATH, "DllUnregisterServer"), S_OK);
+    DefineCamera("1440x1440@15");
+    CVCam* camera = NewCamera();
+    ComPtr<IOrbSourceView> view;
+    ASSERT_EQ(camera->QueryInterface(IID_IOrbSourceView, view.putVoid()), S_OK);
+    std::vector<BYTE> picture(16 * 16 * 4);
+    EXPECT_EQ(view->DrawSourceView(16, 16, picture.data(), 0, 0, nullptr), E_FAIL);
+    view.reset();
     camera->Release();
 }
 
