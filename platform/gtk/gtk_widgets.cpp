@@ -372,8 +372,10 @@ void UpdateWidget(Widget& w) {
     const bool was = g_updating;
     g_updating = true;
     const LONG style = styleOf(w.hwnd);
-    GtkWidget* sensitive = w.kind == Kind::TopLevel ? w.fixed : w.outer;
-    gtk_widget_set_sensitive(sensitive, !(style & WS_DISABLED));
+    // A disabled window of its own (the owner of a modal frame) looks as it did: Windows draws its
+    // contents as before and only refuses it input, which the input operations do. The toolkit would
+    // grey every widget inside it, live pictures too.
+    if (w.kind != Kind::TopLevel) gtk_widget_set_sensitive(w.outer, !(style & WS_DISABLED));
     switch (w.kind) {
     case Kind::TopLevel:
         gtk_window_set_title(GTK_WINDOW(w.outer), ControlText(w.hwnd).c_str());

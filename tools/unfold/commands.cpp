@@ -44,9 +44,9 @@ const Command kCommands[] = {
     {"props", "props --filter|--camera [--screenshot FILE.png]",
      "open the property page of the expansion filter or of the virtual camera on the display",
      RunPropsCommand},
-    {"preview", "preview [--device NAME] [--seconds S] [--screenshot FILE.png]",
+    {"preview", "preview [--device NAME] [--source] [--seconds S] [--screenshot FILE.png]",
      "watch a camera's live picture (the virtual camera's unless named) on the display, with its settings "
-     "a click away",
+     "a click away and, with --source, the fisheye it is unfolded from with the view outlined",
      RunPreviewCommand},
 };
 

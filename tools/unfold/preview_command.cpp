@@ -1,11 +1,18 @@
-// unfold preview [--device NAME] [--seconds S] [--screenshot FILE.png]
+// unfold preview [--device NAME] [--source] [--seconds S] [--screenshot FILE.png]
 //
 // The window a person watches: a video capture device's live picture (the virtual camera "TELMAR
 // ZK900 4K UVC" unless --device names another), opened as a webcam application opens it, through the
 // System Device Enumerator and a capture graph, and a "Settings" button that opens the device's
-// property frame; the picture follows every change made there. --seconds closes the window after that
-// long, --screenshot draws it into a PNG file first, and the number of frames shown is printed on
-// close. Without a display, one line says so.
+// property frame; the picture follows every change made there. --source adds, beside it, the fisheye
+// picture the camera unfolds with the current mode's outline of its view, and under that the mode's
+// overview where it has one, both following the mode and view as they change. --seconds closes the
+// window after that long, --screenshot draws it into a PNG file first, and the number of frames shown
+// is printed on close. Without a display, one line says so.
+//
+// The fisheye comes from the camera itself (IOrbSourceView): the expansion filter of its private
+// graph draws its input texture, the very frame its latest picture was made from, with the mode's own
+// outline drawing. A second capture of the real camera would show another frame than the one
+// unfolded, and a V4L2 camera streams to one reader only.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -15,6 +22,7 @@
 
 #include <olectl.h>
 
+#include "filter/orb_source_view.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/display.h"
@@ -32,8 +40,11 @@ namespace {
 using platform::ComPtr;
 
 constexpr int kViewWidth = 640, kViewHeight = 360; // the live picture's box; frames are fitted into it
+// The fisheye's box beside it, and the overview strip under that: the strip modes' overviews are a
+// full turn wide and about a quarter of that high.
+constexpr int kSourceSide = 360, kOverviewHeight = 92;
 constexpr int kMargin = 8, kButtonWidth = 90, kButtonHeight = 26;
-constexpr int kSettingsId = 100, kViewId = 101;
+constexpr int kSettingsId = 100, kViewId = 101, kSourceId = 102, kOverviewId = 103;
 constexpr UINT_PTR kFrameTimer = 1, kCloseTimer = 2;
 constexpr UINT kFrameInterval = 33; // ms: 30 frames per second
 
@@ -44,18 +55,49 @@ struct LatestFrame {
     bool fresh = false;
 };
 
+// A top-down or bottom-up 32-bit picture that a static control shows.
+struct Picture {
+    HBITMAP bitmap = nullptr;
+    void* bits = nullptr; // blue, green, red, unused
+    HWND control = nullptr;
+
+    bool create(HWND parent, int id, int x, int y, int width, int height, bool bottomUp) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = bottomUp ? height : -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        control = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, x, y, width, height,
+                                  parent, reinterpret_cast<HMENU>(intptr_t(id)), nullptr, nullptr);
+        if (!bitmap || !control) return false;
+        SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+        return true;
+    }
+    ~Picture() {
+        if (bitmap) DeleteObject(bitmap);
+    }
+};
+
 struct Preview {
     std::wstring deviceName;
     ComPtr<IBaseFilter> device;
+    bool wantSource = false;
+    ComPtr<IOrbSourceView> source;         // with --source
     std::optional<CaptureSession> session; // the device's graph, released before COM closes
     LatestFrame latest;
-    ReceivedFrame frame; // the window thread's copy
-    HBITMAP bitmap = nullptr;
-    void* bits = nullptr; // the view's pixels: top-down rows, blue, green, red, unused
-    HWND window = nullptr, view = nullptr;
+    ReceivedFrame frame;       // the window thread's copy
+    Picture view;              // top-down
+    Picture fisheye, overview; // bottom-up, as the camera draws them
+    bool overviewShown = true;
+    HWND window = nullptr;
     uint64_t shown = 0;
-    bool settingsOpen = false; // the property frame runs its own loop meanwhile
-    bool closeDue = false;     // the close time came while it was open
+    uint64_t sourcesShown = 0;
+    HRESULT sourceError = S_OK; // the first failure to draw the fisheye, reported when none was drawn
+    bool settingsOpen = false;  // the property frame runs its own loop meanwhile
+    bool closeDue = false;      // the close time came while it was open
     std::string screenshot, error;
 };
 Preview* g_preview = nullptr;
@@ -88,6 +130,24 @@ void FitFrame(const ReceivedFrame& f, uint8_t* box, int boxWidth, int boxHeight)
     }
 }
 
+// The fisheye and the overview as the camera draws them now, with the mode and view it has now.
+void showSource(Preview& p) {
+    const HRESULT hr =
+        p.source->DrawSourceView(kSourceSide, kSourceSide, static_cast<BYTE*>(p.fisheye.bits), kSourceSide,
+                                 kOverviewHeight, static_cast<BYTE*>(p.overview.bits));
+    if (FAILED(hr)) {
+        if (p.sourceError == S_OK) p.sourceError = hr;
+        return;
+    }
+    ++p.sourcesShown;
+    InvalidateRect(p.fisheye.control, nullptr, FALSE);
+    // The overview only for the modes that have one.
+    const bool overview = hr == S_OK;
+    if (overview != p.overviewShown) ShowWindow(p.overview.control, overview ? SW_SHOW : SW_HIDE);
+    p.overviewShown = overview;
+    if (overview) InvalidateRect(p.overview.control, nullptr, FALSE);
+}
+
 void showFrame(Preview& p) {
     {
         std::lock_guard<std::mutex> hold(p.latest.lock);
@@ -95,10 +155,12 @@ void showFrame(Preview& p) {
         p.latest.fresh = false;
         std::swap(p.frame, p.latest.frame);
     }
-    if (!p.bits) return;
-    FitFrame(p.frame, static_cast<uint8_t*>(p.bits), kViewWidth, kViewHeight);
+    if (!p.view.bits) return;
+    FitFrame(p.frame, static_cast<uint8_t*>(p.view.bits), kViewWidth, kViewHeight);
     ++p.shown;
-    InvalidateRect(p.view, nullptr, FALSE);
+    InvalidateRect(p.view.control, nullptr, FALSE);
+    // Drawn with each new frame, so the fisheye is the one this picture was made from or the next.
+    if (p.source) showSource(p);
 }
 
 void takeScreenshot(Preview& p) {
@@ -184,34 +246,32 @@ HRESULT startCapture(Preview& p) {
     return SUCCEEDED(hr) ? p.session->Run() : hr;
 }
 
+// The live picture at the top left with "Settings" under its right edge; with the source, the fisheye
+// to its right and the overview strip under the fisheye.
 bool createWindow(Preview& p) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = previewProc;
     wc.lpszClassName = L"unfold preview";
     RegisterClassW(&wc);
-    const int width = kViewWidth + 2 * kMargin;
-    const int height = kViewHeight + 3 * kMargin + kButtonHeight;
+    const int sourceLeft = kViewWidth + 2 * kMargin;
+    const int width = p.source ? sourceLeft + kSourceSide + kMargin : kViewWidth + 2 * kMargin;
+    const int height =
+        p.source ? kSourceSide + kOverviewHeight + 3 * kMargin : kViewHeight + kButtonHeight + 3 * kMargin;
     const std::wstring title = L"unfold preview - " + p.deviceName;
     p.window = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                                40, 40, width, height, nullptr, nullptr, nullptr, nullptr);
     if (!p.window) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kViewWidth;
-    info.bmiHeader.biHeight = -kViewHeight; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    p.bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p.bits, nullptr, 0);
-    p.view =
-        CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, kMargin, kMargin, kViewWidth,
-                        kViewHeight, p.window, reinterpret_cast<HMENU>(kViewId), nullptr, nullptr);
+    if (!p.view.create(p.window, kViewId, kMargin, kMargin, kViewWidth, kViewHeight, false)) return false;
     HWND settings =
         CreateWindowExW(0, L"Button", L"Settings", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                        width - kMargin - kButtonWidth, kViewHeight + 2 * kMargin, kButtonWidth,
+                        kMargin + kViewWidth - kButtonWidth, kViewHeight + 2 * kMargin, kButtonWidth,
                         kButtonHeight, p.window, reinterpret_cast<HMENU>(kSettingsId), nullptr, nullptr);
-    if (!p.bitmap || !p.view || !settings) return false;
-    SendMessageW(p.view, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(p.bitmap));
+    if (!settings) return false;
+    if (p.source &&
+        (!p.fisheye.create(p.window, kSourceId, sourceLeft, kMargin, kSourceSide, kSourceSide, true) ||
+         !p.overview.create(p.window, kOverviewId, sourceLeft, kSourceSide + 2 * kMargin, kSourceSide,
+                            kOverviewHeight, true)))
+        return false;
     ShowWindow(p.window, SW_SHOW);
     return true;
 }
@@ -231,6 +291,11 @@ int runWindow(Preview& p, double seconds, CommandContext& context) {
                     << "': " << ErrorText(hr) << "\n";
         return kExitFailure;
     }
+    if (p.wantSource && FAILED(p.device.as(IID_IOrbSourceView, p.source))) {
+        context.err << "unfold preview: '" << platform::ToUtf8(p.deviceName)
+                    << "' shows no fisheye source (--source needs the virtual camera)\n";
+        return kExitFailure;
+    }
     if (!createWindow(p)) {
         context.err << "unfold preview: cannot create the window\n";
         return kExitFailure;
@@ -245,6 +310,11 @@ int runWindow(Preview& p, double seconds, CommandContext& context) {
     }
     g_preview = nullptr;
     context.out << "frames shown: " << p.shown << "\n";
+    if (p.source) {
+        context.out << "source pictures shown: " << p.sourcesShown << "\n";
+        if (p.sourcesShown == 0 && p.sourceError != S_OK && p.error.empty())
+            p.error = "the fisheye source could not be drawn: " + ErrorText(p.sourceError);
+    }
     if (!p.error.empty()) {
         context.err << "unfold preview: " << p.error << "\n";
         return kExitFailure;
@@ -260,6 +330,7 @@ int RunPreviewCommand(const Arguments& args, CommandContext& context) {
     parser.declare("--device", 1);
     parser.declare("--seconds", 1);
     parser.declare("--screenshot", 1);
+    parser.declare("--source", 0);
     double seconds = 0;
     std::string device = platform::ToUtf8(kVirtualCameraName);
     Preview p;
@@ -282,10 +353,11 @@ int RunPreviewCommand(const Arguments& args, CommandContext& context) {
         return kExitFailure;
     }
     p.deviceName = platform::ToWide(device);
+    p.wantSource = parser.has("--source");
     const int code = runWindow(p, seconds, context);
     p.session.reset();
+    p.source = nullptr;
     p.device = nullptr;
-    if (p.bitmap) DeleteObject(p.bitmap);
     UnregisterClassW(L"unfold preview", nullptr);
     CoUninitialize();
     return code;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -377,6 +378,118 @@ TEST_F(CameraWindowTest, ThePreviewShowsLiveFramesAndItsSettingsChangeTheCamera)
     ASSERT_NE(at, std::string::npos) << said;
     EXPECT_GE(std::stoi(said.substr(at + 14)), 20) << said;
     EXPECT_EQ(ModeKept(), "mode: 5 DOME");
+}
+
+// The pixels of pure red in a rectangle of the picture (the outlines' colour; the room has none so
+// bright) and their mean place.
+struct RedMark {
+    int count = 0;
+    double x = 0, y = 0;
+};
+RedMark PureRed(const XPicture& shot, const RECT& r) {
+    RedMark m;
+    for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, shot.height); ++y)
+        for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, shot.width); ++x) {
+            const uint8_t* p = shot.at(x, y);
+            if (p[0] >= 235 && p[1] <= 25 && p[2] <= 25) ++m.count, m.x += x, m.y += y;
+        }
+    if (m.count) m.x /= m.count, m.y /= m.count;
+    return m;
+}
+
+// The outline on the preview's fisheye once `accept` takes it, polling for up to 15 s.
+template <class Accept>
+RedMark WatchOutline(const XWindow& preview, const fs::path& file, Accept accept) {
+    // The fisheye sits right of the 640 x 360 live picture: 360 x 360 at (656, 8).
+    const RECT fisheye{656, 8, 1016, 368};
+    RedMark mark;
+    XPicture shot;
+    for (int attempt = 0; attempt < 150; ++attempt) {
+        Shell("xwd -silent -id " + preview.id + " -out " + file.string());
+        if (ReadXwd(file, shot) && shot.width >= fisheye.right && shot.height >= fisheye.bottom) {
+            mark = PureRed(shot, fisheye);
+            if (accept(mark)) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return mark;
+}
+
+TEST_F(CameraWindowTest, ThePreviewsFisheyeOutlineFollowsASliderWhileItIsDragged) {
+    // A still room, so that only the view moves the outline.
+    const std::string clip = (dir_ / "still.mjpg").string();
+    int status = -1;
+    std::string said =
+        Shell(unfold_ + " clip " + clip + " --frames 2 --size 1440 --turn 0 --samples 1 2>&1", &status);
+    ASSERT_EQ(status, 0) << said;
+    said = Shell(unfold_ + " camera add 'TELMAR ZK900 4K' --clip " + clip + " --format 1440x1440@15 2>&1",
+                 &status);
+    ASSERT_EQ(status, 0) << said;
+    ModelFrame model;
+    LayOut(model);
+    const RECT slider = RectOf(model, IDC_CAM_HORIZONTAL), ok = RectOf(model, IDOK);
+    ASSERT_GT(slider.right - slider.left, 100);
+    ASSERT_GT(ok.right, ok.left);
+
+    pid_t pid = 0;
+    const fs::path out = dir_ / "preview.out";
+    ASSERT_TRUE(Start({"preview", "--source", "--seconds", "25"}, out, pid));
+    XWindow preview;
+    if (!FindXWindow("unfold preview - TELMAR ZK900 4K UVC", pid, preview)) {
+        Wait(pid, 0);
+        FAIL() << "no preview appeared; unfold said: " << Shell("cat " + out.string());
+    }
+    EXPECT_EQ(preview.width, 1024);
+    EXPECT_EQ(preview.height, 476);
+    // The inverted dome at the middle of its range looks half way round from where the slider's left
+    // end looks.
+    const RedMark before =
+        WatchOutline(preview, dir_ / "before.xwd", [](const RedMark& m) { return m.count > 150; });
+    ASSERT_GT(before.count, 150) << "no outline on the fisheye";
+
+    // "Settings" sits under the live picture's right edge: 90 x 26 at (558, 376).
+    EXPECT_TRUE(preview.clickAt(RECT{558, 376, 648, 402}));
+    XWindow frame;
+    ASSERT_TRUE(FindXWindow("TELMAR ZK900 4K UVC Properties", pid, frame)) << Shell("cat " + out.string());
+    // Out of the fisheye's way, below the preview.
+    Shell("xdotool windowmove " + frame.id + " 40 560");
+    frame.id.clear();
+    ASSERT_TRUE(FindXWindow("TELMAR ZK900 4K UVC Properties", pid, frame));
+    ASSERT_EQ(frame.top, 560);
+    XPicture shot;
+    EXPECT_TRUE(BareControls(frame, model, dir_ / "frame.xwd", shot).empty());
+
+    // A person drags the Horizontal thumb from the middle to the left end and holds it there.
+    const int y = frame.top + (slider.top + slider.bottom) / 2;
+    const int x0 = frame.left + (slider.left + slider.right) / 2, x1 = frame.left + slider.left + 2;
+    const std::string press = "xdotool mousemove " + std::to_string(x0) + " " + std::to_string(y) +
+                              " mousedown 1 mousemove " + std::to_string((x0 + x1) / 2) + " " +
+                              std::to_string(y) + " mousemove " + std::to_string(x1) + " " +
+                              std::to_string(y) + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(press.c_str()), 0);
+    // The outline goes round to the other side of the circle while the page is still open.
+    const auto moved = [&](const RedMark& m) {
+        return m.count > 150 && std::hypot(m.x - before.x, m.y - before.y) > 60;
+    };
+    const RedMark during = WatchOutline(preview, dir_ / "during.xwd", moved);
+    EXPECT_TRUE(moved(during)) << "outline at (" << during.x << ", " << during.y << ") of " << during.count
+                               << " pixels; before at (" << before.x << ", " << before.y << ")";
+    // Both views look out from the circle's centre, on opposite sides.
+    EXPECT_NEAR((during.x + before.x) / 2, 836, 20);
+    EXPECT_NEAR((during.y + before.y) / 2, 188, 20);
+    EXPECT_EQ(std::system("xdotool mouseup 1 >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(frame.clickAt(ok));
+
+    EXPECT_EQ(Wait(pid, 90), 0) << Shell("cat " + out.string());
+    said = Shell("cat " + out.string());
+    const size_t at = said.find("source pictures shown: ");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_GE(std::stoi(said.substr(at + 23)), 20) << said;
+    // The camera keeps the view the drag ended at.
+    const std::string kept = Shell(unfold_ + " get 2>/dev/null");
+    const size_t view = kept.find("view: ");
+    ASSERT_NE(view, std::string::npos) << kept;
+    EXPECT_LE(std::stoi(kept.substr(view + 6)), 5) << kept;
 }
 
 } // namespace
