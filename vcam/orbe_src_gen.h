@@ -34,7 +34,8 @@ struct ResolutionEntry {
 struct IORBE_SrcGen : public IUnknown {
     // The MJPG capabilities of 1440 x 1440 and 1280 x 720 the camera offers, in its order. *ppList is
     // allocated with CoTaskMemAlloc and freed by the caller with CoTaskMemFree; *pCurrent is the
-    // position of the last entry of the current camera resolution, and is left alone when there is none.
+    // position of the entry of the current camera resolution and rate (the last of the resolution when
+    // none has the rate), and is left alone when there is none.
     virtual HRESULT STDMETHODCALLTYPE GetResolutionList(ResolutionEntry** ppList, int* pCount,
                                                         int* pCurrent) = 0;
     // Rebuilds the picture path with the camera at capability formatIndex (several seconds); nothing

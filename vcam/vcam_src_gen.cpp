@@ -29,13 +29,24 @@ STDMETHODIMP CVCam::GetResolutionList(ResolutionEntry** ppList, int* pCount, int
         CoTaskMemAlloc((formats.empty() ? 1 : formats.size()) * sizeof(ResolutionEntry)));
     if (!list) return E_OUTOFMEMORY;
     const VCamSettings s = settings();
-    int count = 0;
+    // The current entry is the one of the settings' size and rate; only when the camera offers that
+    // size at another rate alone, the last entry of the size. The property page sends the entry back
+    // on closing, so an entry of the same size at another rate would change the camera's rate (and
+    // rebuild the graph) when the user cancels.
+    int count = 0, sameSize = -1, sameRate = -1;
     for (size_t i = 0; i < formats.size(); ++i) {
         const CameraFormat f = CameraFormat::Of(formats[i]);
         if (!f.usable() || !OfferedResolution(f)) continue;
-        if (f.width == s.width && f.height == s.height) *pCurrent = count;
+        if (f.width == s.width && f.height == s.height) {
+            sameSize = count;
+            if (f.frameRate == s.frameRate) sameRate = count;
+        }
         list[count++] = {f.width, f.height, f.frameRate, int32_t(i)};
     }
+    if (sameRate >= 0)
+        *pCurrent = sameRate;
+    else if (sameSize >= 0)
+        *pCurrent = sameSize;
     *ppList = list;
     *pCount = count;
     return S_OK;

@@ -53,11 +53,41 @@ TEST_F(InternalGraphTest, TheResolutionListKeepsTheSquareAndWideMjpgFormatsInThe
               std::vector<int>({1440, 30, 2}));
     EXPECT_EQ(std::vector<int>({list[2].width, list[2].height, list[2].formatIndex}),
               std::vector<int>({1280, 720, 3}));
-    EXPECT_EQ(current, 1); // the last entry of the current size
+    EXPECT_EQ(current, 0); // the entry of the current size and rate
     CoTaskMemFree(list);
     EXPECT_EQ(control->GetResolutionList(nullptr, &count, &current), E_POINTER);
     control.reset();
     camera->Release();
+}
+
+TEST_F(InternalGraphTest, TheCurrentEntryIsTheCamerasRateSoSendingItBackChangesNothing) {
+    DefineCamera("1440x1440@15 1440x1440@30 1280x720@30");
+    // Each stored rate finds its own entry; a rate the camera does not offer, the last of the size.
+    for (const auto& [fps, expected] : {std::pair<DWORD, int>{15, 0}, {30, 1}, {25, 1}}) {
+        WriteSetting(L"fps", fps);
+        CVCam* camera = NewCamera();
+        auto control = Control(camera);
+        ResolutionEntry* list = nullptr;
+        int count = 0, current = -1;
+        ASSERT_EQ(control->GetResolutionList(&list, &count, &current), S_OK);
+        ASSERT_EQ(count, 3);
+        EXPECT_EQ(current, expected) << fps;
+        // What the property page does on closing without a change (Cancel): the current entry goes
+        // back, and the camera keeps its graph and rate.
+        ComPtr<IGraphBuilder> before;
+        ASSERT_EQ(CVCam::PrivateGraph()->GetGraph(before.put()), S_OK);
+        const int formatIndex = list[current].formatIndex;
+        CoTaskMemFree(list);
+        if (fps != 25) {
+            EXPECT_EQ(control->SetResolution(formatIndex), S_OK);
+            ComPtr<IGraphBuilder> after;
+            ASSERT_EQ(CVCam::PrivateGraph()->GetGraph(after.put()), S_OK);
+            EXPECT_EQ(after.get(), before.get()) << fps;
+        }
+        control.reset();
+        camera->Release();
+        EXPECT_EQ(ReadSetting(L"fps"), fps);
+    }
 }
 
 TEST_F(InternalGraphTest, ChangingTheResolutionRebuildsTheGraphAndAnIndexOutsideTheListChangesNothing) {

@@ -95,9 +95,10 @@ void PrintSettings(IORBE_SrcGen* control, std::ostream& out) {
         for (int i = 0; i < count; ++i)
             out << "resolution: " << list[i].width << "x" << list[i].height << "@" << list[i].frameRate
                 << "\n";
-        // The interface names the picture size in use (its entry is the last of that size), not the rate.
+        // The entry of the size and rate in use (of the size alone when the camera lacks the rate).
         if (current >= 0 && current < count)
-            out << "size in use: " << list[current].width << "x" << list[current].height << "\n";
+            out << "in use: " << list[current].width << "x" << list[current].height << "@"
+                << list[current].frameRate << "\n";
         CoTaskMemFree(list);
     }
 }

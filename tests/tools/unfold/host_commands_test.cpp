@@ -160,7 +160,7 @@ TEST_F(HostTest, SetKeepsTheSettingsThatGetAndTheNextCameraSee) {
     EXPECT_NE(r.out.find("mode: 1 PANORAMA\nview: 30 70\nzoom: 15\nlens: down\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("resolution: 1440x1440@15\nresolution: 1440x1440@30\nresolution: 1280x720@30\n"
-                         "size in use: 1440x1440\n"),
+                         "in use: 1440x1440@15\n"),
               std::string::npos)
         << r.out;
     r = Unfold({"set", "--mode", "EQRECT"});
