@@ -313,7 +313,9 @@ int runWindow(Preview& p, double seconds, CommandContext& context) {
     if (p.source) {
         context.out << "source pictures shown: " << p.sourcesShown << "\n";
         if (p.sourcesShown == 0 && p.sourceError != S_OK && p.error.empty())
-            p.error = "the fisheye source could not be drawn: " + ErrorText(p.sourceError);
+            p.error = p.sourceError == E_FAIL
+                          ? "the camera has no fisheye picture to show (no camera or no expansion filter)"
+                          : "the fisheye picture could not be drawn: " + ErrorText(p.sourceError);
     }
     if (!p.error.empty()) {
         context.err << "unfold preview: " << p.error << "\n";

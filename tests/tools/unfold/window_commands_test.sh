@@ -41,5 +41,25 @@ frames="$(printf '%s\n' "$out" | sed -n 's/^frames shown: //p')"
 [ "${frames:-0}" -ge 2 ] || fail "preview showed ${frames:-no} frames in 3 seconds"
 [ -s "$dir/preview.png" ] || fail "preview wrote no picture"
 
+# The fisheye beside the live picture needs the camera's picture path: without a camera it says so.
+err="$("$unfold" preview --source --seconds 2 2>&1 >/dev/null)"
+code=$?
+[ "$code" -ne 0 ] || fail "preview --source without a camera exited 0"
+case "$err" in *"no fisheye picture"*) ;; *) fail "preview --source without a camera said: $err" ;; esac
+
+# With a camera (a still room): the wider window, fisheye pictures drawn all along.
+"$unfold" clip "$dir/room.mjpg" --frames 2 --size 1440 --turn 0 --samples 1 >/dev/null 2>&1 || fail "no clip"
+"$unfold" camera add "TELMAR ZK900 4K" --clip "$dir/room.mjpg" --format 1440x1440@15 >/dev/null 2>&1 || fail "no camera"
+out="$("$unfold" preview --source --seconds 3 --screenshot "$dir/source.png" 2>"$dir/err")" || fail "preview --source: $(cat "$dir/err")"
+shown="$(printf '%s\n' "$out" | sed -n 's/^source pictures shown: //p')"
+[ "${shown:-0}" -ge 2 ] || fail "preview --source drew ${shown:-no} fisheye pictures in 3 seconds"
+read -r w h < <(png_size "$dir/source.png")
+{ [ "$w" -eq 1024 ] && [ "$h" -eq 476 ]; } || fail "the preview with its source is $w x $h"
+# A camera that is not the virtual one has no fisheye of its own to show.
+err="$("$unfold" preview --source --device "TELMAR ZK900 4K" --seconds 1 2>&1 >/dev/null)"
+code=$?
+[ "$code" -ne 0 ] || fail "preview --source of a plain camera exited 0"
+case "$err" in *"shows no fisheye source"*) ;; *) fail "preview --source of a plain camera said: $err" ;; esac
+
 [ "$failures" -eq 0 ] && echo "all passed"
 exit "$failures"
