@@ -219,7 +219,7 @@ TEST_F(InternalGraphTest, TheCameraShowsTheFisheyeItsPictureIsMadeFromWithTheVie
 }
 
 TEST_F(InternalGraphTest, WithoutTheExpansionFilterThereIsNoSourceView) {
-    ASSERT_EQ(CallModule(UNFOLDFILTER_PATH, "DllUnregisterServer"), S_OK);
+    ASSERT_EQ(CallModule(kUnfoldFilterPath, "DllUnregisterServer"), S_OK);
     DefineCamera("1440x1440@15");
     CVCam* camera = NewCamera();
     ComPtr<IOrbSourceView> view;
