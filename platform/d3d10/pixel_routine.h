@@ -45,6 +45,7 @@ struct PixelRoutine {
         uint8_t resource;
         PlanSlot out[4]; // slots the sample's channels go to
         FootprintFetch fetch;
+        bool alpha = true; // whether anything reads the alpha channel (else it is not fetched)
     };
     std::vector<Footprint> footprints;
     LaneMerger merge;

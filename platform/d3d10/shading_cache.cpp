@@ -132,7 +132,8 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (size_t f = 0; f < routine.footprints.size(); ++f) {
             const PixelRoutine::Footprint& fp = routine.footprints[f];
             const SampledTexture& t = setup.bindings.textures[fp.resource];
-            float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]), vm.slot(fp.out[3])};
+            float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]),
+                             fp.alpha ? vm.slot(fp.out[3]) : nullptr};
             fp.fetch(t.data, t.rowPitch, cache.offsets[f].data() + base, cache.weights[f].data() + base, out,
                      n);
         }

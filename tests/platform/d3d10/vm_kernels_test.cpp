@@ -103,15 +103,20 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
             }
             for (Isa isa : {Isa::Portable, Isa::Avx2}) {
                 if (!IsaSupported(isa)) continue;
-                float* g[4] = {got[0], got[1], got[2], got[3]};
-                // An odd count leaves a tail for the AVX2 fetch to finish the portable way.
-                FootprintFetcher(isa, format)(texels.data(), pitch, offsets.data(), weights.data(), g,
-                                              kLanes - 3);
-                for (int c = 0; c < 4; ++c)
-                    for (int i = 0; i < kLanes - 3; ++i)
-                        ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]), std::bit_cast<uint32_t>(expected[c][i]))
-                            << "size " << size << " channel " << c << " at (" << u[i] << ", " << v[i] << ")"
-                            << (isa == Isa::Avx2 ? " AVX2" : " portable");
+                for (bool alpha : {true, false}) {
+                    std::fill_n(got[3], kLanes, -1.0f);
+                    float* g[4] = {got[0], got[1], got[2], alpha ? got[3] : nullptr};
+                    // An odd count leaves a tail for the AVX2 fetch to finish the portable way.
+                    FootprintFetcher(isa, format)(texels.data(), pitch, offsets.data(), weights.data(), g,
+                                                  kLanes - 3);
+                    for (int c = 0; c < 4; ++c)
+                        for (int i = 0; i < kLanes - 3; ++i)
+                            ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]),
+                                      std::bit_cast<uint32_t>(c == 3 && !alpha ? -1.0f : expected[c][i]))
+                                << "size " << size << " channel " << c << " at (" << u[i] << ", " << v[i]
+                                << ")" << (isa == Isa::Avx2 ? " AVX2" : " portable")
+                                << (alpha ? "" : " without alpha");
+                }
             }
         }
     }
