@@ -49,6 +49,8 @@ int sources(const Step& s, PlanSlot* in[3], Step& step) {
     switch (s.id) {
     case KernelId::Mad:
     case KernelId::Movc:
+    case KernelId::MulSub:
+    case KernelId::Add3:
         return 3;
     default:
         return s.id < KernelId::Add ? 1 : 2;
@@ -458,22 +460,37 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         const int k = producer[value];
         return k >= 0 && graph[k].step.id == id && uses[value] == 1 && lastUse[value] != kToTheEnd;
     };
+    // Takes the single-reader result `value` of a binary step into v as its first two operands, with
+    // `other` as the third, making v a step of kind id.
+    auto absorb = [&](ValueStep& v, uint32_t value, uint32_t other, KernelId id) {
+        ValueStep& producerStep = graph[size_t(producer[value])];
+        producerStep.dropped = true;
+        v.in[0] = producerStep.in[0], v.in[1] = producerStep.in[1], v.in[2] = other;
+        v.inputs = 3;
+        v.step.id = id;
+        v.step.kernel = PortableKernel(id);
+    };
     for (ValueStep& v : graph) {
-        if (v.step.id != KernelId::Add) continue;
-        if (onlyFeeds(v.in[0], KernelId::Mul)) {
-            ValueStep& mul = graph[size_t(producer[v.in[0]])];
-            mul.dropped = true;
-            v.step.id = KernelId::Mad;
-            v.in[2] = v.in[1], v.in[0] = mul.in[0], v.in[1] = mul.in[1];
-            v.inputs = 3;
-            v.step.kernel = PortableKernel(KernelId::Mad);
-        } else if (onlyFeeds(v.in[1], KernelId::Neg)) {
-            ValueStep& neg = graph[size_t(producer[v.in[1]])];
-            neg.dropped = true;
-            v.step.id = KernelId::AddNeg;
-            v.in[1] = neg.in[0];
-            v.step.kernel = PortableKernel(KernelId::AddNeg);
+        if (v.step.id == KernelId::Add) {
+            if (onlyFeeds(v.in[1], KernelId::Neg)) {
+                ValueStep& neg = graph[size_t(producer[v.in[1]])];
+                neg.dropped = true;
+                v.step.id = KernelId::AddNeg;
+                v.in[1] = neg.in[0];
+                v.step.kernel = PortableKernel(KernelId::AddNeg);
+            } else if (onlyFeeds(v.in[0], KernelId::Mul)) {
+                absorb(v, v.in[0], v.in[1], KernelId::Mad);
+            } else if (onlyFeeds(v.in[1], KernelId::Mul)) {
+                // x + a * b as a * b + x: the sum is the same (only which of two NaNs it keeps may differ).
+                absorb(v, v.in[1], v.in[0], KernelId::Mad);
+            } else if (onlyFeeds(v.in[0], KernelId::Add)) {
+                absorb(v, v.in[0], v.in[1], KernelId::Add3);
+            } else if (onlyFeeds(v.in[1], KernelId::Add)) {
+                absorb(v, v.in[1], v.in[0], KernelId::Add3);
+            }
         }
+        if (v.step.id == KernelId::AddNeg && onlyFeeds(v.in[1], KernelId::Mul))
+            absorb(v, v.in[1], v.in[0], KernelId::MulSub);
     }
     for (int k = 0; k < int(graph.size()); ++k)
         if (!graph[k].dropped)

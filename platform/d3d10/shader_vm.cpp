@@ -197,6 +197,12 @@ struct AddNeg {
 struct Mad {
     float operator()(float a, float b, float c) const { return a * b + c; }
 };
+struct MulSub {
+    float operator()(float a, float b, float c) const { return c + -(a * b); }
+};
+struct Add3 {
+    float operator()(float a, float b, float c) const { return (a + b) + c; }
+};
 struct Movc {
     float operator()(float a, float b, float c) const { return bits(a) != 0 ? b : c; }
 };
@@ -379,6 +385,10 @@ StepKernel PortableKernel(KernelId id) {
         return ternary<Mad>;
     case KernelId::Movc:
         return ternary<Movc>;
+    case KernelId::MulSub:
+        return ternary<MulSub>;
+    case KernelId::Add3:
+        return ternary<Add3>;
     case KernelId::Sample:
         return sampleKernel;
     default:

@@ -65,7 +65,9 @@ enum class KernelId : uint8_t {
     Ine,
     AddNeg, // a + -b: an add whose second operand was negated, fused (binary)
     Mad,
-    Movc, // ternary
+    Movc,
+    MulSub, // c + -(a * b): a multiply and a negated add, fused
+    Add3,   // (a + b) + c: two adds, fused (ternary)
     Sample,
     Count
 };

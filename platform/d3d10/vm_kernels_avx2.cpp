@@ -175,6 +175,16 @@ struct Mad {
         return _mm256_add_ps(_mm256_mul_ps(a, b), c);
     }
 };
+struct MulSub {
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
+        return _mm256_add_ps(c, _mm256_xor_ps(_mm256_mul_ps(a, b), signBit()));
+    }
+};
+struct Add3 {
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
+        return _mm256_add_ps(_mm256_add_ps(a, b), c);
+    }
+};
 // a's bits non-zero ? b : c.
 struct Movc {
     UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
@@ -251,6 +261,10 @@ StepKernel Avx2Kernel(KernelId id) {
         return ternary<Mad>;
     case KernelId::Movc:
         return ternary<Movc>;
+    case KernelId::MulSub:
+        return ternary<MulSub>;
+    case KernelId::Add3:
+        return ternary<Add3>;
     default:
         return nullptr;
     }

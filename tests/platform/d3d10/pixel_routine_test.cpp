@@ -52,8 +52,8 @@ add r0, r0, r1
 mul o0, r0, l(0.5)
 )";
 
-// Products and negations with one reader and with two: a replay may fuse only those with one reader
-// into the add that reads them.
+// Products, negations and sums with one reader and with two, read as either operand of an add: a
+// replay may fuse only those with one reader into the add that reads them.
 constexpr const char* kFusionPs = R"(ps
 input SV_Position0 v0 sv_position
 input COLOR0 v1
@@ -68,7 +68,17 @@ mul r5, r3, r1
 mul r6, r0, l(0.5, 0.5, 0.5, 0.5)
 add r6, r6, -r4
 add r7, r4, -r6
-add o0, r7, r5
+mul r8, r7, v2.yxyx
+add r8, r5, r8
+mul r9, r8, l(3, -2, 0.75, 1.5)
+add r9, r7, -r9
+add r10, r9, r0
+add r10, r10, r6
+add r11, r8, r9
+add r11, r0, r11
+add r12, r11, r4
+add r12, r12, r11
+add o0, r10, r12
 )";
 
 struct FrameState {
