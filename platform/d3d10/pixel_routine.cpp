@@ -231,8 +231,9 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
     optimise(r->steps, *setup.plan, fetched, r->carried);
     for (PixelRoutine::Footprint& f : r->footprints)
-        f.alpha = setup.plan->outputSlot(f.out[3]) ||
-                  std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, f.out[3]); });
+        f.alpha =
+            setup.plan->outputSlot(f.out[3]) ||
+            std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, f.out[3]); });
     SpecialiseKernels(r->steps, isa);
     r->merge = LaneMergerFor(isa);
     for (const PixelInput& in : setup.inputs)

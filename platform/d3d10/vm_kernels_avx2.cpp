@@ -168,7 +168,9 @@ struct Ige {
 };
 
 struct AddNeg {
-    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b) { return _mm256_add_ps(a, _mm256_xor_ps(b, signBit())); }
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b) {
+        return _mm256_add_ps(a, _mm256_xor_ps(b, signBit()));
+    }
 };
 struct Mad {
     UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
