@@ -16,6 +16,7 @@
 #include "platform/win32/display.h"
 #include "platform/win32/user_input.h"
 #include "resources/unfoldfilter_resource.h"
+#include "tests/build_paths.h"
 #include "tests/filter/filter_fixture.h"
 
 namespace filter_testing {
@@ -83,7 +84,7 @@ HWND pageIn(HWND frame) {
 TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThroughX) {
     std::string reason;
     ASSERT_TRUE(platform::OpenDisplay(reason)) << reason;
-    void* module = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))(), S_OK);
 

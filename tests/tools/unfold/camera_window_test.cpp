@@ -26,6 +26,7 @@
 
 #include "platform/win32/com_ptr.h"
 #include "resources/unfoldcam_resource.h"
+#include "tests/build_paths.h"
 #include "vcam/orbe_src_gen.h"
 
 extern char** environ;
@@ -149,10 +150,10 @@ protected:
         dir_ = fs::temp_directory_path() / ("camera-window-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         setenv("UNFOLD_REGISTRY", (dir_ / "registry").c_str(), 1);
-        unfold_ = UNFOLD_PATH;
+        unfold_ = kUnfoldPath;
         // Both modules, and the sample camera when the build has recorded its clip (sanitizer builds
         // do not: the camera then runs without it and delivers grey frames, which is enough here).
-        for (const char* module : {UNFOLDFILTER_PATH, UNFOLDCAM_PATH}) {
+        for (const char* module : {kUnfoldFilterPath, kUnfoldCamPath}) {
             void* library = dlopen(module, RTLD_NOW | RTLD_LOCAL);
             ASSERT_NE(library, nullptr) << dlerror();
             auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"));
@@ -160,10 +161,10 @@ protected:
             EXPECT_EQ(reg(), S_OK) << module;
             dlclose(library);
         }
-        if (fs::exists(UNFOLD_SAMPLE_CLIP)) {
+        if (fs::exists(kSampleClipPath)) {
             int status = -1;
             const std::string out =
-                Shell(unfold_ + " register --sample-clip " + UNFOLD_SAMPLE_CLIP + " 2>&1", &status);
+                Shell(unfold_ + " register --sample-clip " + kSampleClipPath + " 2>&1", &status);
             ASSERT_EQ(status, 0) << out;
         }
     }
