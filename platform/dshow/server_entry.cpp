@@ -1,25 +1,10 @@
 // DllGetClassObject and DllCanUnloadNow over the module's template table.
 // Fault injection: "DllGetClassObject" stands for the factory allocation failing.
-#include <dlfcn.h>
-
 #include <new>
 
 #include "platform/dshow/factory_template.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/fault_injection.h"
-
-namespace {
-
-// The load base of the module this code is linked into.
-HINSTANCE thisModule() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&thisModule), &info)) return nullptr;
-    return static_cast<HINSTANCE>(info.dli_fbase);
-}
-
-} // namespace
-
-HINSTANCE g_hInst = thisModule();
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
