@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Windows DLLs of the same sources, built with Debian's mingw-w64 and tested inside Wine.
-# Usage: windows.sh [install|build|test|all] [x86_64|i686|both]
-#   install  the Debian packages: mingw-w64 compilers, wine (64-bit, and 32-bit where it installs)
-#   build    host tools (effect and resource compilers), then the DLLs for the chosen architectures
-#   test     build, then the Wine tests
+# Usage: windows.sh [install|build|test] [x86_64|i686|both]
+#   install  the Debian packages: mingw-w64 compilers, Wine (64-bit, and 32-bit where it installs), Xvfb
+#   build    the native build tools, then the DLLs (build-windows-ARCH/filter/unfoldfilter.dll)
+#   test     build, then the Wine tests of each architecture Wine can run here (the others say they are
+#            skipped)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cmd="${1:-build}"
@@ -32,12 +33,87 @@ install_packages() {
             echo "windows: wine32 did not install; 32-bit DLLs are built but not run"
             local rest=()
             for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
-            ((${#rest[@]})) && DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "${rest[@]}"
+            if ((${#rest[@]})); then DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "${rest[@]}"; fi
         fi
     fi
 }
 
+case "$archs" in
+    both) archs=(x86_64 i686) ;;
+    x86_64 | i686) archs=("$archs") ;;
+    *) echo "windows: unknown architecture '$archs' (x86_64, i686 or both)" >&2; exit 2 ;;
+esac
+
+# The native tools the Windows build runs (effect compiler) and the Linux side of the tests (the
+# `unfold` host and bitmap_from_png), in the build folder of scripts/test.sh.
+build_host() {
+    local dir="$root/build"
+    [ -f "$dir/build.ninja" ] || nice -n 10 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DUNFOLD_WERROR=ON >/dev/null
+    nice -n 10 cmake --build "$dir" --target unfold_fxc unfold bitmap_from_png
+}
+
+# The DLLs and the Wine test programs of one architecture, in build-windows-ARCH.
+build_windows() {
+    local arch="$1" dir="$root/build-windows-$1"
+    nice -n 10 cmake -S "$root" -B "$dir" -G Ninja --toolchain "$root/cmake/mingw-w64-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DUNFOLD_WERROR=ON -DUNFOLD_HOST_TOOLS="$root/build" >/dev/null
+    nice -n 10 cmake --build "$dir" --target unfoldfilter wine_filter_test
+    "$arch-w64-mingw32-strip" "$dir/filter/unfoldfilter.dll"
+    echo "windows: $(stat -c %s "$dir/filter/unfoldfilter.dll") bytes  $dir/filter/unfoldfilter.dll"
+}
+
+# Whether Wine can run programs of an architecture here.
+wine_runs() {
+    case "$1" in
+        x86_64) command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ] ;;
+        i686) installed wine32:i386 ;;
+    esac
+}
+
+# The Wine tests of one architecture, in a Wine prefix of their own under the build folder, with a
+# display from Xvfb (the filter draws through a hidden window).
+test_windows() {
+    local arch="$1" dir="$root/build-windows-$1"
+    if ! wine_runs "$arch"; then
+        echo "windows: SKIPPED the $arch Wine tests: Wine cannot run $arch programs on this machine"
+        return 0
+    fi
+    local data="$dir/wine-data" unfold="$root/build/tools/unfold/unfold" bitmap="$root/build/tests/wine/bitmap_from_png"
+    export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    [ "$arch" = i686 ] && export WINEARCH=win32 || export WINEARCH=win64
+    mkdir -p "$data"
+    [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+    local test_exe="$dir/tests/wine/wine_filter_test.exe"
+
+    # The pictures: the fisheye picture the test source delivers, and each case drawn by the Linux build.
+    "$unfold" scene "$data/fisheye.png" --size 1440 >/dev/null
+    "$bitmap" "$data/fisheye.png" "$data/fisheye.bmp" 32
+    wine "$test_exe" --print-cases | tr -d '\r' | while read -r name options; do
+        # shellcheck disable=SC2086
+        "$unfold" image "$data/fisheye.png" "$data/$name.png" $options >/dev/null
+        "$bitmap" "$data/$name.png" "$data/$name.bmp" 24
+    done
+
+    UNFOLD_FILTER_DLL="$(winepath -w "$dir/filter/unfoldfilter.dll")" UNFOLD_WINE_DATA="$(winepath -w "$data")" \
+        xvfb-run -a wine "$test_exe" 2> >(grep -v '^ALSA lib' >&2)
+    wineserver -w
+}
+
 case "$cmd" in
     install) install_packages ;;
-    *) echo "usage: $0 [install|build|test|all] [x86_64|i686|both]" >&2; exit 2 ;;
+    build)
+        install_packages
+        build_host
+        for a in "${archs[@]}"; do build_windows "$a"; done
+        ;;
+    test)
+        install_packages
+        build_host
+        for a in "${archs[@]}"; do
+            build_windows "$a"
+            test_windows "$a"
+        done
+        ;;
+    *) echo "usage: $0 [install|build|test] [x86_64|i686|both]" >&2; exit 2 ;;
 esac
