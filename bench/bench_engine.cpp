@@ -1,17 +1,28 @@
 // The engine's frame cost per unfold mode: UploadFrame + Render of a 1440 x 1440 fisheye picture (the
 // reference room) into a 1280 x 720 frame, as the expansion filter runs them for every frame. One line
 // per mode: "mode=<NAME> frame_ms=<median> fps=<frames per second>".
+//
+// Usage: bench_engine [frames (30)] [mode id: that mode alone]. Under
+// `valgrind --tool=callgrind --instr-atstart=no` only the timed frames are counted.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#endif
+
 #include "tools/scene/fisheye_renderer.h"
 #include "tools/unfold/unfolder.h"
 
 int main(int argc, char** argv) {
     int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int32_t only = argc > 2 ? std::atoi(argv[2]) : -1;
     std::string error;
     auto unfolder = tools::unfold::Unfolder::Create(error);
     if (!unfolder) {
@@ -30,19 +41,23 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = fisheye.data()[i];
     std::vector<BYTE> output(size_t(1280) * 720 * 3);
     for (int32_t mode = 0; mode < kModeCount; ++mode) {
-        if (!engine.SetExpMode(mode)) continue;
+        if ((only >= 0 && mode != only) || !engine.SetExpMode(mode)) continue;
         engine.UploadFrame(frame.data(), 1440 * 4);
         engine.Render(output.data()); // the first frame rasterises; later ones replay coverage
         std::vector<double> ms;
+        CALLGRIND_START_INSTRUMENTATION;
         for (int i = 0; i < frames; ++i) {
             auto start = std::chrono::steady_clock::now();
             engine.UploadFrame(frame.data(), 1440 * 4);
             engine.Render(output.data());
-            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
+        CALLGRIND_STOP_INSTRUMENTATION;
         std::sort(ms.begin(), ms.end());
         double median = ms[ms.size() / 2];
-        std::printf("mode=%s frame_ms=%.2f fps=%.1f\n", tools::unfold::ModeLabel(mode).c_str(), median, 1000.0 / median);
+        std::printf("mode=%s frame_ms=%.2f fps=%.1f\n", tools::unfold::ModeLabel(mode).c_str(), median,
+                    1000.0 / median);
         std::fflush(stdout);
     }
     return 0;

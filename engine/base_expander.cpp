@@ -575,20 +575,23 @@ HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, 
         SafeRelease(staging);
         return hr;
     }
-    // Bytes 0, 1 and 2 of every texel, rows packed one after another, top row first.
+    // Bytes 0, 1 and 2 of every texel, rows packed one after another, top row first. Each texel is
+    // written whole and its fourth byte overwritten by the next pixel's, except the frame's last.
     BYTE* dst = output;
     for (uint16_t y = 0; y < outHeight; ++y) {
         const BYTE* src = static_cast<const BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch;
-        uint16_t x = 0;
-        for (; x + 4 <= outWidth; x += 4, src += 16, dst += 12) {
-            uint32_t p[4], packed[3];
+        const BYTE* const rowEnd = src + size_t(outWidth) * 4;
+        const BYTE* const wholeEnd = y + 1 < outHeight ? rowEnd : rowEnd - (outWidth ? 4 : 0);
+        for (; src + 16 <= wholeEnd; src += 16, dst += 12) {
+            uint32_t p[4];
             std::memcpy(p, src, 16);
-            packed[0] = (p[0] & 0xFFFFFF) | (p[1] << 24);
-            packed[1] = ((p[1] >> 8) & 0xFFFF) | (p[2] << 16);
-            packed[2] = ((p[2] >> 16) & 0xFF) | (p[3] << 8);
-            std::memcpy(dst, packed, 12);
+            std::memcpy(dst, &p[0], 4);
+            std::memcpy(dst + 3, &p[1], 4);
+            std::memcpy(dst + 6, &p[2], 4);
+            std::memcpy(dst + 9, &p[3], 4);
         }
-        for (; x < outWidth; ++x, src += 4, dst += 3) dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
+        for (; src < wholeEnd; src += 4, dst += 3) std::memcpy(dst, src, 4);
+        for (; src < rowEnd; src += 4, dst += 3) dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
     }
     staging->Unmap(0);
     return S_OK;

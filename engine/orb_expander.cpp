@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #include "engine/engine_log.h"
 #include "modes/front_expander.h"
@@ -29,12 +28,11 @@ COrbExpander::COrbExpander()
       backBufferFormat(DXGI_FORMAT_R8G8B8A8_UNORM), windowRTV(nullptr), swapChain(nullptr),
       windowDSV(nullptr), inputLayout(nullptr), effect(nullptr), inputTexture(nullptr), inputView(nullptr),
       texWidth(0), texHeight(0), inputFormat(-1), imgWidth(0), imgHeight(0), outWidth(0),
-      outHeight(0), frontView{0, 0, 0, 0}, modeId(-1), current(nullptr), cache{}, frameDirty(true),
-      uploadedRowBytes(0), effectMissingReported(false) {}
+      outHeight(0), frontView{0, 0, 0, 0}, modeId(-1), current(nullptr), cache{},
+      effectMissingReported(false) {}
 
 COrbExpander::~COrbExpander() {
     releaseDevice();
-    frameBuffer.reset();
     current = nullptr;
     for (CBaseExpander*& e : cache) {
         delete e;
@@ -70,8 +68,6 @@ void COrbExpander::applyFrontView() {
 HRESULT COrbExpander::Initialize(HWND w) {
     releaseDevice();
     window = w;
-    frameBuffer.reset(new (std::nothrow) BYTE[kFrameBufferBytes]());
-    uploadedRowBytes = 0;
 
     RECT client{};
     GetClientRect(window, &client);
@@ -164,7 +160,7 @@ HRESULT COrbExpander::createRgbTexture(uint16_t width, uint16_t height) {
 }
 
 bool COrbExpander::AcceptsInputSize(uint32_t width, uint32_t height) {
-    // A picture must fit the frame buffer row for row: texture width x 4 bytes x its height.
+    // A picture must fit kFrameBufferBytes row for row: texture width x 4 bytes x its height.
     return width > 0 && height > 0 && width <= 0xFFFF && height <= 0xFFFF &&
            size_t(textureSide(width)) * 4 * height <= kFrameBufferBytes;
 }
@@ -221,14 +217,21 @@ bool COrbExpander::SetExpMode(int32_t id) {
 }
 
 bool COrbExpander::UploadFrame(const BYTE* pixels, uint32_t rowLength) {
-    frameDirty = true;
-    if (inputFormat != 1 || !frameBuffer || !pixels) return false;
-    // A row longer than the texture's would run into the next row and, at the end, past the buffer.
+    if (inputFormat != 1 || !inputTexture || !pixels) return false;
+    // A row longer than the texture's would run into the next row and, at the end, past the texture.
     const size_t stride = size_t(texWidth) * 4;
     if (rowLength > stride || stride * imgHeight > kFrameBufferBytes) return false;
+    // The frame goes straight into the texture: its only copy. The rest of a texture row keeps its
+    // bytes and is never sampled (texture coordinates stop at the last picture texel).
+    D3D10_MAPPED_TEXTURE2D mapped{};
+    if (HRESULT hr = inputTexture->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &mapped); FAILED(hr)) {
+        EngineLogError(report::kRenderUpload, hr);
+        return false;
+    }
     for (uint16_t y = 0; y < imgHeight; ++y)
-        std::memcpy(frameBuffer.get() + y * stride, pixels + size_t(y) * rowLength, rowLength);
-    uploadedRowBytes = rowLength;
+        std::memcpy(static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
+                    pixels + size_t(y) * rowLength, rowLength);
+    inputTexture->Unmap(0);
     return true;
 }
 
@@ -241,23 +244,6 @@ HRESULT COrbExpander::Render(BYTE* output) {
         effectMissingReported = true;
         return D3DERR_INVALIDCALL;
     }
-    if (frameDirty) {
-        D3D10_MAPPED_TEXTURE2D mapped{};
-        HRESULT hr = inputTexture->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &mapped);
-        if (FAILED(hr)) {
-            EngineLogError(report::kRenderUpload, hr);
-        } else {
-            // Only the bytes each row received can differ from zero; the rest of a texture row is never
-            // sampled (texture coordinates stop at the last picture texel).
-            const size_t stride = size_t(texWidth) * 4;
-            const size_t bytes = uploadedRowBytes ? uploadedRowBytes : stride;
-            for (uint16_t y = 0; y < imgHeight; ++y)
-                std::memcpy(static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
-                            frameBuffer.get() + y * stride, bytes);
-            inputTexture->Unmap(0);
-        }
-    }
-    frameDirty = false;
     RenderContext context{device,    effect,    0,         window,
                           windowRTV, swapChain, windowDSV, {inputView, nullptr, nullptr}};
     return current->RenderAll(context, output);

@@ -1,6 +1,7 @@
 // COrbExpander: the engine facade the expansion filter drives. It owns the Direct3D 10 device and the
-// swap chain of the filter's hidden render window, the effect, the input texture, a CPU frame buffer,
-// and one expander per unfold mode, created on first selection and kept for the facade's life.
+// swap chain of the filter's hidden render window, the effect, the input texture (UploadFrame copies a
+// frame straight into it) and one expander per unfold mode, created on first selection and kept for
+// the facade's life.
 //
 // Calling order: Initialize, SetFrontViewRect, SetInput, SetRenderBufSize, SetExpMode at connection;
 // UploadFrame and Render per frame. No locking of its own: the filter calls it under its engine lock.
@@ -15,6 +16,7 @@
 #include "engine/base_expander.h"
 #include "modes/mode_table.h"
 
+// The largest input texture the facade takes: 16 MiB.
 constexpr size_t kFrameBufferBytes = 16 * 1024 * 1024;
 
 class COrbExpander {
@@ -27,8 +29,8 @@ public:
     HRESULT Initialize(HWND window);
     bool SetFrontViewRect(float a, float b, float c, float d);
     bool SetInput(uint16_t width, uint16_t height);
-    // Whether SetInput takes a picture of this size: one whose rows, at the texture's width, fit the
-    // frame buffer.
+    // Whether SetInput takes a picture of this size: one whose rows, at the texture's width, fit in
+    // kFrameBufferBytes.
     static bool AcceptsInputSize(uint32_t width, uint32_t height);
     bool SetRenderBufSize(uint16_t width, uint16_t height);
     bool SetExpMode(int32_t id);
@@ -69,14 +71,11 @@ private:
     ID3D10ShaderResourceView* inputView;
     uint16_t texWidth, texHeight;
     int32_t inputFormat;
-    std::unique_ptr<BYTE[]> frameBuffer;
     uint16_t imgWidth, imgHeight;
     uint16_t outWidth, outHeight;
     float frontView[4];
     int32_t modeId;
     CBaseExpander* current;
     CBaseExpander* cache[kModeCount];
-    bool frameDirty;
-    uint32_t uploadedRowBytes; // bytes per row the last UploadFrame wrote
     bool effectMissingReported;
 };

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libjpeg62-turbo-dev clang-format ccache)
+          libpng-dev libjpeg62-turbo-dev libturbojpeg0-dev clang-format ccache)
 
 missing=()
 for p in "${packages[@]}"; do

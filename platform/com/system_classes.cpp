@@ -16,7 +16,8 @@ const SystemClass kClasses[] = {
     {&CLSID_FilterGraph, "libquartz.so"},      {&CLSID_FilterGraphNoThread, "libquartz.so"},
     {&CLSID_SystemClock, "libquartz.so"},      {&CLSID_FilterMapper2, "libquartz.so"},
     {&CLSID_SystemDeviceEnum, "libquartz.so"}, {&CLSID_SampleGrabber, "libquartz.so"},
-    {&CLSID_NullRenderer, "libquartz.so"},
+    {&CLSID_NullRenderer, "libquartz.so"},     {&CLSID_CaptureGraphBuilder2, "libquartz.so"},
+    {&CLSID_MjpegDec, "libquartz.so"},         {&CLSID_Proxy, "libquartz.so"},
 };
 
 } // namespace

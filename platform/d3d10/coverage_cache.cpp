@@ -1,5 +1,6 @@
 #include "platform/d3d10/coverage_cache.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform::d3d10 {
@@ -69,6 +70,33 @@ size_t CoverageRecord::bytes() const {
                primitives.capacity() * sizeof(PrimitivePlanes) + attributePlanes.capacity() * sizeof(Plane);
     for (const CoverageBand& b : bands) n += b.bytes();
     return n;
+}
+
+bool CoverageRecord::hasSpans() const {
+    for (const CoverageBand& b : bands)
+        if (!b.spans.empty()) return true;
+    return false;
+}
+
+ShadingCache& CoverageRecord::shadingFor(const PixelRoutine& routine, const ShaderBindings& bindings,
+                                         unsigned parts) const {
+    std::vector<uint64_t> layout = ShadingCache::LayoutOf(routine, bindings);
+    for (auto it = shading.begin(); it != shading.end(); ++it)
+        if ((*it)->routine == routine.serial && (*it)->textureLayout == layout) {
+            std::rotate(shading.begin(), it, it + 1);
+            return *shading.front();
+        }
+    auto fresh = std::make_unique<ShadingCache>();
+    fresh->routine = routine.serial;
+    fresh->textureLayout = std::move(layout);
+    fresh->bands.resize(parts);
+    shading.insert(shading.begin(), std::move(fresh));
+    if (shading.size() > 2) shading.pop_back();
+    return *shading.front();
+}
+
+void CoverageRecord::replay(uint8_t* depthStencil) const {
+    for (const CoverageBand& b : bands) ReplayDepthStencil(b, reinterpret_cast<uint32_t*>(depthStencil));
 }
 
 std::shared_ptr<const CoverageRecord> CoverageCache::find(const CoverageKey& key) {

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/d3d10/rasterizer.h"
+#include "platform/d3d10/resources.h"
+#include "platform/d3d10/shading_cache.h"
 
 namespace platform::d3d10 {
 
@@ -38,13 +40,21 @@ struct CoverageKey {
     bool operator==(const CoverageKey& o) const;
 };
 
-struct CoverageRecord {
+struct CoverageRecord final : RecordedWrites {
     CoverageKey key;
     std::vector<PrimitivePlanes> primitives;
     std::vector<Plane> attributePlanes;
     std::vector<CoverageBand> bands; // one per part
     bool writesDepthStencil = false;
     size_t bytes() const;
+    bool hasSpans() const;
+    // The shading cache of a routine for the textures it samples, made (unbuilt) on first use; a record
+    // keeps the two most recent.
+    ShadingCache& shadingFor(const PixelRoutine& routine, const ShaderBindings& bindings,
+                             unsigned parts) const;
+    mutable std::vector<std::unique_ptr<ShadingCache>> shading; // most recent first
+    // Writes the recorded depth-stencil values of every band.
+    void replay(uint8_t* depthStencil) const override;
 };
 
 class CoverageCache {

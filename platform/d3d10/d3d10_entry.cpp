@@ -85,6 +85,12 @@ void SetDeviceThreads(ID3D10Device* device, unsigned threads) {
     static_cast<Device*>(device)->setThreads(threads);
 }
 
+bool SetDeviceAvx2(ID3D10Device* device, bool avx2) {
+    auto* d = static_cast<Device*>(device);
+    d->setIsa(avx2 ? Isa::Avx2 : Isa::Portable);
+    return d->isa() == Isa::Avx2;
+}
+
 unsigned GetDeviceThreads(ID3D10Device* device) {
     return static_cast<Device*>(device)->threads();
 }

@@ -60,6 +60,12 @@ ULONG Device::Release() {
 void Device::setThreads(unsigned threads) {
     pool_ = std::make_unique<WorkerPool>(threads);
     cache_.clear();
+    routines_.clear();
+}
+
+void Device::setIsa(Isa isa) {
+    isa_ = IsaSupported(isa) ? isa : Isa::Portable;
+    routines_.clear();
 }
 
 HRESULT Device::SetExceptionMode(UINT flags) {

@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "platform/d3d10/coverage_cache.h"
+#include "platform/d3d10/cpu_features.h"
 #include "platform/d3d10/device_unsupported.h"
+#include "platform/d3d10/pixel_routine.h"
 #include "platform/d3d10/pixel_stage.h"
 #include "platform/d3d10/resources.h"
 #include "platform/d3d10/state_objects.h"
@@ -127,6 +129,10 @@ public:
     void setThreads(unsigned threads);
     unsigned threads() const { return pool_->threads(); }
     CoverageCache& coverageCache() { return cache_; }
+    // The instruction set of the specialised pixel routines (forgets the routines built so far).
+    void setIsa(Isa isa);
+    Isa isa() const { return isa_; }
+    RoutineCache& routineCache() { return routines_; }
 
 private:
     explicit Device(UINT flags);
@@ -158,6 +164,8 @@ private:
     UINT exceptionMode_ = 0;
     std::unique_ptr<WorkerPool> pool_;
     CoverageCache cache_;
+    RoutineCache routines_;
+    Isa isa_ = DefaultIsa();
 
     // Input assembler
     Bound<InputLayout> inputLayout_;

@@ -53,8 +53,8 @@ void Device::gatherBindings(const Stage& stage, const ShaderProgram& program, St
     out.samplers.assign(isa::kSamplerSlots, SamplerSettings::From(SamplerState::Default()));
     for (uint32_t slot : program.resourceSlots) {
         if (const ShaderResourceView* v = stage.views[slot].get()) {
-            const Texture2D* t = v->texture();
-            out.textures[slot] = {t->row(0), t->width(), t->height(), t->rowPitch(), t->desc().Format};
+            Texture2D* t = v->texture();
+            out.textures[slot] = {t->contents(), t->width(), t->height(), t->rowPitch(), t->desc().Format};
         }
     }
     for (uint32_t slot : program.samplerSlots)
@@ -137,8 +137,14 @@ bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, P
         if (!colour) continue;
         Texture2D* t = renderTargets_[i]->texture();
         RenderTargetSetup rt;
-        rt.data = t->row(0);
+        rt.data = t->beginDraw();
         rt.pitch = t->rowPitch();
+        rt.width = t->width();
+        rt.height = t->height();
+        if (const uint8_t* clear = t->pendingClear()) {
+            rt.fillClear = true;
+            std::memcpy(rt.clearTexel, clear, t->format().bytes);
+        }
         rt.format = t->desc().Format;
         rt.bytes = t->format().bytes;
         for (unsigned c = 0; c < 4; ++c) rt.slots[c] = out.plan->outputSlot(colour->reg, c);
@@ -153,6 +159,7 @@ bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, P
         std::copy(blendFactor_, blendFactor_ + 4, rt.blendFactor);
         PrepareRenderTarget(rt);
         out.targets.push_back(rt);
+        out.targetTextures.push_back(t);
     }
     return true;
 }
@@ -221,7 +228,6 @@ void Device::Draw(UINT count, UINT start) {
         key.reference = uint8_t(stencilRef_);
         key.depthPitch = depthTexture->rowPitch() / 4;
         key.depthVersion = depthTexture->version();
-        ds.texels = reinterpret_cast<uint32_t*>(depthTexture->row(0));
         ds.pitch = key.depthPitch;
         ds.desc = key.depthStencilDesc;
         ds.reference = key.reference;
@@ -236,8 +242,17 @@ void Device::Draw(UINT count, UINT start) {
     key.vertices = std::move(shaded.data);
     key.finish();
 
+    // A pending clear of a colour target is filled in by the draw, on each part's own rows, unless the
+    // draw covers no pixel.
     std::shared_ptr<const CoverageRecord> record = cache_.find(key);
+    if (shade && record && !record->hasSpans())
+        for (RenderTargetSetup& rt : pixel.targets) rt.fillClear = false;
+    auto fill = [&](unsigned part) {
+        if (shade)
+            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, part, parts);
+    };
     if (!record) {
+        if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
         auto fresh = std::make_shared<CoverageRecord>();
         PrimitiveSet primitives;
         shaded.data.swap(key.vertices);
@@ -246,6 +261,7 @@ void Device::Draw(UINT count, UINT start) {
         fresh->bands.resize(parts);
         ShadingPlanes planes{primitives.primitives.data(), primitives.attributePlanes.data()};
         pool_->run([&](unsigned part) {
+            fill(part);
             RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, part, parts, fresh->bands[part]);
             if (shade) ShadeBand(planes, fresh->bands[part], pixel);
         });
@@ -257,12 +273,25 @@ void Device::Draw(UINT count, UINT start) {
         record = fresh;
         cache_.insert(fresh);
     } else {
+        // Depth-stencil writes wait behind a pending clear until something needs the bytes.
+        if (depthActive && record->writesDepthStencil) depthTexture->deferWrites(record);
+        // Replayed coverage is shaded by the routine specialised for this state, from what the record's
+        // pixels read, kept beside the record the first time.
         ShadingPlanes planes{record->primitives.data(), record->attributePlanes.data()};
-        pool_->run([&](unsigned part) {
-            if (depthActive) ReplayDepthStencil(record->bands[part], ds.texels);
-            if (shade) ShadeBand(planes, record->bands[part], pixel);
-        });
+        if (shade && record->hasSpans()) {
+            const PixelRoutine& routine = routines_.get(pixel, isa_, parts);
+            ShadingCache& shading = record->shadingFor(routine, pixel.bindings, parts);
+            pool_->run([&](unsigned part) {
+                fill(part);
+                ShadingCache::Band& band = shading.bands[part];
+                if (!band.built) BuildShadingBand(routine, pixel, planes, record->bands[part], part, band);
+                ReplayShadingBand(routine, pixel, record->bands[part], part, band);
+            });
+        }
     }
+    if (shade)
+        for (size_t i = 0; i < pixel.targets.size(); ++i)
+            if (pixel.targets[i].fillClear) pixel.targetTextures[i]->clearFilled();
     if (depthActive && record->writesDepthStencil)
         depthTexture->setVersion(deriveVersion(record->key.depthVersion, record->key.hash));
     if (shade)
@@ -275,22 +304,7 @@ void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT col
     Texture2D* t = static_cast<RenderTargetView*>(view)->texture();
     uint8_t texel[16];
     StoreColor(t->desc().Format, colour, texel);
-    uint32_t bytes = t->format().bytes;
-    size_t rowBytes = size_t(t->width()) * bytes;
-    unsigned parts = pool_->threads();
-    pool_->run([&](unsigned part) {
-        for (uint32_t y = part; y < t->height(); y += parts) {
-            uint8_t* row = t->row(y);
-            if (bytes == 4) {
-                uint32_t v;
-                std::memcpy(&v, texel, 4);
-                auto* p = reinterpret_cast<uint32_t*>(row);
-                std::fill(p, p + t->width(), v);
-            } else {
-                for (size_t x = 0; x < rowBytes; x += bytes) std::memcpy(row + x, texel, bytes);
-            }
-        }
-    });
+    t->setPendingClear(texel);
     t->setVersion(NewUniqueVersion());
 }
 
@@ -301,16 +315,20 @@ void Device::ClearDepthStencilView(ID3D10DepthStencilView* view, UINT flags, FLO
     uint32_t d24 = FloatToUnorm24(depth);
     uint32_t keep = (clearDepth ? 0 : kDepthMask) | (clearStencil ? 0 : ~kDepthMask);
     uint32_t value = PackDepthStencil(clearDepth ? d24 : 0, clearStencil ? stencil : 0);
-    unsigned parts = pool_->threads();
-    pool_->run([&](unsigned part) {
-        for (uint32_t y = part; y < t->height(); y += parts) {
-            auto* p = reinterpret_cast<uint32_t*>(t->row(y));
-            if (keep == 0)
-                std::fill(p, p + t->width(), value);
-            else
+    if (keep == 0) {
+        uint8_t texel[4];
+        std::memcpy(texel, &value, 4);
+        t->setPendingClear(texel);
+    } else {
+        uint8_t* bytes = t->beginWrite(false);
+        unsigned parts = pool_->threads();
+        pool_->run([&](unsigned part) {
+            for (uint32_t y = part; y < t->height(); y += parts) {
+                auto* p = reinterpret_cast<uint32_t*>(bytes + y * t->rowPitch());
                 for (uint32_t x = 0; x < t->width(); ++x) p[x] = (p[x] & keep) | value;
-        }
-    });
+            }
+        });
+    }
     // A full clear yields a version that depends only on the values, so that every frame's clear
     // reproduces the same depth-stencil contents and the coverage of the draws that follow can be reused.
     uint64_t cleared = deriveVersion(0xC1EA2ull, (uint64_t(flags) << 40) | (uint64_t(stencil) << 32) | d24);
@@ -326,11 +344,21 @@ void Device::CopyResource(ID3D10Resource* dst, ID3D10Resource* src) {
             WARN("d3d10", "CopyResource between incompatible textures");
             return;
         }
-        size_t rowBytes = size_t(dd.Width) * d->format().bytes;
-        unsigned parts = pool_->threads();
-        pool_->run([&](unsigned part) {
-            for (uint32_t y = part; y < dd.Height; y += parts) std::memcpy(d->row(y), s->row(y), rowBytes);
-        });
+        // A staging copy of a texture that is not itself an alias reads the source's bytes until
+        // either changes.
+        if (dd.Usage == D3D10_USAGE_STAGING && !s->aliasing()) {
+            d->aliasTo(s);
+        } else {
+            size_t rowBytes = size_t(dd.Width) * d->format().bytes;
+            const uint8_t* from = s->contents();
+            uint8_t* to = d->beginWrite(true);
+            const size_t pitch = d->rowPitch();
+            unsigned parts = pool_->threads();
+            pool_->run([&](unsigned part) {
+                for (uint32_t y = part; y < dd.Height; y += parts)
+                    std::memcpy(to + y * pitch, from + y * pitch, rowBytes);
+            });
+        }
         d->setVersion(s->version());
         return;
     }
@@ -366,8 +394,11 @@ void Device::UpdateSubresource(ID3D10Resource* dst, UINT subresource, const D3D1
     if (left >= right || top >= bottom || right > t->width() || bottom > t->height()) return;
     size_t bytes = size_t(right - left) * t->format().bytes;
     size_t pitch = rowPitch ? rowPitch : bytes;
+    bool whole = left == 0 && top == 0 && right == t->width() && bottom == t->height();
+    uint8_t* texels = t->beginWrite(whole);
     for (uint32_t y = top; y < bottom; ++y)
-        std::memcpy(t->row(y) + size_t(left) * t->format().bytes, src + size_t(y - top) * pitch, bytes);
+        std::memcpy(texels + y * t->rowPitch() + size_t(left) * t->format().bytes,
+                    src + size_t(y - top) * pitch, bytes);
     t->setVersion(NewUniqueVersion());
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d10/format.h"
+#include "platform/d3d10/rasterizer.h"
 
 namespace platform::d3d10 {
 
@@ -66,6 +67,7 @@ bool isUnorm(DXGI_FORMAT f) {
 }
 
 void blend(const RenderTargetSetup& t, const float* s, const float* d, float* r);
+void mergeTexel(const RenderTargetSetup& t, bool unorm, float* const colour[4], int i, uint8_t* p);
 
 } // namespace
 
@@ -104,8 +106,36 @@ bool directWrite(const RenderTargetSetup& t, float* const colour[4], int n) {
     return opaque;
 }
 
-void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_t* x, const int32_t* y,
-                int n) {
+void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts) {
+    if (!t.fillClear) return;
+    for (uint32_t y0 = part * uint32_t(kBandRows); y0 < t.height; y0 += parts * uint32_t(kBandRows)) {
+        for (uint32_t y = y0; y < std::min(t.height, y0 + uint32_t(kBandRows)); ++y) {
+            uint8_t* row = t.data + size_t(y) * t.pitch;
+            if (t.bytes == 4) {
+                uint32_t v;
+                std::memcpy(&v, t.clearTexel, 4);
+                std::fill_n(reinterpret_cast<uint32_t*>(row), t.width, v);
+            } else {
+                for (uint32_t x = 0; x < t.width; ++x)
+                    std::memcpy(row + size_t(x) * t.bytes, t.clearTexel, t.bytes);
+            }
+        }
+    }
+}
+
+void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const LanePositions& at) {
+    for (int r = 0; r < at.runCount; ++r) {
+        const LanePositions::Run& run = at.runs[r];
+        std::memcpy(t.data + size_t(run.y) * t.pitch + size_t(run.x) * 4, texels + run.lane,
+                    size_t(run.length) * 4);
+    }
+}
+
+LaneMerger LaneMergerFor(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2LaneMerger() : MergeLanes;
+}
+
+void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePositions& at, int n) {
     if (t.writeMask == 0) return;
     // The engine's case, opaque or unblended RGBA8 with every channel written, goes straight to memory.
     if (directWrite(t, colour, n)) {
@@ -113,13 +143,23 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_
         for (int i = 0; i < n; ++i)
             packed[i] = unorm8(colour[0][i]) | (unorm8(colour[1][i]) << 8) | (unorm8(colour[2][i]) << 16) |
                         (unorm8(colour[3][i]) << 24);
-        for (int i = 0; i < n; ++i)
-            std::memcpy(t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * 4, &packed[i], 4);
+        StoreTexels(t, packed, at);
         return;
     }
     const bool unorm = isUnorm(t.format);
-    for (int i = 0; i < n; ++i) {
-        uint8_t* p = t.data + size_t(y[i]) * t.pitch + size_t(x[i]) * t.bytes;
+    for (int r = 0; r < at.runCount; ++r) {
+        const LanePositions::Run& run = at.runs[r];
+        for (int j = 0; j < run.length; ++j) {
+            const int i = run.lane + j;
+            uint8_t* p = t.data + size_t(run.y) * t.pitch + size_t(run.x + j) * t.bytes;
+            mergeTexel(t, unorm, colour, i, p);
+        }
+    }
+}
+
+namespace {
+void mergeTexel(const RenderTargetSetup& t, bool unorm, float* const colour[4], int i, uint8_t* p) {
+    {
         float s[4] = {colour[0][i], colour[1][i], colour[2][i], colour[3][i]};
         if (unorm)
             for (float& v : s) v = clamp01(v);
@@ -134,5 +174,6 @@ void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const int32_
         StoreColor(t.format, r, p);
     }
 }
+} // namespace
 
 } // namespace platform::d3d10

@@ -7,11 +7,17 @@
 
 #include <d3d10.h>
 
+#include "platform/d3d10/cpu_features.h"
+
 namespace platform::d3d10 {
 
 struct RenderTargetSetup {
     uint8_t* data = nullptr;
     size_t pitch = 0;
+    uint32_t width = 0, height = 0;
+    // A clear pending on the target, which the draw fills in on its rows before it shades them.
+    bool fillClear = false;
+    uint8_t clearTexel[16] = {};
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
     uint32_t bytes = 0;     // per texel
     uint32_t slots[4] = {}; // VM slots of the pixel program's colour output for this target
@@ -26,11 +32,35 @@ struct RenderTargetSetup {
     bool opaqueWhenAlphaOne = false;
 };
 
+// Fills in the pending clear on the rows of `part` (of `parts`, in bands of rows as the rasteriser
+// deals them).
+void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts);
+
 // Prepares the derived fields of a target from its blend description.
 void PrepareRenderTarget(RenderTargetSetup& target);
 
+// Where a batch's lanes go: runs of lanes that are neighbouring pixels of one row.
+struct LanePositions {
+    struct Run {
+        int32_t lane, length, x, y;
+    };
+    Run runs[64];
+    int runCount = 0;
+};
+
 // Merges lanes 0..n-1 (colours from the given VM slots) at the lanes' pixel positions.
-void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const int32_t* x, const int32_t* y,
-                int n);
+void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const LanePositions& at, int n);
+
+using LaneMerger = void (*)(const RenderTargetSetup& target, float* const colour[4], const LanePositions& at,
+                            int n);
+// MergeLanes built for an instruction set (the same bytes from each).
+LaneMerger LaneMergerFor(Isa isa);
+
+// Writes packed 32-bit texels of a batch's lanes at their positions, a run at a time.
+void StoreTexels(const RenderTargetSetup& target, const uint32_t* texels, const LanePositions& at);
+
+namespace detail {
+LaneMerger Avx2LaneMerger();
+}
 
 } // namespace platform::d3d10

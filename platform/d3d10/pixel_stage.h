@@ -6,6 +6,7 @@
 
 #include "platform/d3d10/output_merger.h"
 #include "platform/d3d10/rasterizer.h"
+#include "platform/d3d10/resources.h"
 
 namespace platform::d3d10 {
 
@@ -15,6 +16,7 @@ struct PixelInput {
     Kind kind;
     uint32_t slot;      // VM lane-array slot
     uint32_t attribute; // attribute index, for Attribute
+    bool operator==(const PixelInput&) const = default;
 };
 
 struct PixelSetup {
@@ -22,12 +24,41 @@ struct PixelSetup {
     ShaderBindings bindings{};
     std::vector<PixelInput> inputs;
     std::vector<RenderTargetSetup> targets;
+    std::vector<Texture2D*> targetTextures; // beside targets
 };
 
 // Primitive data the pixel stage interpolates from.
 struct ShadingPlanes {
     const PrimitivePlanes* primitives;
     const Plane* attributes;
+};
+
+// Walks a band's covered pixels in span order, kLanes at a time, interpolating the inputs of each batch
+// into the lane arrays given beside them (one per input; Zero inputs are filled once, at the start).
+class LaneFeeder {
+public:
+    LaneFeeder(const ShadingPlanes& planes, const CoverageBand& band, const std::vector<PixelInput>& inputs,
+               float* const* lanes);
+    // Fills the next batch; its number of lanes, 0 when the band is done.
+    int next();
+    const LanePositions& positions() const { return at_; }
+
+private:
+    void beginSpan();
+
+    const ShadingPlanes& planes_;
+    const CoverageBand& band_;
+    const std::vector<PixelInput>& inputs_;
+    float* const* lanes_;
+    size_t span_ = 0;
+    uint32_t x_ = 0;
+    bool inSpan_ = false;
+    // The current span's row: value / w = base + a * dx for attributes, 1 / w and z likewise.
+    std::vector<float> base_, slope_;
+    std::vector<uint8_t> constant_;
+    float py_ = 0, wRow_ = 0, wa_ = 0, zRow_ = 0, za_ = 0, refX_ = 0;
+    LanePositions at_;
+    float laneDx_[kLanes], laneW_[kLanes];
 };
 
 void ShadeBand(const ShadingPlanes& planes, const CoverageBand& band, const PixelSetup& setup);

@@ -1,5 +1,6 @@
 #include "platform/d3d10/resources.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -127,7 +128,7 @@ HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc,
     size_t rowBytes = size_t(desc.Width) * format->bytes;
     size_t pitch = (rowBytes + 63) / 64 * 64;
     try {
-        AlignedBytes storage(pitch * desc.Height);
+        AlignedBytes storage(pitch * (size_t(desc.Height) + 1) + 64);
         if (initial) {
             size_t srcPitch = initial->SysMemPitch ? initial->SysMemPitch : rowBytes;
             if (srcPitch < rowBytes) return E_INVALIDARG;
@@ -151,10 +152,98 @@ HRESULT Texture2D::Map(UINT subresource, D3D10_MAP type, UINT flags, D3D10_MAPPE
         return E_INVALIDARG;
     if (HRESULT hr = InjectedFault("ID3D10Texture2D::Map"); FAILED(hr)) return hr;
     mapped_ = true;
-    if (type != D3D10_MAP_READ) version_ = NewUniqueVersion();
-    mapped->pData = storage_.data();
+    if (type == D3D10_MAP_READ) {
+        // Reading through an alias reads the source's bytes; the source hands them over before it
+        // changes (detachAliases), so the pointer stays valid and unchanged until Unmap.
+        mapped->pData = const_cast<uint8_t*>(contents());
+    } else {
+        // Discarded contents are kept all the same: a caller may rely on the bytes it did not rewrite.
+        mapped->pData = beginWrite(false);
+        version_ = NewUniqueVersion();
+    }
     mapped->RowPitch = UINT(rowPitch_);
     return S_OK;
+}
+
+Texture2D::~Texture2D() {
+    if (aliasOf_) dropAlias(false);
+}
+
+const uint8_t* Texture2D::contents() {
+    if (aliasOf_) return aliasOf_->storage_.data();
+    if (pending_) fillPending();
+    return storage_.data();
+}
+
+uint8_t* Texture2D::beginWrite(bool whole) {
+    if (aliasOf_) dropAlias(!whole);
+    detachAliases(!whole);
+    if (whole)
+        clearFilled();
+    else if (pending_)
+        fillPending();
+    return storage_.data();
+}
+
+void Texture2D::setPendingClear(const uint8_t* texel) {
+    beginWrite(true);
+    std::memcpy(clearTexel_, texel, format_->bytes);
+    pending_ = true;
+}
+
+void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
+    if (pending_)
+        deferred_.push_back(std::move(writes));
+    else
+        writes->replay(beginWrite(false));
+}
+
+void Texture2D::fillPending() {
+    const uint32_t bytes = format_->bytes;
+    for (uint32_t y = 0; y < desc_.Height; ++y) {
+        uint8_t* row = storage_.data() + y * rowPitch_;
+        if (bytes == 4) {
+            uint32_t v;
+            std::memcpy(&v, clearTexel_, 4);
+            std::fill_n(reinterpret_cast<uint32_t*>(row), desc_.Width, v);
+        } else {
+            for (uint32_t x = 0; x < desc_.Width; ++x)
+                std::memcpy(row + size_t(x) * bytes, clearTexel_, bytes);
+        }
+    }
+    pending_ = false;
+    for (const auto& w : deferred_) w->replay(storage_.data());
+    deferred_.clear();
+}
+
+// Each aliasing staging texture takes over the current buffer, so that a pointer it has handed out by
+// Map stays valid and unchanged; this texture continues in the staging texture's former buffer, with
+// the bytes copied back when they are to be kept.
+void Texture2D::detachAliases(bool keepBytes) {
+    while (!aliases_.empty()) {
+        Texture2D* alias = aliases_.back();
+        aliases_.pop_back();
+        alias->storage_.swap(storage_);
+        alias->aliasOf_ = nullptr;
+        if (keepBytes) std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
+        pipelineRelease(); // the alias's reference
+    }
+}
+
+void Texture2D::dropAlias(bool keepBytes) {
+    Texture2D* source = aliasOf_;
+    aliasOf_ = nullptr;
+    std::erase(source->aliases_, this);
+    if (keepBytes) std::memcpy(storage_.data(), source->storage_.data(), storage_.size());
+    source->pipelineRelease();
+}
+
+void Texture2D::aliasTo(Texture2D* source) {
+    beginWrite(true);
+    source->contents();
+    source->pipelineAddRef();
+    source->aliases_.push_back(this);
+    aliasOf_ = source;
 }
 
 void Texture2D::Unmap(UINT subresource) {

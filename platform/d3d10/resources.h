@@ -1,5 +1,13 @@
 // Buffers and 2-D textures: their storage, Map/Unmap rules and content versions.
 //
+// A texture's bytes may be pending rather than written: a clear not yet filled in (followed, on a
+// depth-stencil surface, by the recorded writes of draws replayed onto it), or, for a staging texture,
+// the bytes of the texture it was last copied from, for as long as that texture is unchanged. Nothing
+// can observe the difference: every read of the bytes goes through contents(), which fills them in, and
+// every write through beginWrite(), which first hands an aliasing staging texture its own copy. So a
+// frame's clears that nothing reads cost nothing, and a copy to staging that is mapped and read costs
+// no copy.
+//
 // Every resource carries a content version. Writes through the CPU (Map, UpdateSubresource, copies,
 // initial data) give it a fresh unique version; clears and draws give it a version derived from what
 // they did, so that the same clear followed by the same draw reproduces the same version frame after
@@ -25,6 +33,10 @@ public:
     uint8_t* data() { return data_.get(); }
     const uint8_t* data() const { return data_.get(); }
     size_t size() const { return size_; }
+    void swap(AlignedBytes& o) noexcept {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+    }
 
 private:
     struct Free {
@@ -68,6 +80,13 @@ private:
     bool mapped_ = false;
 };
 
+// Writes an earlier draw recorded, to be replayed onto a texture's bytes (base = texel 0).
+class RecordedWrites {
+public:
+    virtual ~RecordedWrites() = default;
+    virtual void replay(uint8_t* base) const = 0;
+};
+
 class Texture2D final : public DeviceChild<ID3D10Texture2D, Texture2D> {
 public:
     static bool answers(REFIID riid) { return riid == IID_ID3D10Resource || riid == IID_ID3D10Texture2D; }
@@ -89,16 +108,45 @@ public:
     uint32_t width() const { return desc_.Width; }
     uint32_t height() const { return desc_.Height; }
     size_t rowPitch() const { return rowPitch_; }
-    uint8_t* row(uint32_t y) { return storage_.data() + y * rowPitch_; }
-    const uint8_t* row(uint32_t y) const { return storage_.data() + y * rowPitch_; }
     uint64_t version() const { return version_; }
     void setVersion(uint64_t v) { version_ = v; }
     bool mapped() const { return mapped_; }
+
+    // The texture's bytes for reading (texel 0; rows rowPitch() apart), pending ones filled in first.
+    // Storage holds one row and 64 bytes beyond the last texel, so a 2 x 2 texel fetch at the last
+    // row or column stays inside it.
+    const uint8_t* contents();
+    // The texture's own bytes, about to be changed: an aliasing staging texture gets its copy first,
+    // and unless `whole` (every byte will be overwritten) pending bytes are filled in.
+    uint8_t* beginWrite(bool whole);
+    // Every texel now reads as `texel` (format().bytes bytes), without writing them yet.
+    void setPendingClear(const uint8_t* texel);
+    // The pending clear texel, or null when the bytes are written.
+    const uint8_t* pendingClear() const { return pending_ ? clearTexel_ : nullptr; }
+    // With a clear pending: these writes follow it, in order; otherwise they are written at once.
+    void deferWrites(std::shared_ptr<const RecordedWrites> writes);
+    // A draw has filled in the pending clear itself (every row, while drawing).
+    void clearFilled() { pending_ = false, deferred_.clear(); }
+    // The own bytes for a draw that writes them in place, a pending clear left for the draw to fill in
+    // (aliasing staging textures get their copies first).
+    uint8_t* beginDraw() {
+        detachAliases(true);
+        return storage_.data();
+    }
+    // Makes this staging texture read as `source`'s current bytes (the source's pending bytes filled).
+    void aliasTo(Texture2D* source);
+    bool aliasing() const { return aliasOf_ != nullptr; }
+
+    ~Texture2D() override;
 
 private:
     Texture2D(Device* device, const D3D10_TEXTURE2D_DESC& desc, const FormatInfo* format, size_t pitch,
               AlignedBytes storage)
         : DeviceChild(device), desc_(desc), format_(format), rowPitch_(pitch), storage_(std::move(storage)) {}
+    void fillPending();
+    void detachAliases(bool keepBytes);
+    void dropAlias(bool keepBytes);
+
     D3D10_TEXTURE2D_DESC desc_;
     const FormatInfo* format_;
     size_t rowPitch_;
@@ -106,6 +154,12 @@ private:
     uint64_t version_ = NewUniqueVersion();
     UINT eviction_ = 0;
     bool mapped_ = false;
+    bool pending_ = false;
+    uint8_t clearTexel_[16] = {};
+    std::vector<std::shared_ptr<const RecordedWrites>> deferred_;
+    // A staging texture's source while it aliases it (kept alive); a source's aliasing staging textures.
+    Texture2D* aliasOf_ = nullptr;
+    std::vector<Texture2D*> aliases_;
 };
 
 // The resource behind an ID3D10Resource of this device, or nullptr for a foreign or unknown object.

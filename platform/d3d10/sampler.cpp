@@ -8,20 +8,7 @@ namespace platform::d3d10 {
 
 namespace {
 
-constexpr float kWeightDenominator = 255.0f * 65536.0f;
 constexpr int kMaxSampleLanes = 64;
-
-// x * 256 as an integer with 8 fractional bits, rounded to nearest, so that a coordinate a rounding
-// error away from a texel centre reads that texel alone. NaN reads as 0 and huge values are held where
-// the index arithmetic cannot overflow. No libm call (truncation corrected downwards for negative
-// values), so that the lane loops vectorise.
-inline int32_t toFixed8(float x) {
-    float s = x * 256.0f + 0.5f;
-    s = s == s ? s : 0.0f;
-    s = std::min(std::max(s, -1073741824.0f), 1073741824.0f);
-    int32_t i = int32_t(s);
-    return i - int32_t(float(i) > s);
-}
 
 // Maps a texel index into [0, size) by the address mode; -1 means "border".
 inline int32_t address(int32_t i, int32_t size, D3D10_TEXTURE_ADDRESS_MODE mode) {
@@ -107,8 +94,8 @@ void sampleGeneral(const SampledTexture& t, const SamplerSettings& s, const floa
     for (int i = 0; i < n; ++i) {
         float r[4];
         if (s.linear) {
-            int32_t fx = toFixed8(u[i] * float(t.width) - 0.5f);
-            int32_t fy = toFixed8(v[i] * float(t.height) - 0.5f);
+            int32_t fx = ToFixed8(u[i] * float(t.width) - 0.5f);
+            int32_t fy = ToFixed8(v[i] * float(t.height) - 0.5f);
             int32_t x0 = fx >> 8, y0 = fy >> 8;
             float wx = float(fx & 255) / 256.0f, wy = float(fy & 255) / 256.0f;
             float c00[4], c10[4], c01[4], c11[4];
@@ -122,8 +109,8 @@ void sampleGeneral(const SampledTexture& t, const SamplerSettings& s, const floa
                 r[c] = top + (bottom - top) * wy;
             }
         } else {
-            int32_t x = toFixed8(u[i] * float(t.width)) >> 8;
-            int32_t y = toFixed8(v[i] * float(t.height)) >> 8;
+            int32_t x = ToFixed8(u[i] * float(t.width)) >> 8;
+            int32_t y = ToFixed8(v[i] * float(t.height)) >> 8;
             fetchAddressed(t, s, x, y, r);
         }
         for (int c = 0; c < 4; ++c) out[c][i] = r[c];
@@ -143,7 +130,7 @@ void sampleRgba8LinearClamp(const SampledTexture& t, const float* u, const float
     uint32_t a00[kMaxSampleLanes], a10[kMaxSampleLanes], a01[kMaxSampleLanes], a11[kMaxSampleLanes];
     uint32_t wx[kMaxSampleLanes], wy[kMaxSampleLanes];
     for (int i = 0; i < n; ++i) {
-        int32_t fx = toFixed8(u[i] * w - 0.5f), fy = toFixed8(v[i] * h - 0.5f);
+        int32_t fx = ToFixed8(u[i] * w - 0.5f), fy = ToFixed8(v[i] * h - 0.5f);
         int32_t x0 = fx >> 8, y0 = fy >> 8;
         wx[i] = uint32_t(fx & 255);
         wy[i] = uint32_t(fy & 255);

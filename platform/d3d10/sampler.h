@@ -30,6 +30,21 @@ struct SamplerSettings {
     static SamplerSettings From(const D3D10_SAMPLER_DESC& desc);
 };
 
+// x * 256 as an integer with 8 fractional bits, rounded to nearest, so that a coordinate a rounding
+// error away from a texel centre reads that texel alone. NaN reads as 0 and huge values are held where
+// the index arithmetic cannot overflow. No libm call (truncation corrected downwards for negative
+// values), so that the lane loops vectorise.
+inline int32_t ToFixed8(float x) {
+    float s = x * 256.0f + 0.5f;
+    s = s == s ? s : 0.0f;
+    s = s < -1073741824.0f ? -1073741824.0f : s > 1073741824.0f ? 1073741824.0f : s;
+    int32_t i = int32_t(s);
+    return i - int32_t(float(i) > s);
+}
+
+// Bilinear sums of 8-bit channels weighted by 8-bit fractions in both directions are divided by this.
+constexpr float kWeightDenominator = 255.0f * 65536.0f;
+
 // Whether the sampler can read this format.
 bool IsSampleableFormat(DXGI_FORMAT format);
 

@@ -203,88 +203,185 @@ void sampleKernel(const VmContext& vm, const Step& s, int active) {
     SampleLanes(vm.textures[s.resource], vm.samplers[s.sampler], lane(vm, s.a), lane(vm, s.b), out, active);
 }
 
-StepKernel componentKernel(Opcode op) {
+KernelId componentKernel(Opcode op) {
     switch (op) {
     case Opcode::Mov:
-        return unary<Mov>;
+        return KernelId::Mov;
     case Opcode::Add:
-        return binary<Add>;
+        return KernelId::Add;
     case Opcode::Mul:
-        return binary<Mul>;
+        return KernelId::Mul;
     case Opcode::Mad:
-        return ternary<Mad>;
+        return KernelId::Mad;
     case Opcode::Div:
-        return binary<Div>;
+        return KernelId::Div;
     case Opcode::Min:
-        return binary<Min>;
+        return KernelId::Min;
     case Opcode::Max:
-        return binary<Max>;
+        return KernelId::Max;
     case Opcode::Rcp:
-        return unary<Rcp>;
+        return KernelId::Rcp;
     case Opcode::Rsq:
-        return unary<Rsq>;
+        return KernelId::Rsq;
     case Opcode::Sqrt:
-        return unary<Sqrt>;
+        return KernelId::Sqrt;
     case Opcode::Frc:
-        return unary<Frc>;
+        return KernelId::Frc;
     case Opcode::Floor:
-        return unary<Floor>;
+        return KernelId::Floor;
     case Opcode::Ceil:
-        return unary<Ceil>;
+        return KernelId::Ceil;
     case Opcode::RoundNe:
-        return unary<RoundNe>;
+        return KernelId::RoundNe;
     case Opcode::Exp2:
-        return unary<Exp2>;
+        return KernelId::Exp2;
     case Opcode::Log2:
-        return unary<Log2>;
+        return KernelId::Log2;
     case Opcode::Sin:
-        return unary<Sin>;
+        return KernelId::Sin;
     case Opcode::Cos:
-        return unary<Cos>;
+        return KernelId::Cos;
     case Opcode::Lt:
-        return binary<Lt>;
+        return KernelId::Lt;
     case Opcode::Ge:
-        return binary<Ge>;
+        return KernelId::Ge;
     case Opcode::Eq:
-        return binary<Eq>;
+        return KernelId::Eq;
     case Opcode::Ne:
-        return binary<Ne>;
+        return KernelId::Ne;
     case Opcode::And:
-        return binary<And>;
+        return KernelId::And;
     case Opcode::Or:
-        return binary<Or>;
+        return KernelId::Or;
     case Opcode::Xor:
-        return binary<Xor>;
+        return KernelId::Xor;
     case Opcode::Not:
-        return unary<Not>;
+        return KernelId::Not;
     case Opcode::Movc:
-        return ternary<Movc>;
+        return KernelId::Movc;
     case Opcode::Itof:
-        return unary<Itof>;
+        return KernelId::Itof;
     case Opcode::Utof:
-        return unary<Utof>;
+        return KernelId::Utof;
     case Opcode::Ftoi:
-        return unary<Ftoi>;
+        return KernelId::Ftoi;
     case Opcode::Ftou:
-        return unary<Ftou>;
+        return KernelId::Ftou;
     case Opcode::Iadd:
-        return binary<Iadd>;
+        return KernelId::Iadd;
     case Opcode::Imul:
-        return binary<Imul>;
+        return KernelId::Imul;
     case Opcode::Ineg:
-        return unary<Ineg>;
+        return KernelId::Ineg;
     case Opcode::Ilt:
-        return binary<Ilt>;
+        return KernelId::Ilt;
     case Opcode::Ige:
-        return binary<Ige>;
+        return KernelId::Ige;
     case Opcode::Ieq:
-        return binary<Ieq>;
+        return KernelId::Ieq;
     case Opcode::Ine:
+        return KernelId::Ine;
+    default:
+        return KernelId::Count;
+    }
+}
+
+} // namespace
+
+StepKernel PortableKernel(KernelId id) {
+    switch (id) {
+    case KernelId::Mov:
+        return unary<Mov>;
+    case KernelId::Neg:
+        return unary<Neg>;
+    case KernelId::Abs:
+        return unary<Abs>;
+    case KernelId::NegAbs:
+        return unary<NegAbs>;
+    case KernelId::Sat:
+        return unary<Sat>;
+    case KernelId::Rcp:
+        return unary<Rcp>;
+    case KernelId::Rsq:
+        return unary<Rsq>;
+    case KernelId::Sqrt:
+        return unary<Sqrt>;
+    case KernelId::Frc:
+        return unary<Frc>;
+    case KernelId::Floor:
+        return unary<Floor>;
+    case KernelId::Ceil:
+        return unary<Ceil>;
+    case KernelId::RoundNe:
+        return unary<RoundNe>;
+    case KernelId::Exp2:
+        return unary<Exp2>;
+    case KernelId::Log2:
+        return unary<Log2>;
+    case KernelId::Sin:
+        return unary<Sin>;
+    case KernelId::Cos:
+        return unary<Cos>;
+    case KernelId::Not:
+        return unary<Not>;
+    case KernelId::Itof:
+        return unary<Itof>;
+    case KernelId::Utof:
+        return unary<Utof>;
+    case KernelId::Ftoi:
+        return unary<Ftoi>;
+    case KernelId::Ftou:
+        return unary<Ftou>;
+    case KernelId::Ineg:
+        return unary<Ineg>;
+    case KernelId::Add:
+        return binary<Add>;
+    case KernelId::Mul:
+        return binary<Mul>;
+    case KernelId::Div:
+        return binary<Div>;
+    case KernelId::Min:
+        return binary<Min>;
+    case KernelId::Max:
+        return binary<Max>;
+    case KernelId::Lt:
+        return binary<Lt>;
+    case KernelId::Ge:
+        return binary<Ge>;
+    case KernelId::Eq:
+        return binary<Eq>;
+    case KernelId::Ne:
+        return binary<Ne>;
+    case KernelId::And:
+        return binary<And>;
+    case KernelId::Or:
+        return binary<Or>;
+    case KernelId::Xor:
+        return binary<Xor>;
+    case KernelId::Iadd:
+        return binary<Iadd>;
+    case KernelId::Imul:
+        return binary<Imul>;
+    case KernelId::Ilt:
+        return binary<Ilt>;
+    case KernelId::Ige:
+        return binary<Ige>;
+    case KernelId::Ieq:
+        return binary<Ieq>;
+    case KernelId::Ine:
         return binary<Ine>;
+    case KernelId::Mad:
+        return ternary<Mad>;
+    case KernelId::Movc:
+        return ternary<Movc>;
+    case KernelId::Sample:
+        return sampleKernel;
     default:
         return nullptr;
     }
 }
+
+namespace {
 
 uint64_t constantKey(const DecodedOperand& o, unsigned c) {
     return (uint64_t(o.slot) << 40) | (uint64_t(o.index) << 8) | c;
@@ -325,7 +422,7 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
 
 bool ExecutionPlan::readsSlot(PlanSlot slot) const {
     for (const Step& s : steps_) {
-        if (s.kernel == sampleKernel ? (s.a == slot || s.b == slot)
+        if (s.id == KernelId::Sample ? (s.a == slot || s.b == slot)
                                      : (s.a == slot || s.b == slot || s.c == slot))
             return true;
     }
@@ -338,9 +435,10 @@ PlanSlot ExecutionPlan::scratch() {
     return s;
 }
 
-void ExecutionPlan::addStep(StepKernel k, PlanSlot d, PlanSlot a, PlanSlot b, PlanSlot c) {
+void ExecutionPlan::addStep(KernelId k, PlanSlot d, PlanSlot a, PlanSlot b, PlanSlot c) {
     Step s{};
-    s.kernel = k;
+    s.id = k;
+    s.kernel = PortableKernel(k);
     s.d = d, s.a = a, s.b = b, s.c = c;
     steps_.push_back(s);
 }
@@ -367,7 +465,7 @@ PlanSlot ExecutionPlan::sourceSlot(const DecodedOperand& o, unsigned k) {
     }
     if (!o.neg && !o.abs) return base;
     PlanSlot t = scratch();
-    addStep(o.abs ? (o.neg ? unary<NegAbs> : unary<Abs>) : unary<Neg>, t, base);
+    addStep(o.abs ? (o.neg ? KernelId::NegAbs : KernelId::Abs) : KernelId::Neg, t, base);
     return t;
 }
 
@@ -386,16 +484,17 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
             PlanSlot a = sourceSlot(ins.operands[1], k);
             PlanSlot b = sourceSlot(ins.operands[2], k);
             if (k == 0)
-                addStep(binary<Mul>, sum, a, b);
+                addStep(KernelId::Mul, sum, a, b);
             else
-                addStep(ternary<Mad>, sum, a, b, sum);
+                addStep(KernelId::Mad, sum, a, b, sum);
         }
         for (unsigned c = 0; c < 4; ++c)
-            if (dst.mask & (1u << c)) addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c), sum);
+            if (dst.mask & (1u << c)) addStep(ins.saturate ? KernelId::Sat : KernelId::Mov, dstSlot(c), sum);
         return;
     }
     if (ins.op == Opcode::Sample) {
         Step s{};
+        s.id = KernelId::Sample;
         s.kernel = sampleKernel;
         s.a = sourceSlot(ins.operands[1], 0);
         s.b = sourceSlot(ins.operands[1], 1);
@@ -406,12 +505,12 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
         PlanSlot result[4] = {s.out[0], s.out[1], s.out[2], s.out[3]};
         for (unsigned c = 0; c < 4; ++c)
             if (dst.mask & (1u << c))
-                addStep(ins.saturate ? unary<Sat> : unary<Mov>, dstSlot(c),
+                addStep(ins.saturate ? KernelId::Sat : KernelId::Mov, dstSlot(c),
                         result[ins.operands[2].component(c)]);
         return;
     }
 
-    StepKernel kernel = componentKernel(ins.op);
+    KernelId kernel = componentKernel(ins.op);
     unsigned sources = ins.operandCount - 1u;
     // When the destination register is also a source, a component written early could be read by a
     // later one (mov r0.xy, r0.yx); results then go through scratch.
@@ -427,12 +526,12 @@ void ExecutionPlan::planInstruction(const DecodedInstruction& ins) {
         for (unsigned i = 0; i < sources; ++i) src[i] = sourceSlot(ins.operands[i + 1], c);
         PlanSlot d = aliased ? scratch() : dstSlot(c);
         addStep(kernel, d, src[0], src[1], src[2]);
-        if (ins.saturate) addStep(unary<Sat>, d, d);
+        if (ins.saturate) addStep(KernelId::Sat, d, d);
         staged[c] = d;
     }
     if (aliased)
         for (unsigned c = 0; c < 4; ++c)
-            if (dst.mask & (1u << c)) addStep(unary<Mov>, dstSlot(c), staged[c]);
+            if (dst.mask & (1u << c)) addStep(KernelId::Mov, dstSlot(c), staged[c]);
 }
 
 ShaderVM::ShaderVM(std::shared_ptr<const ExecutionPlan> plan)
@@ -460,8 +559,12 @@ void ShaderVM::bindSampler(uint32_t s, const SamplerSettings& sampler) {
 }
 
 void ShaderVM::run(int activeLanes) {
+    run(plan_->steps(), activeLanes);
+}
+
+void ShaderVM::run(const std::vector<Step>& steps, int activeLanes) {
     VmContext vm{arena_.data(), textures_.data(), samplers_.data()};
-    for (const Step& s : plan_->steps()) s.kernel(vm, s, activeLanes);
+    for (const Step& s : steps) s.kernel(vm, s, activeLanes);
 }
 
 } // namespace platform::d3d10

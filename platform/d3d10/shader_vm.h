@@ -20,6 +20,55 @@ namespace platform::d3d10 {
 
 constexpr int kLanes = 64;
 
+// The operation a step applies, one per kernel, so that a specialised routine can put another
+// implementation of the same operation in its place.
+enum class KernelId : uint8_t {
+    Mov,
+    Neg,
+    Abs,
+    NegAbs,
+    Sat,
+    Rcp,
+    Rsq,
+    Sqrt,
+    Frc,
+    Floor,
+    Ceil,
+    RoundNe,
+    Exp2,
+    Log2,
+    Sin,
+    Cos,
+    Not,
+    Itof,
+    Utof,
+    Ftoi,
+    Ftou,
+    Ineg, // unary
+    Add,
+    Mul,
+    Div,
+    Min,
+    Max,
+    Lt,
+    Ge,
+    Eq,
+    Ne,
+    And,
+    Or,
+    Xor,
+    Iadd,
+    Imul,
+    Ilt,
+    Ige,
+    Ieq,
+    Ine, // binary
+    Mad,
+    Movc, // ternary
+    Sample,
+    Count
+};
+
 // Index of a lane array in a VM's arena. A plan may need more than 65,536 (a shader that reads many
 // constant components), so slots are 32 bits wide: a narrower one would wrap and alias.
 using PlanSlot = uint32_t;
@@ -34,11 +83,15 @@ using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLan
 
 struct Step {
     StepKernel kernel;
+    KernelId id;
     PlanSlot d; // destination lane-array slot
     PlanSlot a, b, c;
     PlanSlot out[4]; // Sample: the four result slots
     uint8_t resource, sampler;
 };
+
+// The kernel of the baseline instruction set for an operation.
+StepKernel PortableKernel(KernelId id);
 
 class ExecutionPlan {
 public:
@@ -47,8 +100,13 @@ public:
     const ShaderProgram& program() const { return program_; }
     uint32_t slotCount() const { return slotCount_; }
     // Slot of component c of input or output register r.
-    PlanSlot inputSlot(uint32_t r, unsigned c) const { return inputBase_ + r * 4 + c; }
-    PlanSlot outputSlot(uint32_t r, unsigned c) const { return outputBase_ + r * 4 + c; }
+    PlanSlot inputSlot(uint32_t r, unsigned c) const { return PlanSlot(inputBase_ + r * 4 + c); }
+    PlanSlot outputSlot(uint32_t r, unsigned c) const { return PlanSlot(outputBase_ + r * 4 + c); }
+    // Slots the program reads but never writes: inputs, constants and literals.
+    bool readOnlySlot(PlanSlot slot) const {
+        return (slot >= inputBase_ && slot < outputBase_) || (slot >= outputEnd() && slot < scratchBase_);
+    }
+    bool outputSlot(PlanSlot slot) const { return slot >= outputBase_ && slot < outputEnd(); }
 
     struct ConstantFill {
         PlanSlot slot;
@@ -67,9 +125,10 @@ public:
     const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
 
 private:
+    uint32_t outputEnd() const { return outputBase_ + program_.outputRegisterCount * 4; }
     PlanSlot sourceSlot(const DecodedOperand& o, unsigned component);
     PlanSlot scratch();
-    void addStep(StepKernel k, PlanSlot d, PlanSlot a = 0, PlanSlot b = 0, PlanSlot c = 0);
+    void addStep(KernelId k, PlanSlot d, PlanSlot a = 0, PlanSlot b = 0, PlanSlot c = 0);
     void planInstruction(const DecodedInstruction& ins);
 
     ShaderProgram program_;
@@ -103,6 +162,8 @@ public:
 
     // Runs the program; lanes beyond activeLanes compute on whatever their inputs hold.
     void run(int activeLanes);
+    // Runs other steps over this program's registers (a specialised form of the program).
+    void run(const std::vector<Step>& steps, int activeLanes);
 
     const ExecutionPlan& plan() const { return *plan_; }
 

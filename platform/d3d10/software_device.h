@@ -12,6 +12,10 @@ long LiveObjectCount();
 void SetDeviceThreads(ID3D10Device* device, unsigned threads);
 unsigned GetDeviceThreads(ID3D10Device* device);
 
+// The instruction set of the device's pixel routines: the baseline (portable) or, where the processor
+// has it, AVX2 (the default). Both give the same bytes. Returns whether AVX2 is in use afterwards.
+bool SetDeviceAvx2(ID3D10Device* device, bool avx2);
+
 struct CoverageCacheStats {
     unsigned long long hits, misses;
     size_t records, bytes;

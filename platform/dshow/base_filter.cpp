@@ -1,5 +1,6 @@
 #include "platform/dshow/base_filter.h"
 
+#include <atomic>
 #include <cwchar>
 #include <new>
 
@@ -72,9 +73,13 @@ STDMETHODIMP CBaseFilter::Pause() {
                 return hr;
             }
         }
+    } else if (m_State == State_Running) {
+        for (int i = 0; i < GetPinCount(); ++i)
+            if (CBasePin* pin = GetPin(i); pin && pin->IsConnected()) pin->PauseFromRunning();
     }
     m_State = State_Paused;
-    return S_OK;
+    // A live source cannot cue data while paused and says so.
+    return WaitForState(0) == VFW_S_CANT_CUE ? VFW_S_CANT_CUE : S_OK;
 }
 
 STDMETHODIMP CBaseFilter::Run(REFERENCE_TIME tStart) {
@@ -164,14 +169,10 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     CAutoLock lock(m_pLock);
     m_pGraph = pGraph;
-    m_pSink = nullptr;
-    if (pGraph) {
-        IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
-            m_pSink = sink;
-            sink->Release(); // the graph outlives its filters' membership
-        }
-    }
+    IMediaEventSink* sink = nullptr;
+    if (pGraph && SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))))
+        sink->Release(); // the graph outlives its filters' membership
+    std::atomic_ref<IMediaEventSink*>(m_pSink).store(sink, std::memory_order_release);
     m_pName = pName ? pName : L"";
     return S_OK;
 }
@@ -181,7 +182,9 @@ STDMETHODIMP CBaseFilter::QueryVendorInfo(LPWSTR*) {
 }
 
 HRESULT CBaseFilter::NotifyEvent(long EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) {
-    IMediaEventSink* sink = m_pSink;
+    // Streaming threads send events without the filter lock (they may hold the streaming lock, which
+    // comes after it), so the sink is read atomically.
+    IMediaEventSink* sink = std::atomic_ref<IMediaEventSink*>(m_pSink).load(std::memory_order_acquire);
     if (!sink) return E_NOTIMPL;
     if (EventCode == EC_COMPLETE && EventParam2 == 0)
         EventParam2 = reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this));

@@ -5,7 +5,8 @@
 //   StartStreaming  leaving Stopped, before the pins go active (allocators are committed after it);
 //   StopStreaming   entering Stopped, after every pin went inactive;
 //   WaitForState    asked by GetState while paused or running, to report an unfinished transition
-//                   (VFW_S_STATE_INTERMEDIATE) or a live source (VFW_S_CANT_CUE);
+//                   (VFW_S_STATE_INTERMEDIATE) or a live source (VFW_S_CANT_CUE, which Pause answers
+//                   too);
 //   StreamingLock   the lock that the streaming thread holds while it works on a sample, if any.
 // Stop, Pause, Run and GetState are not to be overridden: they run under the filter lock and keep the
 // order every filter relies on. Stop makes the input pins inactive first, so no new sample is
@@ -19,6 +20,7 @@
 // before downstream, for filter locks and streaming locks alike.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include <strmif.h>
@@ -77,13 +79,14 @@ protected:
     virtual HRESULT WaitForState(DWORD dwMilliSecsTimeout);
     virtual CCritSec* StreamingLock() { return nullptr; }
 
-    FILTER_STATE m_State = State_Stopped;
+    // Written under the filter lock; atomic because input pins read it on streaming threads.
+    std::atomic<FILTER_STATE> m_State{State_Stopped};
     IReferenceClock* m_pClock = nullptr; // with a reference
     REFERENCE_TIME m_tStart = 0;         // stream time 0 on the reference clock
     CLSID m_clsid;
     CCritSec* m_pLock;
     std::wstring m_pName;
     IFilterGraph* m_pGraph = nullptr;   // no reference: the graph holds the filter
-    IMediaEventSink* m_pSink = nullptr; // no reference, as m_pGraph
+    IMediaEventSink* m_pSink = nullptr; // no reference, as m_pGraph; accessed atomically
     LONG m_PinVersion = 1;
 };

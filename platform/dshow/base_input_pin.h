@@ -5,6 +5,8 @@
 // then work on the sample. Samples arrive on the upstream filter's streaming thread.
 #pragma once
 
+#include <atomic>
+
 #include "platform/dshow/base_pin.h"
 
 class CBaseInputPin : public CBasePin, public IMemInputPin {
@@ -36,6 +38,7 @@ public:
 protected:
     IMemAllocator* m_pAllocator = nullptr; // with a reference
     bool m_bReadOnly = false;
-    bool m_bFlushing = false;
-    bool m_bRunTimeError = false;
+    // Set under the filter lock, read by Receive on the upstream streaming thread.
+    std::atomic<bool> m_bFlushing{false};
+    std::atomic<bool> m_bRunTimeError{false};
 };

@@ -53,9 +53,12 @@ public:
     virtual HRESULT CheckConnect(IPin* pPin);
     virtual HRESULT CompleteConnect(IPin* pReceivePin);
     virtual HRESULT BreakConnect();
+    // Transitions of the filter, under its lock: stopped -> paused, -> stopped, -> running, and
+    // running -> paused.
     virtual HRESULT Active() { return S_OK; }
     virtual HRESULT Inactive() { return S_OK; }
     virtual HRESULT Run(REFERENCE_TIME) { return S_OK; }
+    virtual HRESULT PauseFromRunning() { return S_OK; }
     LONG GetMediaTypeVersion() const { return m_TypeVersion; }
     void IncrementTypeVersion() { ++m_TypeVersion; }
 

@@ -1,6 +1,8 @@
 // CCritSec, a critical section object, and CAutoLock, which holds one for a scope.
 #pragma once
 
+#include <atomic>
+
 #include <windows.h>
 
 class CCritSec {
@@ -12,11 +14,13 @@ public:
 
     void Lock() { EnterCriticalSection(&m_CritSec); }
     void Unlock() { LeaveCriticalSection(&m_CritSec); }
-    // True when the calling thread holds the lock (for assertions).
+    // True when the calling thread holds the lock (for assertions). Other threads change the owner
+    // while this reads it, so it is read atomically; it equals this thread's id only while this thread
+    // holds the lock, as only the owner sets it to its own id and clears it on the last Unlock.
     bool OwnedByCurrentThread() const {
-        return m_CritSec.RecursionCount > 0 &&
-               m_CritSec.OwningThread ==
-                   reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
+        HANDLE& owner = const_cast<HANDLE&>(m_CritSec.OwningThread);
+        return std::atomic_ref<HANDLE>(owner).load(std::memory_order_relaxed) ==
+               reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
     }
 
 private:

@@ -3,7 +3,10 @@
 #include <oleauto.h>
 #include <windows.h>
 
+#include <uuids.h>
+
 #include "platform/com/com_api.h"
+#include "platform/dshow/camera/camera_backend.h"
 #include "platform/dshow/system_filters.h"
 #include "platform/win32/debug.h"
 
@@ -81,6 +84,15 @@ std::vector<CategoryMember> ReadCategory(REFCLSID category) {
         m.filterData = f.data;
         members.push_back(std::move(m));
     }
+    if (category == CLSID_VideoInputDeviceCategory) {
+        for (const camera::CameraInfo& c : camera::ListCameras()) {
+            CategoryMember m;
+            m.friendlyName = c.friendlyName;
+            m.clsid = CLSID_Proxy;
+            m.devicePath = c.devicePath;
+            members.push_back(std::move(m));
+        }
+    }
     return members;
 }
 
@@ -99,11 +111,23 @@ HRESULT MonikerFor(REFCLSID category, const CategoryMember& member, IMoniker** p
         v.bstrVal = SysAllocString(GuidString(member.clsid).c_str());
         bag->Write(L"CLSID", &v);
         VariantClear(&v);
+        if (!member.devicePath.empty()) {
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(member.devicePath.c_str());
+            bag->Write(L"DevicePath", &v);
+            VariantClear(&v);
+        }
     }
     if (FAILED(hr)) return hr;
-    std::wstring instance = member.keyPath.empty() ? GuidString(member.clsid)
-                                                   : member.keyPath.substr(member.keyPath.rfind(L'\\') + 1);
-    std::wstring display = L"@device:sw:" + GuidString(category) + L"\\" + instance;
+    std::wstring display;
+    if (!member.devicePath.empty()) {
+        display = L"@device:pnp:" + member.devicePath;
+    } else {
+        std::wstring instance = member.keyPath.empty()
+                                    ? GuidString(member.clsid)
+                                    : member.keyPath.substr(member.keyPath.rfind(L'\\') + 1);
+        display = L"@device:sw:" + GuidString(category) + L"\\" + instance;
+    }
     return CreateDeviceMoniker(bag.get(), display.c_str(), ppMoniker);
 }
 

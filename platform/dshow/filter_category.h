@@ -1,6 +1,7 @@
 // The members of a filter or device category: the instances registered under
 // HKEY_CLASSES_ROOT\CLSID\{category}\Instance (values FriendlyName, CLSID and FilterData), followed by
-// the system module's built-in filters of that category that the registry does not list.
+// the system module's built-in filters of that category that the registry does not list, and for the
+// video input category the cameras of this machine (bound as CLSID_Proxy capture filters).
 #pragma once
 
 #include <string>
@@ -19,6 +20,7 @@ struct CategoryMember {
     CLSID clsid = GUID_NULL;
     bool hasFilterData = false;
     RegisteredFilter filterData;
+    std::wstring devicePath; // a camera's "DevicePath", empty for other members
 };
 
 std::wstring GuidString(REFGUID guid);

@@ -3,6 +3,7 @@
 #include <qedit.h>
 #include <uuids.h>
 
+#include "platform/dshow/capture_filter.h"
 #include "platform/dshow/factory_template.h"
 #include "platform/dshow/system_classes.h"
 
@@ -16,6 +17,9 @@ const CFactoryTemplate g_Templates[] = {
     {L"System Device Enum", &CLSID_SystemDeviceEnum, CreateSystemDeviceEnum, nullptr, nullptr},
     {L"SampleGrabber", &CLSID_SampleGrabber, CreateSampleGrabber, nullptr, nullptr},
     {L"Null Renderer", &CLSID_NullRenderer, CreateNullRenderer, nullptr, nullptr},
+    {L"Capture Graph Builder 2", &CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2, nullptr, nullptr},
+    {L"MJPEG Decompressor", &CLSID_MjpegDec, CreateMjpegDecompressor, nullptr, nullptr},
+    {L"Video Capture", &CLSID_Proxy, CCaptureFilter::CreateInstance, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 

@@ -14,6 +14,8 @@ CUnknown* WINAPI CreateFilterMapper2(LPUNKNOWN pUnk, HRESULT* phr);
 CUnknown* WINAPI CreateSystemDeviceEnum(LPUNKNOWN pUnk, HRESULT* phr);
 CUnknown* WINAPI CreateSampleGrabber(LPUNKNOWN pUnk, HRESULT* phr);
 CUnknown* WINAPI CreateNullRenderer(LPUNKNOWN pUnk, HRESULT* phr);
+CUnknown* WINAPI CreateCaptureGraphBuilder2(LPUNKNOWN pUnk, HRESULT* phr);
+CUnknown* WINAPI CreateMjpegDecompressor(LPUNKNOWN pUnk, HRESULT* phr);
 
 // new (nothrow) T(args), with E_OUTOFMEMORY in *phr when it fails.
 template <class T, class... Args>

@@ -20,11 +20,26 @@ RegisteredFilter anyInOut(DWORD merit, bool output) {
     return f;
 }
 
+// MJPG video in, any video out: intelligent connect inserts it between a camera and an RGB sink.
+RegisteredFilter mjpegDecompressor() {
+    RegisteredFilter f;
+    f.merit = MERIT_NORMAL;
+    RegisteredPin in;
+    in.types.emplace_back(MEDIATYPE_Video, MEDIASUBTYPE_MJPG);
+    RegisteredPin out;
+    out.flags = REG_PINFLAG_B_OUTPUT;
+    out.types.emplace_back(MEDIATYPE_Video, GUID_NULL);
+    f.pins = {in, out};
+    return f;
+}
+
 } // namespace
 
-// Both are listed with MERIT_DO_NOT_USE, as on Windows: intelligent connect never inserts them.
+// The grabber and the null renderer are listed with MERIT_DO_NOT_USE, as on Windows: intelligent
+// connect never inserts them.
 const std::vector<SystemFilter>& SystemFilters() {
     static const std::vector<SystemFilter> filters = {
+        {&CLSID_MjpegDec, L"MJPEG Decompressor", &CLSID_LegacyAmFilterCategory, mjpegDecompressor()},
         {&CLSID_SampleGrabber, L"SampleGrabber", &CLSID_LegacyAmFilterCategory,
          anyInOut(MERIT_DO_NOT_USE, true)},
         {&CLSID_NullRenderer, L"Null Renderer", &CLSID_LegacyAmFilterCategory,

@@ -5,6 +5,7 @@
 #include <olectl.h>
 
 #include "platform/com/unknown.h"
+#include "platform/dshow/am_thread.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/base_input_pin.h"
 #include "platform/dshow/base_output_pin.h"
@@ -16,4 +17,6 @@
 #include "platform/dshow/media_type.h"
 #include "platform/dshow/mem_allocator.h"
 #include "platform/dshow/reference_time.h"
+#include "platform/dshow/source.h"
+#include "platform/dshow/source_stream.h"
 #include "platform/dshow/transform_filter.h"

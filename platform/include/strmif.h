@@ -87,6 +87,9 @@ DEFINE_GUID(IID_IEnumMediaTypes, 0x89c31040, 0x846b, 0x11ce, 0x97, 0xd3, 0x00, 0
 DEFINE_GUID(IID_IFilterMapper2, 0xb79bb0b0, 0x33c1, 0x11d1, 0xab, 0xe1, 0x00, 0xa0, 0xc9, 0x05, 0xf3, 0x75);
 DEFINE_GUID(IID_ICreateDevEnum, 0x29840822, 0x5b84, 0x11d0, 0xbd, 0x3b, 0x00, 0xa0, 0xc9, 0x11, 0xce, 0x86);
 DEFINE_GUID(IID_IAMStreamConfig, 0xc6e13340, 0x30ac, 0x11d0, 0xa1, 0x8c, 0x00, 0xa0, 0xc9, 0x11, 0x89, 0x56);
+DEFINE_GUID(IID_IKsPropertySet, 0x31efac30, 0x515c, 0x11d0, 0xa9, 0xaa, 0x00, 0xaa, 0x00, 0x61, 0xbe, 0x93);
+DEFINE_GUID(IID_ICaptureGraphBuilder2, 0x93e5a4e0, 0x2d50, 0x11d2, 0xab, 0xfa, 0x00, 0xa0, 0xc9, 0xc6, 0xe3,
+            0x8d);
 
 struct IPin : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) = 0;
@@ -402,4 +405,55 @@ struct IAMStreamConfig : public IUnknown {
 
 protected:
     ~IAMStreamConfig() = default;
+};
+
+// Property sets of pins and capture devices.
+#define KSPROPERTY_SUPPORT_GET 1
+#define KSPROPERTY_SUPPORT_SET 2
+
+// The properties of AMPROPSETID_Pin.
+typedef enum { AMPROPERTY_PIN_CATEGORY = 0, AMPROPERTY_PIN_MEDIUM = 1 } AMPROPERTY_PIN;
+
+struct IKsPropertySet : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData,
+                                          DWORD cbInstanceData, LPVOID pPropData, DWORD cbPropData) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData,
+                                          DWORD cbInstanceData, LPVOID pPropData, DWORD cbPropData,
+                                          DWORD* pcbReturned) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID guidPropSet, DWORD dwPropID,
+                                                     DWORD* pTypeSupport) = 0;
+
+protected:
+    ~IKsPropertySet() = default;
+};
+
+// Capture graph building. File writing is not part of this platform: the two interfaces below are
+// named only for SetOutputFileName and CopyCaptureFile.
+struct IFileSinkFilter;
+struct IAMCopyCaptureFileProgress;
+
+struct ICaptureGraphBuilder2 : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetFiltergraph(IGraphBuilder* pfg) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFiltergraph(IGraphBuilder** ppfg) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputFileName(const GUID* pType, LPCOLESTR lpstrFile,
+                                                        IBaseFilter** ppf, IFileSinkFilter** ppSink) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindInterface(const GUID* pCategory, const GUID* pType, IBaseFilter* pf,
+                                                    REFIID riid, void** ppint) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RenderStream(const GUID* pCategory, const GUID* pType,
+                                                   IUnknown* pSource, IBaseFilter* pfCompressor,
+                                                   IBaseFilter* pfRenderer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ControlStream(const GUID* pCategory, const GUID* pType,
+                                                    IBaseFilter* pFilter, REFERENCE_TIME* pstart,
+                                                    REFERENCE_TIME* pstop, WORD wStartCookie,
+                                                    WORD wStopCookie) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AllocCapFile(LPCOLESTR lpstr, DWORDLONG dwlSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CopyCaptureFile(LPOLESTR lpwstrOld, LPOLESTR lpwstrNew,
+                                                      int fAllowEscAbort,
+                                                      IAMCopyCaptureFileProgress* pCallback) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindPin(IUnknown* pSource, PIN_DIRECTION pindir, const GUID* pCategory,
+                                              const GUID* pType, BOOL fUnconnected, int num,
+                                              IPin** ppPin) = 0;
+
+protected:
+    ~ICaptureGraphBuilder2() = default;
 };

@@ -58,6 +58,7 @@ typedef int16_t SHORT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef uint64_t DWORD64;
+typedef uint64_t DWORDLONG;
 typedef float FLOAT;
 typedef double DOUBLE;
 typedef BYTE BOOLEAN;

@@ -328,21 +328,34 @@ BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION cs, DWORD s
     return TRUE;
 }
 
+namespace {
+
+// OwningThread is read without the lock by threads asking whether they hold it (CCritSec's
+// OwnedByCurrentThread), so it is written atomically; only its owner ever sets it to its own id.
+void setOwner(LPCRITICAL_SECTION cs, HANDLE owner) {
+    std::atomic_ref<HANDLE>(cs->OwningThread).store(owner, std::memory_order_relaxed);
+}
+
+void entered(LPCRITICAL_SECTION cs) {
+    setOwner(cs, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId())));
+    ++cs->RecursionCount;
+}
+
+} // namespace
+
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION cs) {
     static_cast<std::recursive_mutex*>(cs->DebugInfo)->lock();
-    cs->OwningThread = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
-    ++cs->RecursionCount;
+    entered(cs);
 }
 
 BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
     if (!static_cast<std::recursive_mutex*>(cs->DebugInfo)->try_lock()) return FALSE;
-    cs->OwningThread = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GetCurrentThreadId()));
-    ++cs->RecursionCount;
+    entered(cs);
     return TRUE;
 }
 
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs) {
-    if (--cs->RecursionCount == 0) cs->OwningThread = nullptr;
+    if (--cs->RecursionCount == 0) setOwner(cs, nullptr);
     static_cast<std::recursive_mutex*>(cs->DebugInfo)->unlock();
 }
 

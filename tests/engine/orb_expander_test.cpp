@@ -138,6 +138,54 @@ TEST_F(OrbExpanderTest, FramesAndTheOutputSize) {
     EXPECT_EQ(orb->Render(small.data()), S_OK);
 }
 
+TEST_F(OrbExpanderTest, PackedRowsOfAnOddWidthStopAtTheFramesEnd) {
+    connect(32, 32, 0);
+    std::vector<BYTE> picture(32 * 32 * 4);
+    for (int i = 0; i < 32 * 32; ++i) picture[i * 4] = 40, picture[i * 4 + 1] = 90, picture[i * 4 + 2] = 160;
+    ASSERT_TRUE(orb->UploadFrame(picture.data(), 32 * 4));
+    ASSERT_TRUE(orb->SetRenderBufSize(67, 5));
+    const size_t bytes = 67 * 5 * 3;
+    std::vector<BYTE> out(bytes + 8, 0xEE);
+    ASSERT_EQ(orb->Render(out.data()), S_OK);
+    // Every pixel is the picture's colour or black, three bytes each; nothing past the frame is written.
+    int coloured = 0, black = 0;
+    for (size_t p = 0; p < bytes; p += 3) {
+        if (out[p] == 0 && out[p + 1] == 0 && out[p + 2] == 0) {
+            black++;
+            continue;
+        }
+        EXPECT_NEAR(out[p], 40, 2) << p / 3;
+        EXPECT_NEAR(out[p + 1], 90, 2) << p / 3;
+        EXPECT_NEAR(out[p + 2], 160, 2) << p / 3;
+        coloured++;
+    }
+    EXPECT_GT(coloured, 0);
+    EXPECT_GT(black, 0);
+    for (size_t i = bytes; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << i;
+}
+
+TEST_F(OrbExpanderTest, AFailedUploadIsRefusedAndTheLastFrameStays) {
+    connect(32, 32, 0);
+    std::vector<BYTE> red(32 * 32 * 4, 0), green(32 * 32 * 4, 0);
+    for (int i = 0; i < 32 * 32; ++i) red[i * 4 + 2] = 255, green[i * 4 + 1] = 255;
+    ASSERT_TRUE(orb->UploadFrame(red.data(), 32 * 4));
+    std::vector<BYTE> first(1280 * 720 * 3), again(first.size());
+    ASSERT_EQ(orb->Render(first.data()), S_OK);
+    {
+        platform::ScopedFault fault("ID3D10Texture2D::Map", E_OUTOFMEMORY);
+        platform::DebugOutputCapture log;
+        EXPECT_FALSE(orb->UploadFrame(green.data(), 32 * 4));
+        EXPECT_NE(log.text().find(L"[ERR]COrbExpander::Render"), std::wstring::npos);
+    }
+    ASSERT_EQ(orb->Render(again.data()), S_OK);
+    EXPECT_EQ(again, first);
+    ASSERT_TRUE(orb->UploadFrame(green.data(), 32 * 4));
+    ASSERT_EQ(orb->Render(again.data()), S_OK);
+    const BYTE* centre = &again[(360 * 1280 + 640) * 3];
+    EXPECT_EQ(centre[1], 255);
+    EXPECT_EQ(centre[2], 0);
+}
+
 TEST_F(OrbExpanderTest, ReinitialiseKeepsTheModeCache) {
     connect(32, 32, 9);
     CBaseExpander* indome = orb->Current();

@@ -217,6 +217,73 @@ TEST_F(GraphTest, AStateChangeAStopAndAnEventFromAStreamingThreadDoNotDeadlock) 
         ::testing::ExitedWithCode(0), "");
 }
 
+// Another thread takes and leaves the lock while this one asks whether it holds it: the answer is
+// no until this thread takes it, and the question is no data race (ThreadSanitizer checks that).
+TEST(CritSec, OwnershipIsAnsweredWhileOtherThreadsTakeTheLock) {
+    CCritSec lock;
+    std::atomic<bool> done{false};
+    std::atomic<int> otherSawItself{0}, otherSawMine{0};
+    std::thread other([&] {
+        while (!done) {
+            CAutoLock hold(&lock);
+            otherSawItself += lock.OwnedByCurrentThread();
+        }
+    });
+    int mine = 0;
+    for (int i = 0; i < 2000; ++i) mine += lock.OwnedByCurrentThread();
+    EXPECT_EQ(mine, 0);
+    {
+        CAutoLock hold(&lock);
+        EXPECT_TRUE(lock.OwnedByCurrentThread());
+        std::thread([&] { otherSawMine += lock.OwnedByCurrentThread(); }).join();
+    }
+    EXPECT_FALSE(lock.OwnedByCurrentThread());
+    done = true;
+    other.join();
+    EXPECT_GT(otherSawItself, 0);
+    EXPECT_EQ(otherSawMine, 0);
+}
+
+// A streaming thread sends events while the filter joins and leaves the graph: each event either
+// reaches the graph or is refused as having no graph, and reading the graph's sink is no data race.
+TEST_F(GraphTest, EventsFromAStreamingThreadWhileTheFilterJoinsAndLeaves) {
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+    ComPtr<IMediaEvent> events;
+    graph.as(IID_IMediaEvent, events);
+    std::atomic<bool> done{false};
+    std::atomic<int> sent{0}, other{0};
+    std::thread streaming([&] {
+        while (!done) {
+            HRESULT hr = sink->NotifyEvent(EC_USER, 0, 0);
+            if (hr == S_OK)
+                ++sent;
+            else if (hr != E_NOTIMPL)
+                ++other;
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(graph->AddFilter(sink.filter(), L"Sink"), S_OK);
+        ASSERT_EQ(graph->RemoveFilter(sink.filter()), S_OK);
+    }
+    done = true;
+    streaming.join();
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(sink->NotifyEvent(EC_USER, 0, 0), E_NOTIMPL);
+    ASSERT_EQ(graph->AddFilter(sink.filter(), L"Sink"), S_OK);
+    EXPECT_EQ(sink->NotifyEvent(EC_USER, 1, 2), S_OK);
+    long code;
+    LONG_PTR p1, p2;
+    int received = 0;
+    bool last = false;
+    while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+        received += code == EC_USER;
+        last = code == EC_USER && p1 == 1 && p2 == 2;
+    }
+    EXPECT_EQ(received, sent + 1);
+    EXPECT_TRUE(last);
+}
+
 TEST_F(GraphTest, ServerEntryPointsFollowTheBaseRules) {
     void* module = dlopen(DSHOW_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);

@@ -1,11 +1,16 @@
-// Test peers built on the base classes: a scripted video source, a recording sink, a counting
-// allocator, a pass-through transform that drops chosen frames, and an RGB24 to RGB32 converter (the
-// test server module registers the converter). They record; the tests assert.
+// Test peers built on the base classes: a scripted video source, a push source with its own worker,
+// a recording sink, a counting allocator, a pass-through transform that drops chosen frames, and an
+// RGB24 to RGB32 converter (the test server module registers the converter). They record; the tests
+// assert.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include <streams.h>
@@ -112,10 +117,110 @@ public:
         return hr;
     }
 
+    // Delivers these bytes as one sample (an MJPG frame, say).
+    HRESULT DeliverBytes(const std::vector<uint8_t>& bytes, REFERENCE_TIME start) {
+        IMediaSample* sample = nullptr;
+        HRESULT hr = pin_.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        BYTE* data;
+        sample->GetPointer(&data);
+        std::memcpy(data, bytes.data(), std::min<size_t>(bytes.size(), sample->GetSize()));
+        REFERENCE_TIME stop = start + 333333;
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(TRUE);
+        sample->SetActualDataLength(static_cast<long>(std::min<size_t>(bytes.size(), sample->GetSize())));
+        hr = pin_.Deliver(sample);
+        sample->Release();
+        return hr;
+    }
+
 private:
     CCritSec lock_;
     CMediaType type_;
     Pin pin_;
+};
+
+// A CSource with one pin "Out" whose worker numbers its frames from 0 (every byte of frame n is n mod
+// 256, stamped n x 333333 to (n + 1) x 333333), one every `interval`. A live source's pin is a capture
+// pin (IKsPropertySet). FillBuffer answers `failCode` for frame `failAt`; OnThreadCreate answers
+// `createCode`.
+class TestPushSource : public CSource {
+public:
+    class Stream : public CSourceStream, public IKsPropertySet {
+    public:
+        Stream(TestPushSource* f, HRESULT* phr) : CSourceStream(L"push pin", phr, f, L"Out"), source_(f) {}
+        DECLARE_IUNKNOWN
+        STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+            if (riid == IID_IKsPropertySet && source_->live_)
+                return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+            return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+        }
+        STDMETHODIMP Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) override { return E_NOTIMPL; }
+        STDMETHODIMP Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD size,
+                         DWORD* returned) override {
+            if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+            if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+            if (!data || size < sizeof(GUID)) return E_UNEXPECTED;
+            *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+            if (returned) *returned = sizeof(GUID);
+            return S_OK;
+        }
+        STDMETHODIMP QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
+
+        HRESULT GetMediaType(CMediaType* pmt) override { return pmt->Set(source_->type_); }
+        HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* req) override {
+            ALLOCATOR_PROPERTIES want = *req, got;
+            want.cBuffers = 2;
+            want.cbBuffer = static_cast<long>(source_->type_.GetSampleSize());
+            return alloc->SetProperties(&want, &got);
+        }
+        HRESULT OnThreadCreate() override {
+            ++source_->created;
+            return source_->createCode;
+        }
+        HRESULT OnThreadDestroy() override {
+            ++source_->destroyed;
+            return S_OK;
+        }
+        HRESULT OnThreadStartPlay() override {
+            ++source_->plays;
+            return S_OK;
+        }
+        HRESULT FillBuffer(IMediaSample* sample) override {
+            std::this_thread::sleep_for(source_->interval);
+            long n = source_->filled++;
+            if (n == source_->failAt) return source_->failCode;
+            BYTE* data;
+            sample->GetPointer(&data);
+            std::memset(data, n & 0xFF, sample->GetSize());
+            REFERENCE_TIME start = n * 333333, stop = start + 333333;
+            sample->SetTime(&start, &stop);
+            sample->SetActualDataLength(sample->GetSize());
+            return S_OK;
+        }
+
+    private:
+        TestPushSource* source_;
+    };
+
+    TestPushSource(const CMediaType& type, bool live)
+        : CSource(L"Push source", nullptr, GUID_NULL), type_(type), live_(live) {
+        HRESULT hr = S_OK;
+        stream_ = new Stream(this, &hr);
+    }
+    Stream& pin() { return *stream_; }
+
+    std::atomic<int> created{0}, destroyed{0}, plays{0};
+    std::atomic<long> filled{0};
+    long failAt = -1;
+    HRESULT failCode = S_OK;
+    HRESULT createCode = S_OK;
+    std::chrono::milliseconds interval{1};
+
+private:
+    CMediaType type_;
+    bool live_;
+    Stream* stream_; // owned by CSource
 };
 
 class RecordingSink : public CBaseFilter {
@@ -146,7 +251,12 @@ public:
             r.data.assign(data, data + s->GetActualDataLength());
             s->GetTime(&r.start, &r.stop);
             r.discontinuity = s->IsDiscontinuity() == S_OK;
+            std::lock_guard lock(sink_->recordLock_);
             sink_->samples.push_back(std::move(r));
+            if (sink_->holdSamples) {
+                s->AddRef();
+                sink_->held_.push_back(s);
+            }
             return S_OK;
         }
         STDMETHODIMP EndOfStream() override {
@@ -156,6 +266,10 @@ public:
         STDMETHODIMP BeginFlush() override {
             ++sink_->flushes;
             return CBaseInputPin::BeginFlush();
+        }
+        HRESULT Inactive() override {
+            sink_->releaseHeld();
+            return CBaseInputPin::Inactive();
         }
         STDMETHODIMP NewSegment(REFERENCE_TIME a, REFERENCE_TIME b, double rate) override {
             ++sink_->segments;
@@ -169,14 +283,29 @@ public:
     explicit RecordingSink(const GUID& accepted, IMemAllocator* allocator = nullptr)
         : CBaseFilter(L"Recording sink", nullptr, &lock_, GUID_NULL), accepted_(accepted),
           allocator_(allocator), pin_(this) {}
+    ~RecordingSink() override { releaseHeld(); }
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int n) override { return n == 0 ? &pin_ : nullptr; }
     Pin& pin() { return pin_; }
+    size_t count() {
+        std::lock_guard lock(recordLock_);
+        return samples.size();
+    }
+    void releaseHeld() {
+        std::lock_guard lock(recordLock_);
+        for (IMediaSample* s : held_) s->Release();
+        held_.clear();
+    }
 
+    // Read them once the stream has stopped (or through count() while it runs).
     std::vector<Record> samples;
-    int endOfStreams = 0, flushes = 0, segments = 0;
+    std::atomic<int> endOfStreams{0}, flushes{0}, segments{0};
+    // Keeps every sample until the sink stops, so the upstream allocator runs dry.
+    bool holdSamples = false;
 
 private:
+    std::mutex recordLock_;
+    std::vector<IMediaSample*> held_;
     CCritSec lock_;
     GUID accepted_;
     IMemAllocator* allocator_;

@@ -1,0 +1,242 @@
+#include "platform/d3d10/pixel_routine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/d3d10/vm_kernels.h"
+
+namespace platform::d3d10 {
+
+namespace {
+
+bool sameTarget(const RenderTargetSetup& a, const RenderTargetSetup& b) {
+    return a.format == b.format && std::equal(a.slots, a.slots + 4, b.slots) && a.blend == b.blend &&
+           a.srcBlend == b.srcBlend && a.destBlend == b.destBlend && a.blendOp == b.blendOp &&
+           a.srcBlendAlpha == b.srcBlendAlpha && a.destBlendAlpha == b.destBlendAlpha &&
+           a.blendOpAlpha == b.blendOpAlpha && a.writeMask == b.writeMask &&
+           std::memcmp(a.blendFactor, b.blendFactor, sizeof a.blendFactor) == 0;
+}
+
+bool sameSampler(const SamplerSettings& a, const SamplerSettings& b) {
+    return a.linear == b.linear && a.addressU == b.addressU && a.addressV == b.addressV &&
+           std::memcmp(a.border, b.border, sizeof a.border) == 0;
+}
+
+uint64_t mix(uint64_t h, uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h;
+}
+
+// Whether a step reads the slot (a sample reads its two coordinate slots only).
+bool reads(const Step& s, PlanSlot slot) {
+    if (s.id == KernelId::Sample) return s.a == slot || s.b == slot;
+    return s.a == slot || s.b == slot || s.c == slot;
+}
+
+// The slots a step writes (a sample its four channels).
+int written(const Step& s, PlanSlot out[4]) {
+    if (s.id != KernelId::Sample) {
+        out[0] = s.d;
+        return 1;
+    }
+    std::copy(s.out, s.out + 4, out);
+    return 4;
+}
+
+int sources(const Step& s, PlanSlot* in[3], Step& step) {
+    in[0] = &step.a, in[1] = &step.b, in[2] = &step.c;
+    if (s.id == KernelId::Sample) return 2;
+    switch (s.id) {
+    case KernelId::Mad:
+    case KernelId::Movc:
+        return 3;
+    default:
+        return s.id < KernelId::Add ? 1 : 2;
+    }
+}
+
+// Drops steps whose results nothing reads, then moves that only copy a value into a slot that lives
+// within the batch, reading the source in their place. A slot the program reads before writing it
+// keeps its value from one batch to the next, so its last value is kept like an output's.
+void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten,
+              std::vector<PlanSlot>& carriedSlots) {
+    std::vector<uint8_t> writtenYet(plan.slotCount()), carried(plan.slotCount()), live(plan.slotCount());
+    for (PlanSlot s : prewritten) writtenYet[s] = 1;
+    for (Step& step : steps) {
+        PlanSlot* in[3];
+        int n = sources(step, in, step);
+        for (int i = 0; i < n; ++i)
+            if (!plan.readOnlySlot(*in[i]) && !writtenYet[*in[i]]) carried[*in[i]] = 1;
+        PlanSlot out[4];
+        for (int i = 0, k = written(step, out); i < k; ++i) writtenYet[out[i]] = 1;
+    }
+
+    for (uint32_t slot = 0; slot < plan.slotCount(); ++slot) {
+        live[slot] = plan.outputSlot(PlanSlot(slot)) || carried[slot];
+        if (carried[slot]) carriedSlots.push_back(PlanSlot(slot));
+    }
+    std::vector<Step> kept;
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        Step step = *it;
+        PlanSlot out[4];
+        int k = written(step, out);
+        bool needed = false;
+        for (int i = 0; i < k; ++i) needed |= live[out[i]] != 0;
+        if (!needed) continue;
+        for (int i = 0; i < k; ++i) live[out[i]] = 0;
+        PlanSlot* in[3];
+        for (int i = 0, n = sources(step, in, step); i < n; ++i) live[*in[i]] = 1;
+        kept.push_back(step);
+    }
+    std::reverse(kept.begin(), kept.end());
+
+    std::vector<PlanSlot> alias(plan.slotCount());
+    for (uint32_t slot = 0; slot < alias.size(); ++slot) alias[slot] = PlanSlot(slot);
+    steps.clear();
+    for (Step step : kept) {
+        PlanSlot* in[3];
+        for (int i = 0, n = sources(step, in, step); i < n; ++i) *in[i] = alias[*in[i]];
+        PlanSlot out[4];
+        int k = written(step, out);
+        for (int i = 0; i < k; ++i) {
+            // Slots standing for the one about to change get their copy now.
+            for (uint32_t slot = 0; slot < alias.size(); ++slot) {
+                if (alias[slot] != out[i] || slot == out[i]) continue;
+                Step copy{};
+                copy.id = KernelId::Mov;
+                copy.kernel = PortableKernel(KernelId::Mov);
+                copy.d = PlanSlot(slot), copy.a = out[i];
+                steps.push_back(copy);
+                alias[slot] = PlanSlot(slot);
+            }
+            alias[out[i]] = out[i];
+        }
+        if (step.id == KernelId::Mov && !plan.outputSlot(step.d) && !carried[step.d]) {
+            alias[step.d] = step.a;
+            continue;
+        }
+        steps.push_back(step);
+    }
+}
+
+// A sample at computed coordinates from an 8-bit RGBA texture, bilinear and clamped: its footprints
+// worked out and fetched by the instruction set's own code (the sampler's bits, as a footprint gives).
+template <Isa kIsa, bool kSwapRedBlue>
+void sampleByFootprint(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    float* out[4];
+    for (int c = 0; c < 4; ++c) out[c] = vm.arena + size_t(s.out[c]) * kLanes;
+    if (!t.data || t.width == 0 || t.height == 0) {
+        for (float* o : out) std::fill_n(o, active, 0.0f);
+        return;
+    }
+    uint32_t offsets[kLanes];
+    uint16_t weights[kLanes];
+    static const FootprintCompute compute = FootprintComputer(kIsa);
+    static const FootprintFetch fetch =
+        FootprintFetcher(kIsa, kSwapRedBlue ? DXGI_FORMAT_B8G8R8A8_UNORM : DXGI_FORMAT_R8G8B8A8_UNORM);
+    compute(t, vm.arena + size_t(s.a) * kLanes, vm.arena + size_t(s.b) * kLanes, offsets, weights, active);
+    fetch(t.data, t.rowPitch, offsets, weights, out, active);
+}
+
+StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2)
+        return swap ? sampleByFootprint<Isa::Avx2, true> : sampleByFootprint<Isa::Avx2, false>;
+    return swap ? sampleByFootprint<Isa::Portable, true> : sampleByFootprint<Isa::Portable, false>;
+}
+
+} // namespace
+
+RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
+    RoutineKey k;
+    k.plan = setup.plan;
+    k.isa = isa;
+    k.parts = parts;
+    k.inputs = setup.inputs;
+    for (const Step& s : setup.plan->steps())
+        if (s.id == KernelId::Sample)
+            k.textures.push_back(
+                {setup.bindings.textures[s.resource].format, setup.bindings.samplers[s.sampler]});
+    k.targets = setup.targets;
+    uint64_t h = mix(uint64_t(reinterpret_cast<uintptr_t>(k.plan.get())), uint64_t(isa) * 31 + parts);
+    for (const PixelInput& in : k.inputs)
+        h = mix(h, (uint64_t(in.kind) << 48) | (uint64_t(in.slot) << 32) | in.attribute);
+    for (const Texture& t : k.textures) h = mix(h, (uint64_t(t.format) << 8) | (t.sampler.linear ? 1 : 0));
+    for (const RenderTargetSetup& t : k.targets)
+        h = mix(h, (uint64_t(t.format) << 16) | uint64_t(t.blend) << 8 | t.writeMask);
+    k.hash = h;
+    return k;
+}
+
+bool RoutineKey::operator==(const RoutineKey& o) const {
+    if (hash != o.hash || plan != o.plan || isa != o.isa || parts != o.parts || inputs != o.inputs ||
+        textures.size() != o.textures.size() || targets.size() != o.targets.size())
+        return false;
+    for (size_t i = 0; i < textures.size(); ++i)
+        if (textures[i].format != o.textures[i].format ||
+            !sameSampler(textures[i].sampler, o.textures[i].sampler))
+            return false;
+    for (size_t i = 0; i < targets.size(); ++i)
+        if (!sameTarget(targets[i], o.targets[i])) return false;
+    return true;
+}
+
+PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts) {
+    RoutineKey key = RoutineKey::From(setup, isa, parts);
+    for (auto it = routines_.begin(); it != routines_.end(); ++it) {
+        if ((*it)->key == key) {
+            std::rotate(routines_.begin(), it, it + 1);
+            return *routines_.front();
+        }
+    }
+
+    auto r = std::make_unique<PixelRoutine>();
+    r->serial = nextSerial_++;
+    auto isInput = [&](PlanSlot slot) {
+        return std::any_of(setup.inputs.begin(), setup.inputs.end(),
+                           [&](const PixelInput& in) { return in.slot == slot; });
+    };
+    size_t sample = 0;
+    for (const Step& s : setup.plan->steps()) {
+        if (s.id == KernelId::Sample) {
+            const RoutineKey::Texture& t = key.textures[sample++];
+            if (FootprintSampled(t.sampler, t.format)) {
+                if (isInput(s.a) && isInput(s.b)) {
+                    r->footprints.push_back({s.a,
+                                             s.b,
+                                             s.resource,
+                                             {s.out[0], s.out[1], s.out[2], s.out[3]},
+                                             FootprintFetcher(isa, t.format)});
+                    continue;
+                }
+                Step sample = s;
+                sample.kernel = footprintSampleKernel(isa, t.format);
+                r->steps.push_back(sample);
+                continue;
+            }
+        }
+        r->steps.push_back(s);
+    }
+    std::vector<PlanSlot> fetched;
+    for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
+    optimise(r->steps, *setup.plan, fetched, r->carried);
+    SpecialiseKernels(r->steps, isa);
+    r->merge = LaneMergerFor(isa);
+    for (const PixelInput& in : setup.inputs)
+        if (std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, in.slot); }))
+            r->inputs.push_back(in);
+    for (unsigned p = 0; p < parts; ++p) r->vms.push_back(std::make_unique<ShaderVM>(setup.plan));
+    r->key = std::move(key);
+
+    routines_.insert(routines_.begin(), std::move(r));
+    if (routines_.size() > max_) routines_.pop_back();
+    return *routines_.front();
+}
+
+void SpecialiseKernels(std::vector<Step>& steps, Isa isa) {
+    for (Step& s : steps)
+        if (StepKernel k = KernelFor(s.id, isa)) s.kernel = k;
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,74 @@
+// A pixel routine: the pixel stage specialised, once, for one combination of pixel program, input
+// wiring, sampler states and texture formats, render-target formats and blend state, and instruction
+// set, and kept in a cache keyed on that combination. It replays a draw whose coverage is cached from
+// what each covered pixel's program reads (a shading cache: its interpolated inputs, and for samples
+// taken straight at an interpolated coordinate the texel footprint), so a replayed frame does only the
+// texel fetches, the program's arithmetic and the writes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/d3d10/cpu_features.h"
+#include "platform/d3d10/pixel_stage.h"
+#include "platform/d3d10/texel_fetch.h"
+
+namespace platform::d3d10 {
+
+struct RoutineKey {
+    std::shared_ptr<const ExecutionPlan> plan; // identity: one per pixel shader object
+    Isa isa = Isa::Portable;
+    unsigned parts = 1;
+    std::vector<PixelInput> inputs;
+    struct Texture {
+        DXGI_FORMAT format;
+        SamplerSettings sampler;
+    };
+    std::vector<Texture> textures;          // per resource slot the program samples, in its slot order
+    std::vector<RenderTargetSetup> targets; // blend state and format only
+    uint64_t hash = 0;
+
+    static RoutineKey From(const PixelSetup& setup, Isa isa, unsigned parts);
+    bool operator==(const RoutineKey& o) const;
+};
+
+struct PixelRoutine {
+    RoutineKey key;
+    uint64_t serial; // unique for the device's life: names the routine in shading caches
+    // The program's steps with footprint samples taken out and kernels of the routine's instruction set.
+    std::vector<Step> steps;
+    struct Footprint {
+        PlanSlot u, v; // input slots of the coordinates
+        uint8_t resource;
+        PlanSlot out[4]; // slots the sample's channels go to
+        FootprintFetch fetch;
+    };
+    std::vector<Footprint> footprints;
+    LaneMerger merge;
+    // Slots the program reads before it writes them: each band starts them at 0, as a fresh VM does.
+    std::vector<PlanSlot> carried;
+    // Inputs the steps read, which a shading cache keeps per pixel.
+    std::vector<PixelInput> inputs;
+    // One register arena per part, so that replays allocate nothing.
+    std::vector<std::unique_ptr<ShaderVM>> vms;
+};
+
+class RoutineCache {
+public:
+    explicit RoutineCache(size_t maxRoutines = 32) : max_(maxRoutines) {}
+    // The routine for this pixel set-up, built on first use.
+    PixelRoutine& get(const PixelSetup& setup, Isa isa, unsigned parts);
+    void clear() { routines_.clear(); }
+    size_t size() const { return routines_.size(); }
+
+private:
+    std::vector<std::unique_ptr<PixelRoutine>> routines_; // most recent first
+    size_t max_;
+    uint64_t nextSerial_ = 1;
+};
+
+// Replaces each step's kernel by the instruction set's own where there is one.
+void SpecialiseKernels(std::vector<Step>& steps, Isa isa);
+
+} // namespace platform::d3d10

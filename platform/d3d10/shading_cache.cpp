@@ -1,0 +1,113 @@
+#include "platform/d3d10/shading_cache.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::d3d10 {
+
+size_t ShadingCache::Band::bytes() const {
+    size_t n = sizeof *this + constant.capacity() * sizeof(float);
+    for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
+    for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
+    for (const auto& v : values) n += v.capacity() * sizeof(float);
+    return n;
+}
+
+std::vector<uint64_t> ShadingCache::LayoutOf(const PixelRoutine& routine, const ShaderBindings& bindings) {
+    std::vector<uint64_t> layout;
+    for (const PixelRoutine::Footprint& f : routine.footprints) {
+        const SampledTexture& t = bindings.textures[f.resource];
+        layout.push_back((uint64_t(t.width) << 32) | t.height);
+        layout.push_back(t.rowPitch);
+    }
+    return layout;
+}
+
+void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const ShadingPlanes& planes,
+                      const CoverageBand& coverage, unsigned part, ShadingCache::Band& out) {
+    ShaderVM& vm = *routine.vms[part];
+    uint32_t pixels = 0;
+    for (const Span& s : coverage.spans) pixels += uint32_t(s.x1 - s.x0);
+    out.pixels = pixels;
+    out.offsets.assign(routine.footprints.size(), std::vector<uint32_t>(pixels));
+    out.weights.assign(routine.footprints.size(), std::vector<uint16_t>(pixels));
+    out.values.assign(routine.inputs.size(), std::vector<float>());
+    out.constant.assign(routine.inputs.size(), 0.0f);
+    for (auto& v : out.values) v.reserve(pixels);
+
+    std::vector<float*> lanes;
+    for (const PixelInput& in : setup.inputs) lanes.push_back(vm.slot(in.slot));
+    LaneFeeder feeder(planes, coverage, setup.inputs, lanes.data());
+    uint32_t base = 0;
+    while (int n = feeder.next()) {
+        for (size_t f = 0; f < routine.footprints.size(); ++f) {
+            const PixelRoutine::Footprint& fp = routine.footprints[f];
+            ComputeFootprints(setup.bindings.textures[fp.resource], vm.slot(fp.u), vm.slot(fp.v),
+                              out.offsets[f].data() + base, out.weights[f].data() + base, n);
+        }
+        for (size_t k = 0; k < routine.inputs.size(); ++k) {
+            const float* lane = vm.slot(routine.inputs[k].slot);
+            out.values[k].insert(out.values[k].end(), lane, lane + n);
+        }
+        base += uint32_t(n);
+    }
+    // An input with one value (bit for bit) over the whole band is filled once per replay.
+    for (size_t k = 0; k < routine.inputs.size(); ++k) {
+        std::vector<float>& v = out.values[k];
+        if (v.empty()) continue;
+        bool same = std::all_of(v.begin(), v.end(), [&](float x) { return std::memcmp(&x, &v[0], 4) == 0; });
+        if (!same) continue;
+        out.constant[k] = v[0];
+        std::vector<float>().swap(v);
+    }
+    out.built = true;
+}
+
+void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
+                       unsigned part, const ShadingCache::Band& cache) {
+    if (coverage.spans.empty()) return;
+    ShaderVM& vm = *routine.vms[part];
+    BindShaderResources(vm, setup.plan->program(), setup.bindings);
+    for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
+    for (size_t k = 0; k < routine.inputs.size(); ++k)
+        if (cache.values[k].empty()) std::fill_n(vm.slot(routine.inputs[k].slot), kLanes, cache.constant[k]);
+
+    constexpr size_t kMaxTargets = D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT;
+    float* colours[kMaxTargets][4];
+    const size_t targets = std::min(setup.targets.size(), kMaxTargets);
+    for (size_t t = 0; t < targets; ++t)
+        for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(setup.targets[t].slots[c]);
+
+    LanePositions at;
+    uint32_t base = 0;
+    int n = 0;
+    auto flush = [&] {
+        for (size_t f = 0; f < routine.footprints.size(); ++f) {
+            const PixelRoutine::Footprint& fp = routine.footprints[f];
+            const SampledTexture& t = setup.bindings.textures[fp.resource];
+            float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]), vm.slot(fp.out[3])};
+            fp.fetch(t.data, t.rowPitch, cache.offsets[f].data() + base, cache.weights[f].data() + base, out,
+                     n);
+        }
+        for (size_t k = 0; k < routine.inputs.size(); ++k)
+            if (!cache.values[k].empty())
+                std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
+        vm.run(routine.steps, n);
+        for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
+        base += uint32_t(n);
+        n = 0;
+        at.runCount = 0;
+    };
+    for (const Span& span : coverage.spans) {
+        for (int32_t x = span.x0; x < span.x1;) {
+            const int len = std::min(int(span.x1 - x), kLanes - n);
+            at.runs[at.runCount++] = {n, len, x, span.y};
+            n += len;
+            x += len;
+            if (n == kLanes) flush();
+        }
+    }
+    if (n) flush();
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,40 @@
+// What a pixel routine reads at each covered pixel of a cached coverage record: the interpolated inputs
+// its steps read (one value for the band where it does not vary) and the texel footprints of its
+// samples at interpolated coordinates. Built the first time a routine replays the record, for the
+// texture layout it sampled; every later frame shades from it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d10/pixel_routine.h"
+
+namespace platform::d3d10 {
+
+struct ShadingCache {
+    uint64_t routine = 0;                // PixelRoutine::serial
+    std::vector<uint64_t> textureLayout; // per footprint: width, height and row pitch
+    struct Band {
+        bool built = false;
+        uint32_t pixels = 0;
+        std::vector<std::vector<uint32_t>> offsets; // per footprint, per pixel
+        std::vector<std::vector<uint16_t>> weights;
+        std::vector<std::vector<float>> values; // per routine input, per pixel; empty when constant
+        std::vector<float> constant;            // per routine input: its value when constant
+        size_t bytes() const;
+    };
+    std::vector<Band> bands; // one per part
+
+    // The layout a routine's footprints take from these bindings.
+    static std::vector<uint64_t> LayoutOf(const PixelRoutine& routine, const ShaderBindings& bindings);
+};
+
+// Builds a part's band of the cache: interpolates every input of the band's pixels once.
+void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const ShadingPlanes& planes,
+                      const CoverageBand& coverage, unsigned part, ShadingCache::Band& out);
+
+// Shades a part's band from the cache and merges it into the targets.
+void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
+                       unsigned part, const ShadingCache::Band& cache);
+
+} // namespace platform::d3d10

@@ -1,0 +1,73 @@
+#include "platform/d3d10/texel_fetch.h"
+
+#include <cstring>
+
+namespace platform::d3d10 {
+
+bool FootprintSampled(const SamplerSettings& s, DXGI_FORMAT format) {
+    return s.linear && s.addressU == D3D10_TEXTURE_ADDRESS_CLAMP &&
+           s.addressV == D3D10_TEXTURE_ADDRESS_CLAMP &&
+           (format == DXGI_FORMAT_R8G8B8A8_UNORM || format == DXGI_FORMAT_B8G8R8A8_UNORM);
+}
+
+void ComputeFootprints(const SampledTexture& t, const float* u, const float* v, uint32_t* offsets,
+                       uint16_t* weights, int n) {
+    const int32_t maxX = int32_t(t.width) - 1, maxY = int32_t(t.height) - 1;
+    const float w = float(t.width), h = float(t.height);
+    for (int i = 0; i < n; ++i) {
+        int32_t fx = ToFixed8(u[i] * w - 0.5f), fy = ToFixed8(v[i] * h - 0.5f);
+        int32_t x0 = fx >> 8, y0 = fy >> 8;
+        uint32_t wx = uint32_t(fx & 255), wy = uint32_t(fy & 255);
+        // Where both texels of a direction clamp to one, the weight between them no longer matters.
+        if (x0 < 0 || x0 >= maxX) wx = 0, x0 = x0 < 0 ? 0 : maxX;
+        if (y0 < 0 || y0 >= maxY) wy = 0, y0 = y0 < 0 ? 0 : maxY;
+        offsets[i] = uint32_t(y0) * uint32_t(t.rowPitch) + uint32_t(x0) * 4;
+        weights[i] = uint16_t(wx | (wy << 8));
+    }
+}
+
+namespace detail {
+
+template <bool kSwapRedBlue>
+void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
+                             const uint16_t* weights, float* const out[4], int n) {
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* p = texels + offsets[i];
+        uint32_t p00, p10, p01, p11;
+        std::memcpy(&p00, p, 4);
+        std::memcpy(&p10, p + 4, 4);
+        std::memcpy(&p01, p + pitch, 4);
+        std::memcpy(&p11, p + pitch + 4, 4);
+        uint32_t ax = weights[i] & 255u, bx = 256 - ax, ay = uint32_t(weights[i]) >> 8, by = 256 - ay;
+        // Channels 0 and 2, then 1 and 3, each in a 16-bit field: at most 255 * 256 per field.
+        uint32_t topEven = (p00 & 0x00FF00FF) * bx + (p10 & 0x00FF00FF) * ax;
+        uint32_t topOdd = ((p00 >> 8) & 0x00FF00FF) * bx + ((p10 >> 8) & 0x00FF00FF) * ax;
+        uint32_t botEven = (p01 & 0x00FF00FF) * bx + (p11 & 0x00FF00FF) * ax;
+        uint32_t botOdd = ((p01 >> 8) & 0x00FF00FF) * bx + ((p11 >> 8) & 0x00FF00FF) * ax;
+        uint32_t c0 = (topEven & 0xFFFF) * by + (botEven & 0xFFFF) * ay;
+        uint32_t c2 = (topEven >> 16) * by + (botEven >> 16) * ay;
+        out[kSwapRedBlue ? 2 : 0][i] = float(int32_t(c0)) / kWeightDenominator;
+        out[kSwapRedBlue ? 0 : 2][i] = float(int32_t(c2)) / kWeightDenominator;
+        out[1][i] = float(int32_t((topOdd & 0xFFFF) * by + (botOdd & 0xFFFF) * ay)) / kWeightDenominator;
+        out[3][i] = float(int32_t((topOdd >> 16) * by + (botOdd >> 16) * ay)) / kWeightDenominator;
+    }
+}
+
+template void FetchFootprintsPortable<false>(const uint8_t*, size_t, const uint32_t*, const uint16_t*,
+                                             float* const[4], int);
+template void FetchFootprintsPortable<true>(const uint8_t*, size_t, const uint32_t*, const uint16_t*,
+                                            float* const[4], int);
+
+} // namespace detail
+
+FootprintCompute FootprintComputer(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2FootprintComputer() : ComputeFootprints;
+}
+
+FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2) return detail::Avx2FootprintFetcher(swap);
+    return swap ? detail::FetchFootprintsPortable<true> : detail::FetchFootprintsPortable<false>;
+}
+
+} // namespace platform::d3d10

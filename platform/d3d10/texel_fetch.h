@@ -1,0 +1,43 @@
+// Bilinear fetches from footprints worked out once: for a sample whose coordinates do not change from
+// frame to frame, the offset of its top-left texel and its two 8-bit weights are kept, and each frame
+// only reads the four texels and blends them. The results are bit for bit those of the sampler
+// (sampler.h) for 8-bit RGBA textures, bilinear and clamped.
+//
+// A footprint at the clamped edge keeps its texel with weight 0 on the far side, which blends to what
+// the clamped fetch gives; the texture's storage reaches one row and 64 bytes beyond its last texel, so
+// the far texels read with weight 0 lie inside it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/d3d10/cpu_features.h"
+#include "platform/d3d10/sampler.h"
+
+namespace platform::d3d10 {
+
+// Whether a sample through this sampler from this format can be fetched from a footprint.
+bool FootprintSampled(const SamplerSettings& sampler, DXGI_FORMAT format);
+
+// Footprints of n samples at (u[i], v[i]): byte offset of the top-left texel, weights x | y << 8.
+void ComputeFootprints(const SampledTexture& texture, const float* u, const float* v, uint32_t* offsets,
+                       uint16_t* weights, int n);
+
+using FootprintCompute = void (*)(const SampledTexture& texture, const float* u, const float* v,
+                                  uint32_t* offsets, uint16_t* weights, int n);
+FootprintCompute FootprintComputer(Isa isa);
+
+// out[c][i] is channel c (r, g, b, a) of footprint i of a texture whose texel 0 is at `texels`.
+using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
+                                const uint16_t* weights, float* const out[4], int n);
+FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);
+
+namespace detail {
+template <bool kSwapRedBlue>
+void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
+                             const uint16_t* weights, float* const out[4], int n);
+FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
+FootprintCompute Avx2FootprintComputer();
+} // namespace detail
+
+} // namespace platform::d3d10

@@ -1,0 +1,9 @@
+#include "platform/d3d10/vm_kernels.h"
+
+namespace platform::d3d10 {
+
+StepKernel KernelFor(KernelId id, Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2Kernel(id) : nullptr;
+}
+
+} // namespace platform::d3d10

@@ -1,0 +1,407 @@
+// Replayed frames are shaded by specialised routines from cached per-pixel inputs; the first frame of a
+// draw is shaded by the interpreter. Both, with AVX2 kernels and with the portable ones, must give the
+// same bytes, and a replay must never reuse a routine or coverage that a state change made stale.
+#include <bit>
+#include <cmath>
+#include <random>
+
+#include "platform/d3d10/shader_program.h"
+#include "tests/platform/d3d10/device_fixture.h"
+
+namespace platform::d3d10::testing {
+namespace {
+
+constexpr UINT kW = 96, kH = 64;
+
+// The engine's kind of pixel program: sample, colour conversion with gains from a constant buffer, the
+// channel order chosen by an integer flag, times the vertex colour.
+constexpr const char* kColourPs = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+sample r0, v2.xyxx, t0, s0
+dp3 r1.x, r0.xyzx, l(0.299, 0.587, 0.114, 0)
+dp3 r1.y, r0.xyzx, l(-0.169, -0.332, 0.5, 0)
+dp3 r1.z, r0.xyzx, l(0.5, -0.419, -0.081, 0)
+mul r1.x, r1.x, cb0[0].y
+mul r1.yz, r1.yyzy, cb0[0].zzzz
+mad r2.x, r1.z, l(1.402), r1.x
+mad r2.y, r1.y, l(-0.344), r1.x
+mad r2.y, r1.z, l(-0.714), r2.y
+mad r2.z, r1.y, l(1.772), r1.x
+add r2.xyz, r2.xyzx, l(-0.5)
+mad r2.xyz, r2.xyzx, cb0[0].xxxx, l(0.5)
+ine r3.x, cb0[0].w, l(0)
+movc r3.xyz, r3.xxxx, r2.xyzx, r2.zyxz
+mul o0.xyz, r3.xyzx, v1.xyzx
+mul o0.w, v1.w, cb0[1].x
+)";
+
+// The same with a second sample at a computed coordinate, which no footprint can cache.
+constexpr const char* kOffsetPs = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+sample r0, v2.xyxx, t0, s0
+add r1.xy, v2.xyxx, l(0.013, -0.021, 0, 0)
+sample r1, r1.xyxx, t0, s0
+add r0, r0, r1
+mul o0, r0, l(0.5)
+)";
+
+struct FrameState {
+    D3D10_VIEWPORT viewport{0, 0, kW, kH, 0.0f, 1.0f};
+    UINT stencilRef = 1;
+    UINT textureSize = 64;
+    std::string pixelProgram = kColourPs;
+    bool blend = true;
+    float alpha = 1.0f;
+    DXGI_FORMAT target = DXGI_FORMAT_R8G8B8A8_UNORM;
+};
+
+// A device drawing the engine's kind of frame: clear, a stencil mask, a warped triangle strip tested
+// against it, read back through staging. State objects are made for each frame's state.
+class Rig {
+public:
+    explicit Rig(bool avx2) {
+        EXPECT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
+                                    device_.put()),
+                  S_OK);
+        SetDeviceThreads(device_.get(), 2);
+        usingAvx2 = SetDeviceAvx2(device_.get(), avx2);
+        auto vs = Assemble(kPassThroughVs);
+        EXPECT_EQ(device_->CreateVertexShader(vs.data(), vs.size() * 4, vs_.put()), S_OK);
+        D3D10_INPUT_ELEMENT_DESC layout[] = {
+            {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 0, D3D10_INPUT_PER_VERTEX_DATA, 0},
+            {"COLOR", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, 16, D3D10_INPUT_PER_VERTEX_DATA, 0},
+            {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0, 32, D3D10_INPUT_PER_VERTEX_DATA, 0},
+        };
+        EXPECT_EQ(device_->CreateInputLayout(layout, 3, vs.data(), vs.size() * 4, layout_.put()), S_OK);
+        D3D10_DEPTH_STENCIL_DESC write{
+            TRUE, D3D10_DEPTH_WRITE_MASK_ZERO, D3D10_COMPARISON_NEVER, TRUE, 0xFF, 0xFF, {}, {}};
+        write.FrontFace = write.BackFace = {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_REPLACE,
+                                            D3D10_STENCIL_OP_REPLACE, D3D10_COMPARISON_ALWAYS};
+        D3D10_DEPTH_STENCIL_DESC test{
+            TRUE, D3D10_DEPTH_WRITE_MASK_ALL, D3D10_COMPARISON_LESS_EQUAL, TRUE, 0xFF, 0xFF, {}, {}};
+        test.FrontFace = test.BackFace = {D3D10_STENCIL_OP_REPLACE, D3D10_STENCIL_OP_KEEP,
+                                          D3D10_STENCIL_OP_KEEP, D3D10_COMPARISON_GREATER};
+        EXPECT_EQ(device_->CreateDepthStencilState(&write, maskWrite_.put()), S_OK);
+        EXPECT_EQ(device_->CreateDepthStencilState(&test, maskTest_.put()), S_OK);
+        D3D10_RASTERIZER_DESC r{D3D10_FILL_SOLID, D3D10_CULL_NONE, FALSE, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
+        EXPECT_EQ(device_->CreateRasterizerState(&r, rasterizer_.put()), S_OK);
+        D3D10_SAMPLER_DESC s{D3D10_FILTER_MIN_MAG_MIP_LINEAR,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             D3D10_TEXTURE_ADDRESS_CLAMP,
+                             0,
+                             1,
+                             D3D10_COMPARISON_NEVER,
+                             {0, 0, 0, 0},
+                             0,
+                             D3D10_FLOAT32_MAX};
+        EXPECT_EQ(device_->CreateSamplerState(&s, sampler_.put()), S_OK);
+        // contrast, brightness, saturation, flag (all bits set); alpha
+        float constants[8] = {1.1f, 0.95f, 1.2f, 0, 1, 0, 0, 0};
+        std::memcpy(&constants[3], "\xff\xff\xff\xff", 4);
+        D3D10_BUFFER_DESC cb{sizeof constants, D3D10_USAGE_DEFAULT, D3D10_BIND_CONSTANT_BUFFER, 0, 0};
+        D3D10_SUBRESOURCE_DATA init{constants, 0, 0};
+        EXPECT_EQ(device_->CreateBuffer(&cb, &init, constants_.put()), S_OK);
+        mesh_ = warpedStrip();
+    }
+    ~Rig() { device_->ClearState(); }
+
+    std::vector<uint8_t> frame(const FrameState& s) {
+        prepare(s);
+        ID3D10RenderTargetView* rtv = rtv_.get();
+        device_->OMSetRenderTargets(1, &rtv, dsv_.get());
+        const float black[4] = {0, 0, 0, 1};
+        device_->ClearRenderTargetView(rtv_.get(), black);
+        device_->ClearDepthStencilView(dsv_.get(), D3D10_CLEAR_DEPTH | D3D10_CLEAR_STENCIL, 1.0f, 0);
+        device_->RSSetViewports(1, &s.viewport);
+        device_->RSSetState(rasterizer_.get());
+        device_->VSSetShader(vs_.get());
+        device_->PSSetShader(ps_.get());
+        device_->IASetInputLayout(layout_.get());
+        ID3D10ShaderResourceView* srv = srv_.get();
+        device_->PSSetShaderResources(0, 1, &srv);
+        ID3D10SamplerState* sampler = sampler_.get();
+        device_->PSSetSamplers(0, 1, &sampler);
+        ID3D10Buffer* cb = constants_.get();
+        device_->PSSetConstantBuffers(0, 1, &cb);
+        const float zero[4] = {0, 0, 0, 0};
+        device_->OMSetBlendState(s.blend ? blend_.get() : nullptr, zero, 0xFFFFFFFF);
+
+        device_->OMSetDepthStencilState(maskWrite_.get(), s.stencilRef);
+        draw({V(-1, -1), V(-1, 1), V(-0.6f, -1), V(-0.4f, 1)});
+        device_->OMSetDepthStencilState(maskTest_.get(), s.stencilRef);
+        std::vector<Vertex> mesh = mesh_;
+        for (Vertex& v : mesh) v.a = s.alpha;
+        draw(mesh);
+
+        device_->CopyResource(staging_.get(), target_.get());
+        D3D10_MAPPED_TEXTURE2D m{};
+        EXPECT_EQ(staging_->Map(0, D3D10_MAP_READ, 0, &m), S_OK);
+        const size_t row = kW * (s.target == DXGI_FORMAT_R8G8B8A8_UNORM ? 4 : 16);
+        std::vector<uint8_t> out(row * kH);
+        for (UINT y = 0; y < kH; ++y)
+            std::memcpy(out.data() + y * row, static_cast<const uint8_t*>(m.pData) + y * m.RowPitch, row);
+        staging_->Unmap(0);
+        return out;
+    }
+
+    ID3D10Device* device() { return device_.get(); }
+    bool usingAvx2 = false;
+
+private:
+    static std::vector<Vertex> warpedStrip() {
+        std::vector<Vertex> v;
+        const int bands = 6, columns = 17;
+        for (int b = 0; b < bands; ++b) {
+            float y0 = -1.0f + 2.0f * b / bands, y1 = y0 + 2.0f / bands;
+            for (int c = 0; c < columns; ++c) {
+                int k = b % 2 ? columns - 1 - c : c;
+                float x = -1.0f + 2.0f * k / (columns - 1);
+                float w = 1.0f + 0.3f * x * x; // perspective: attributes interpolate in 1 / w
+                auto vertex = [&](float y) {
+                    float u = 0.5f + 0.45f * x * std::cos(1.3f * y), t = 0.5f + 0.47f * y * (0.8f + 0.2f * x);
+                    return Vertex{x * w, y * w, 0.5f * w, w, 1, 0.9f, 0.8f, 1, u, t};
+                };
+                v.push_back(vertex(y0));
+                v.push_back(vertex(y1));
+            }
+        }
+        return v;
+    }
+
+    void draw(const std::vector<Vertex>& vertices) {
+        D3D10_BUFFER_DESC d{UINT(vertices.size() * sizeof(Vertex)), D3D10_USAGE_DEFAULT,
+                            D3D10_BIND_VERTEX_BUFFER, 0, 0};
+        D3D10_SUBRESOURCE_DATA init{vertices.data(), 0, 0};
+        ComPtr<ID3D10Buffer> vb;
+        ASSERT_EQ(device_->CreateBuffer(&d, &init, vb.put()), S_OK);
+        ID3D10Buffer* b = vb.get();
+        UINT stride = sizeof(Vertex), offset = 0;
+        device_->IASetVertexBuffers(0, 1, &b, &stride, &offset);
+        device_->IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        device_->Draw(UINT(vertices.size()), 0);
+    }
+
+    void prepare(const FrameState& s) {
+        if (s.target != targetFormat_ || !target_) {
+            targetFormat_ = s.target;
+            D3D10_TEXTURE2D_DESC t{
+                kW, kH, 1, 1, s.target, {1, 0}, D3D10_USAGE_DEFAULT, D3D10_BIND_RENDER_TARGET, 0, 0};
+            ASSERT_EQ(device_->CreateTexture2D(&t, nullptr, target_.put()), S_OK);
+            ASSERT_EQ(device_->CreateRenderTargetView(target_.get(), nullptr, rtv_.put()), S_OK);
+            t.Usage = D3D10_USAGE_STAGING;
+            t.BindFlags = 0;
+            t.CPUAccessFlags = D3D10_CPU_ACCESS_READ;
+            ASSERT_EQ(device_->CreateTexture2D(&t, nullptr, staging_.put()), S_OK);
+            t.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
+            t.Usage = D3D10_USAGE_DEFAULT;
+            t.BindFlags = D3D10_BIND_DEPTH_STENCIL;
+            t.CPUAccessFlags = 0;
+            ComPtr<ID3D10Texture2D> depth;
+            ASSERT_EQ(device_->CreateTexture2D(&t, nullptr, depth.put()), S_OK);
+            ASSERT_EQ(device_->CreateDepthStencilView(depth.get(), nullptr, dsv_.put()), S_OK);
+        }
+        if (s.textureSize != textureSize_) {
+            textureSize_ = s.textureSize;
+            const UINT n = s.textureSize;
+            std::vector<uint32_t> texels(size_t(n) * n);
+            std::mt19937 random(n);
+            for (uint32_t& t : texels) t = random();
+            D3D10_TEXTURE2D_DESC t{n,
+                                   n,
+                                   1,
+                                   1,
+                                   DXGI_FORMAT_R8G8B8A8_UNORM,
+                                   {1, 0},
+                                   D3D10_USAGE_DEFAULT,
+                                   D3D10_BIND_SHADER_RESOURCE,
+                                   0,
+                                   0};
+            D3D10_SUBRESOURCE_DATA init{texels.data(), n * 4, 0};
+            ComPtr<ID3D10Texture2D> texture;
+            ASSERT_EQ(device_->CreateTexture2D(&t, &init, texture.put()), S_OK);
+            ASSERT_EQ(device_->CreateShaderResourceView(texture.get(), nullptr, srv_.put()), S_OK);
+        }
+        if (s.pixelProgram != program_) {
+            program_ = s.pixelProgram;
+            auto ps = Assemble(s.pixelProgram);
+            ASSERT_EQ(device_->CreatePixelShader(ps.data(), ps.size() * 4, ps_.put()), S_OK);
+        }
+        if (!blend_) {
+            D3D10_BLEND_DESC b{};
+            b.BlendEnable[0] = TRUE;
+            b.SrcBlend = D3D10_BLEND_SRC_ALPHA;
+            b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
+            b.BlendOp = b.BlendOpAlpha = D3D10_BLEND_OP_ADD;
+            b.SrcBlendAlpha = D3D10_BLEND_ONE;
+            b.DestBlendAlpha = D3D10_BLEND_ZERO;
+            b.RenderTargetWriteMask[0] = D3D10_COLOR_WRITE_ENABLE_ALL;
+            ASSERT_EQ(device_->CreateBlendState(&b, blend_.put()), S_OK);
+        }
+    }
+
+    ComPtr<ID3D10Device> device_;
+    ComPtr<ID3D10VertexShader> vs_;
+    ComPtr<ID3D10PixelShader> ps_;
+    ComPtr<ID3D10InputLayout> layout_;
+    ComPtr<ID3D10DepthStencilState> maskWrite_, maskTest_;
+    ComPtr<ID3D10RasterizerState> rasterizer_;
+    ComPtr<ID3D10SamplerState> sampler_;
+    ComPtr<ID3D10BlendState> blend_;
+    ComPtr<ID3D10Buffer> constants_;
+    ComPtr<ID3D10Texture2D> target_, staging_;
+    ComPtr<ID3D10RenderTargetView> rtv_;
+    ComPtr<ID3D10DepthStencilView> dsv_;
+    ComPtr<ID3D10ShaderResourceView> srv_;
+    std::vector<Vertex> mesh_;
+    std::string program_;
+    UINT textureSize_ = 0;
+    DXGI_FORMAT targetFormat_ = DXGI_FORMAT_UNKNOWN;
+};
+
+// Float targets compare bit for bit, except that every NaN is one NaN: which payload an operation on
+// two NaNs keeps is not defined.
+std::vector<uint8_t> canonicalNaNs(std::vector<uint8_t> bytes, DXGI_FORMAT format) {
+    if (format != DXGI_FORMAT_R32G32B32A32_FLOAT) return bytes;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        float f;
+        std::memcpy(&f, &bytes[i], 4);
+        if (std::isnan(f)) std::memcpy(&bytes[i], "\x00\x00\xc0\x7f", 4);
+    }
+    return bytes;
+}
+
+// First frame interpreted, later ones replayed, on both instruction sets: one picture.
+void expectOnePicture(const FrameState& s, const std::string& what) {
+    Rig portable(false), avx2(true);
+    auto first = canonicalNaNs(portable.frame(s), s.target);
+    for (Rig* rig : {&portable, &avx2}) {
+        for (int frame = 0; frame < 3; ++frame)
+            ASSERT_EQ(canonicalNaNs(rig->frame(s), s.target), first)
+                << what << ": frame " << frame << (rig == &avx2 ? " (AVX2)" : " (portable)");
+    }
+    ASSERT_GE(GetCoverageCacheStats(avx2.device()).hits, 4u) << "the later frames were not replayed";
+}
+
+TEST(PixelRoutine, ReplayedFramesMatchTheInterpretedFirstFrame) {
+    FrameState s;
+    expectOnePicture(s, "colour program, blended");
+    s.blend = false;
+    expectOnePicture(s, "colour program, unblended");
+    s.alpha = 0.6f;
+    s.blend = true;
+    expectOnePicture(s, "colour program, translucent");
+    s = FrameState{};
+    s.pixelProgram = kOffsetPs;
+    expectOnePicture(s, "sample at a computed coordinate");
+    s.textureSize = 1;
+    expectOnePicture(s, "one-texel texture");
+}
+
+TEST(PixelRoutine, ProcessorHasBothPaths) {
+    Rig avx2(true);
+    if (!avx2.usingAvx2) GTEST_SKIP() << "no AVX2 on this processor: only the portable path runs";
+    SUCCEED();
+}
+
+// A random pixel program over every operation of the instruction set, on registers seeded from the
+// interpolated inputs, a texture sample and special values (NaN and an infinity among them); r4 starts
+// unwritten, so what a program reads before writing it is covered too.
+std::string randomProgram(std::mt19937& random) {
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    const char* comps = "xyzw";
+    auto swizzle = [&] {
+        std::string s = ".";
+        for (int i = 0; i < 4; ++i) s += comps[pick(4)];
+        return s;
+    };
+    const char* literals[] = {"l(0.5, -1.25, 3, 0)", "l(0, -0, 1e30, -1e-30)", "l(2, 0.333, -7, 65536)",
+                              "l(1, 1, 1, 1)", "l(-0.5, 0.75, 255, 0.001)"};
+    auto source = [&]() -> std::string {
+        int kind = pick(10);
+        std::string s = kind < 6   ? "r" + std::to_string(pick(5)) + swizzle()
+                        : kind < 8 ? std::string(literals[pick(5)]) + swizzle()
+                        : kind < 9 ? "v" + std::to_string(1 + pick(2)) + ".xyxy"
+                                   : "cb0[" + std::to_string(pick(2)) + "]" + swizzle();
+        int mod = pick(8);
+        if (mod == 0) s = "-" + s;
+        if (mod == 1) s = "|" + s + "|";
+        return s;
+    };
+    std::string p = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+sample r0, v2.xyxx, t0, s0
+mov r1, v1
+add r2, v2.xyxy, l(0.25, -0.5, 1, 2)
+mul r3.xy, v0.xyxx, l(0.01, 0.02, 0.5, 1)
+div r3.zw, l(0, 0, 0, -1), l(0, 0, 0, 0)
+)";
+    for (int i = 0; i < 24; ++i) {
+        auto op = isa::Opcode(pick(int(isa::Opcode::Sample) + 1));
+        std::string dst = "r" + std::to_string(pick(5));
+        std::string mask = std::string(".") + "xyzw"[pick(4)];
+        if (pick(2)) mask = "";
+        if (op == isa::Opcode::Sample) {
+            p += "sample " + dst + mask + ", r" + std::to_string(pick(4)) + ".xyxx, t0, s0\n";
+            continue;
+        }
+        std::string line = std::string(OpcodeName(op)) + (pick(6) == 0 ? "_sat " : " ") + dst + mask;
+        for (unsigned k = 1; k < isa::OperandCount(op); ++k) line += ", " + source();
+        p += line + "\n";
+    }
+    p += "mov o0, r" + std::to_string(pick(4)) + "\n";
+    return p;
+}
+
+TEST(PixelRoutine, RandomProgramsGiveThePictureOfTheInterpreter) {
+    std::mt19937 random(20240611);
+    for (int i = 0; i < 40; ++i) {
+        FrameState s;
+        s.pixelProgram = randomProgram(random);
+        s.blend = false;
+        s.target = i % 3 ? DXGI_FORMAT_R32G32B32A32_FLOAT : DXGI_FORMAT_R8G8B8A8_UNORM;
+        expectOnePicture(s, s.pixelProgram);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Replays across a change of one piece of state, then frames of the new state: each equals the frame a
+// fresh device draws in that state.
+TEST(PixelRoutine, NoStaleRoutineOrCoverageAfterAStateChange) {
+    struct Change {
+        const char* what;
+        void (*apply)(FrameState&);
+    };
+    const Change changes[] = {
+        {"viewport", [](FrameState& s) { s.viewport = {7, -5, kW - 10, kH + 3, 0.0f, 1.0f}; }},
+        {"stencil reference", [](FrameState& s) { s.stencilRef = 0; }},
+        {"texture size", [](FrameState& s) { s.textureSize = 32; }},
+        {"pixel program", [](FrameState& s) { s.pixelProgram = kOffsetPs; }},
+        {"blend state", [](FrameState& s) { s.blend = false, s.alpha = 0.5f; }},
+        {"vertex alpha", [](FrameState& s) { s.alpha = 0.25f; }},
+    };
+    for (bool avx2 : {false, true}) {
+        for (const Change& c : changes) {
+            FrameState before, after;
+            c.apply(after);
+            Rig rig(avx2), fresh(avx2);
+            for (int i = 0; i < 3; ++i) rig.frame(before);
+            auto expected = fresh.frame(after);
+            EXPECT_EQ(rig.frame(after), expected) << c.what << " (first frame after the change)";
+            EXPECT_EQ(rig.frame(after), expected) << c.what << " (replayed)";
+            EXPECT_EQ(rig.frame(before), Rig(avx2).frame(before)) << c.what << " (changed back)";
+        }
+    }
+}
+
+} // namespace
+} // namespace platform::d3d10::testing

@@ -1,0 +1,151 @@
+// MJPEG Decompressor: its types, and frames decoded as Windows delivers them (bottom-up BGRX).
+#include <cstdlib>
+
+#include <evcode.h>
+
+#include "platform/win32/fault_injection.h"
+#include "tests/platform/dshow/camera/jpeg_frames.h"
+#include "tests/platform/dshow/dshow_fixture.h"
+#include "tests/platform/dshow/test_filters.h"
+
+namespace testfilters {
+namespace {
+
+using testcamera::DecodeBottomUpBgrx;
+using testcamera::MakeJpeg;
+
+constexpr LONG kWidth = 48, kHeight = 32;
+
+CMediaType MjpgType(LONG width, LONG height) {
+    CMediaType mt(&MEDIATYPE_Video);
+    mt.SetSubtype(&MEDIASUBTYPE_MJPG);
+    mt.SetFormatType(&FORMAT_VideoInfo);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    vih->AvgTimePerFrame = 666667;
+    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih->bmiHeader.biWidth = width;
+    vih->bmiHeader.biHeight = height;
+    vih->bmiHeader.biPlanes = 1;
+    vih->bmiHeader.biBitCount = 24;
+    vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
+    mt.SetSampleSize(static_cast<ULONG>(width * height * 3));
+    return mt;
+}
+
+class MjpegDecompressorTest : public DShowTest {
+protected:
+    void SetUp() override {
+        DShowTest::SetUp();
+        decoder = Create<IBaseFilter>(CLSID_MjpegDec, IID_IBaseFilter);
+        ASSERT_TRUE(decoder);
+    }
+    void TearDown() override {
+        decoder = nullptr;
+        DShowTest::TearDown();
+    }
+    ComPtr<IBaseFilter> decoder;
+};
+
+TEST_F(MjpegDecompressorTest, TakesMjpgAndOffersBottomUpRgb32) {
+    ComPtr<IPin> in = PinOf(decoder.get(), PINDIR_INPUT), out = PinOf(decoder.get(), PINDIR_OUTPUT);
+    CMediaType mjpg = MjpgType(kWidth, kHeight), rgb = VideoType(MEDIASUBTYPE_RGB32, kWidth, kHeight);
+    EXPECT_EQ(in->QueryAccept(&mjpg), S_OK);
+    EXPECT_EQ(in->QueryAccept(&rgb), S_FALSE);
+    CMediaType empty = MjpgType(0, kHeight);
+    EXPECT_EQ(in->QueryAccept(&empty), S_FALSE);
+
+    Held<TestSource> source(new TestSource(mjpg));
+    ASSERT_EQ(source->pin().Connect(in.get(), nullptr), S_OK);
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(out->EnumMediaTypes(types.put()), S_OK);
+    AM_MEDIA_TYPE* offered = nullptr;
+    ASSERT_EQ(types->Next(1, &offered, nullptr), S_OK);
+    EXPECT_EQ(offered->subtype, MEDIASUBTYPE_RGB32);
+    EXPECT_TRUE(offered->bFixedSizeSamples);
+    EXPECT_EQ(offered->lSampleSize, ULONG(kWidth * kHeight * 4));
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(offered->pbFormat);
+    EXPECT_EQ(vih->bmiHeader.biWidth, kWidth);
+    EXPECT_EQ(vih->bmiHeader.biHeight, kHeight); // positive: bottom-up rows
+    EXPECT_EQ(vih->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(vih->bmiHeader.biCompression, DWORD(BI_RGB));
+    EXPECT_EQ(vih->bmiHeader.biSizeImage, DWORD(kWidth * kHeight * 4));
+    EXPECT_EQ(vih->AvgTimePerFrame, 666667);
+    DeleteMediaType(offered);
+    EXPECT_EQ(types->Next(1, &offered, nullptr), S_FALSE);
+
+    // Downstream may ask for top-down rows; not for another size or depth.
+    CMediaType topDown = VideoType(MEDIASUBTYPE_RGB32, kWidth, -kHeight);
+    CMediaType wider = VideoType(MEDIASUBTYPE_RGB32, kWidth * 2, kHeight);
+    CMediaType rgb24 = VideoType(MEDIASUBTYPE_RGB24, kWidth, kHeight);
+    EXPECT_EQ(out->QueryAccept(&topDown), S_OK);
+    EXPECT_EQ(out->QueryAccept(&wider), S_FALSE);
+    EXPECT_EQ(out->QueryAccept(&rgb24), S_FALSE);
+    in->Disconnect();
+    source->pin().Disconnect();
+}
+
+// Good frames come out as libjpeg-turbo decodes them, bottom-up BGRX; a frame without Huffman tables
+// decodes with the standard ones; damaged frames and frames of another size are dropped with one
+// warning each, and the next good frame goes on (marked as a discontinuity).
+TEST_F(MjpegDecompressorTest, DecodesGoodFramesAndDropsDamagedOnes) {
+    setenv("UNFOLD_DEBUG", "dshow", 1); // before the first warning site runs in this process
+    Held<TestSource> source(new TestSource(MjpgType(kWidth, kHeight)));
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    auto graph = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+    graph->AddFilter(source.filter(), L"source");
+    graph->AddFilter(decoder.get(), L"decoder");
+    graph->AddFilter(sink.filter(), L"sink");
+    ASSERT_EQ(graph->Connect(&source->pin(), PinOf(decoder.get(), PINDIR_INPUT).get()), S_OK);
+    ASSERT_EQ(graph->Connect(PinOf(decoder.get(), PINDIR_OUTPUT).get(), &sink->pin()), S_OK);
+    ComPtr<IMediaControl> control;
+    graph.as(IID_IMediaControl, control);
+    ASSERT_EQ(control->Run(), S_OK);
+
+    std::vector<uint8_t> first = MakeJpeg(kWidth, kHeight, 1), second = MakeJpeg(kWidth, kHeight, 2);
+    std::vector<uint8_t> truncated(first.begin(), first.begin() + first.size() / 2);
+    std::vector<uint8_t> garbage(500, 0x5A);
+    std::vector<uint8_t> corrupted = second;
+    for (size_t i = corrupted.size() / 2; i < corrupted.size() / 2 + 40; ++i) corrupted[i] = 0xFF;
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(source->DeliverBytes(first, 0), S_OK);
+    EXPECT_EQ(source->DeliverBytes(truncated, 333333), S_OK);
+    EXPECT_EQ(source->DeliverBytes(garbage, 666666), S_OK);
+    EXPECT_EQ(source->DeliverBytes(corrupted, 1000000), S_OK);
+    EXPECT_EQ(source->DeliverBytes(MakeJpeg(kWidth + 16, kHeight, 3), 1333333), S_OK);
+    EXPECT_EQ(source->DeliverBytes(testcamera::StripHuffmanTables(second), 1666666), S_OK);
+    std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(control->Stop(), S_OK);
+
+    size_t warnings = 0;
+    for (size_t at = 0; (at = log.find("warn:dshow:", at)) != std::string::npos; ++at)
+        if (log.compare(log.find(' ', at) + 1, 21, "MJPEG Decompressor: d") == 0) ++warnings;
+    EXPECT_EQ(warnings, 4u) << log;
+
+    ASSERT_EQ(sink->samples.size(), 2u);
+    EXPECT_EQ(sink->samples[0].data, DecodeBottomUpBgrx(first, kWidth, kHeight));
+    EXPECT_EQ(sink->samples[1].data, DecodeBottomUpBgrx(second, kWidth, kHeight));
+    EXPECT_EQ(sink->samples[0].start, 0);
+    EXPECT_EQ(sink->samples[1].start, 1666666);
+    EXPECT_FALSE(sink->samples[0].discontinuity);
+    EXPECT_TRUE(sink->samples[1].discontinuity);
+    // Bottom-up: the first row in memory is the picture's last (green, which follows y, is brightest).
+    EXPECT_GT(sink->samples[0].data[1], sink->samples[0].data[(kHeight - 1) * kWidth * 4 + 1]);
+}
+
+TEST_F(MjpegDecompressorTest, StartFailureIsReported) {
+    Held<TestSource> source(new TestSource(MjpgType(kWidth, kHeight)));
+    ComPtr<IPin> in = PinOf(decoder.get(), PINDIR_INPUT);
+    ASSERT_EQ(source->pin().Connect(in.get(), nullptr), S_OK);
+    {
+        platform::ScopedFault fault("MJPEG Decompressor.Start", E_OUTOFMEMORY);
+        EXPECT_EQ(decoder->Pause(), E_OUTOFMEMORY);
+    }
+    EXPECT_EQ(decoder->Pause(), S_OK);
+    EXPECT_EQ(decoder->Stop(), S_OK);
+    in->Disconnect();
+    source->pin().Disconnect();
+}
+
+} // namespace
+} // namespace testfilters

@@ -1,0 +1,59 @@
+// Every mode's picture, through the engine as the virtual camera runs it: the first frame (rasterised
+// and interpreted) and the replayed ones (cached coverage, specialised routines), with AVX2 kernels and
+// with the portable ones, are one picture.
+#include <gtest/gtest.h>
+
+#include "platform/d3d10/software_device.h"
+#include "tools/scene/fisheye_renderer.h"
+#include "tools/unfold/unfolder.h"
+
+namespace tools::unfold {
+namespace {
+
+TEST(UnfoldReplay, EveryModesPictureIsTheSameWhenReplayed) {
+    scene::RenderOptions quick;
+    quick.samplesPerAxis = 1;
+    const image::Image fisheye = scene::RenderFisheye(scene::FisheyeCamera(256), quick);
+    std::vector<image::Image> portable;
+    for (bool avx2 : {false, true}) {
+        std::string error;
+        auto unfolder = Unfolder::Create(error);
+        ASSERT_TRUE(unfolder) << error;
+        UnfoldSettings s;
+        s.width = 320, s.height = 180;
+        image::Image picture;
+        ASSERT_TRUE(unfolder->unfold(fisheye, s, picture)); // connects the engine
+        ID3D10Device* device = unfolder->engine().Device();
+        if (avx2 && !platform::d3d10::SetDeviceAvx2(device, true))
+            GTEST_SKIP() << "no AVX2 on this processor";
+        if (!avx2) platform::d3d10::SetDeviceAvx2(device, false);
+        size_t k = 0;
+        for (int32_t mode = 0; mode < 16; ++mode) {
+            if (mode == 14) continue;
+            for (bool filter : {false, true}) {
+                if (filter && mode != 9 && mode != 6) continue;
+                s.mode = mode;
+                platform::d3d10::ClearCoverageCache(device);
+                ASSERT_TRUE(unfolder->unfold(fisheye, s, picture));
+                if (filter) unfolder->engine().Current()->SetSharpness(0.6f);
+                image::Image first, again;
+                ASSERT_TRUE(unfolder->unfold(fisheye, s, first));
+                for (int frame = 0; frame < 2; ++frame) {
+                    ASSERT_TRUE(unfolder->unfold(fisheye, s, again));
+                    EXPECT_EQ(again, first)
+                        << ModeLabel(mode) << (filter ? " filtered" : "") << " frame " << frame;
+                }
+                if (filter) unfolder->engine().Current()->SetSharpness(0.0f);
+                if (avx2)
+                    EXPECT_EQ(first, portable[k++])
+                        << ModeLabel(mode) << (filter ? " filtered" : "") << ": AVX2";
+                else
+                    portable.push_back(first);
+            }
+        }
+        EXPECT_GT(platform::d3d10::GetCoverageCacheStats(device).hits, 30u);
+    }
+}
+
+} // namespace
+} // namespace tools::unfold
