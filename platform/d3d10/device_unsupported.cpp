@@ -126,8 +126,8 @@ HRESULT DeviceUnsupported::CheckMultisampleQualityLevels(DXGI_FORMAT, UINT, UINT
 void DeviceUnsupported::CheckCounterInfo(D3D10_COUNTER_INFO* info) {
     clear(info);
 }
-HRESULT DeviceUnsupported::CheckCounter(const D3D10_COUNTER_DESC*, D3D10_COUNTER_TYPE* type, UINT* active, LPSTR,
-                                        UINT* nameLength, LPSTR, UINT* unitsLength, LPSTR,
+HRESULT DeviceUnsupported::CheckCounter(const D3D10_COUNTER_DESC*, D3D10_COUNTER_TYPE* type, UINT* active,
+                                        LPSTR, UINT* nameLength, LPSTR, UINT* unitsLength, LPSTR,
                                         UINT* descriptionLength) {
     clear(type);
     clear(active);

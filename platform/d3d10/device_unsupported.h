@@ -25,10 +25,11 @@ public:
     void STDMETHODCALLTYPE GSSetSamplers(UINT, UINT, ID3D10SamplerState* const*) final;
     void STDMETHODCALLTYPE SOSetTargets(UINT, ID3D10Buffer* const*, const UINT*) final;
     void STDMETHODCALLTYPE DrawAuto() final;
-    void STDMETHODCALLTYPE CopySubresourceRegion(ID3D10Resource*, UINT, UINT, UINT, UINT, ID3D10Resource*, UINT,
-                                                 const D3D10_BOX*) final;
+    void STDMETHODCALLTYPE CopySubresourceRegion(ID3D10Resource*, UINT, UINT, UINT, UINT, ID3D10Resource*,
+                                                 UINT, const D3D10_BOX*) final;
     void STDMETHODCALLTYPE GenerateMips(ID3D10ShaderResourceView*) final;
-    void STDMETHODCALLTYPE ResolveSubresource(ID3D10Resource*, UINT, ID3D10Resource*, UINT, DXGI_FORMAT) final;
+    void STDMETHODCALLTYPE ResolveSubresource(ID3D10Resource*, UINT, ID3D10Resource*, UINT,
+                                              DXGI_FORMAT) final;
     void STDMETHODCALLTYPE IAGetIndexBuffer(ID3D10Buffer** buffer, DXGI_FORMAT* format, UINT* offset) final;
     void STDMETHODCALLTYPE GSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** buffers) final;
     void STDMETHODCALLTYPE GetPredication(ID3D10Predicate** predicate, BOOL* value) final;
@@ -41,8 +42,8 @@ public:
                                               ID3D10Texture3D** out) final;
     HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void*, SIZE_T, ID3D10GeometryShader** out) final;
     HRESULT STDMETHODCALLTYPE CreateGeometryShaderWithStreamOutput(const void*, SIZE_T,
-                                                                   const D3D10_SO_DECLARATION_ENTRY*, UINT, UINT,
-                                                                   ID3D10GeometryShader** out) final;
+                                                                   const D3D10_SO_DECLARATION_ENTRY*, UINT,
+                                                                   UINT, ID3D10GeometryShader** out) final;
     HRESULT STDMETHODCALLTYPE CreateQuery(const D3D10_QUERY_DESC*, ID3D10Query** out) final;
     HRESULT STDMETHODCALLTYPE CreatePredicate(const D3D10_QUERY_DESC*, ID3D10Predicate** out) final;
     HRESULT STDMETHODCALLTYPE CreateCounter(const D3D10_COUNTER_DESC*, ID3D10Counter** out) final;

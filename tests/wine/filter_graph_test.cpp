@@ -59,7 +59,8 @@ TEST_F(Registration, RegisterAndUnregister) {
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, server, L"ThreadingModel"), L"Both");
 
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"FriendlyName"), kFilterName);
-    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"CLSID"), wine::GuidText(CLSID_ExpansionFilter));
+    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"CLSID"),
+              wine::GuidText(CLSID_ExpansionFilter));
     // The filter record: version 2 of the registry form, the merit, two pins.
     const std::vector<BYTE> data = wine::RegBinary(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"FilterData");
     ASSERT_GE(data.size(), 12u);
@@ -103,7 +104,9 @@ public:
     class Pin : public CBaseOutputPin {
     public:
         explicit Pin(PictureSource* f) : CBaseOutputPin(L"picture pin", f, &f->lock_, L"Out"), source_(f) {}
-        HRESULT CheckMediaType(const CMediaType* pmt) override { return *pmt == source_->type_ ? S_OK : S_FALSE; }
+        HRESULT CheckMediaType(const CMediaType* pmt) override {
+            return *pmt == source_->type_ ? S_OK : S_FALSE;
+        }
         HRESULT GetMediaType(int i, CMediaType* pmt) override {
             if (i < 0) return E_INVALIDARG;
             if (i > 0) return VFW_S_NO_MORE_ITEMS;
@@ -270,12 +273,12 @@ TEST_P(WineGraph, FramesEqualTheLinuxBuild) {
     ASSERT_EQ(expected.bits.size(), kOutFrameBytes);
 
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.outVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.outVoid()),
               S_OK);
     auto* source = new PictureSource(*picture_);
     ComPtr<IBaseFilter> sourceFilter;
-    ASSERT_EQ(source->NonDelegatingQueryInterface(IID_IBaseFilter, sourceFilter.outVoid()),
-              S_OK);
+    ASSERT_EQ(source->NonDelegatingQueryInterface(IID_IBaseFilter, sourceFilter.outVoid()), S_OK);
     ComPtr<IBaseFilter> expander = wine::FilterByName(CLSID_LegacyAmFilterCategory, kFilterName);
     ASSERT_TRUE(expander);
     ComPtr<IBaseFilter> grabberFilter, nullRenderer;
@@ -342,8 +345,8 @@ TEST_P(WineGraph, FramesEqualTheLinuxBuild) {
     ASSERT_GE(frames.size(), 1u);
     for (const std::vector<BYTE>& frame : frames) {
         ASSERT_GE(frame.size(), kOutFrameBytes);
-        const auto [ours, theirs] =
-            std::mismatch(frame.begin(), frame.begin() + std::ptrdiff_t(kOutFrameBytes), expected.bits.begin());
+        const auto [ours, theirs] = std::mismatch(
+            frame.begin(), frame.begin() + std::ptrdiff_t(kOutFrameBytes), expected.bits.begin());
         EXPECT_TRUE(ours == frame.begin() + std::ptrdiff_t(kOutFrameBytes))
             << c.name << ": first difference at byte " << (ours - frame.begin()) << " (Wine " << int(*ours)
             << ", Linux " << int(*theirs) << ")";
@@ -351,7 +354,9 @@ TEST_P(WineGraph, FramesEqualTheLinuxBuild) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WineGraph, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<GraphCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<GraphCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 

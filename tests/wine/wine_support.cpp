@@ -37,7 +37,8 @@ std::wstring Widen(const std::string& text) {
 }
 
 std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return wchar_t(std::towlower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](wchar_t c) { return wchar_t(std::towlower(c)); });
     return text;
 }
 
@@ -68,7 +69,8 @@ DWORD Regsvr32(const std::wstring& dll, bool unregister) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
         return GetLastError() | 0x80000000u;
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 0xFFFFFFFFu;
@@ -83,7 +85,8 @@ std::optional<std::wstring> RegText(HKEY root, const std::wstring& path, const w
     if (!key.get()) return std::nullopt;
     wchar_t text[1024];
     DWORD type = 0, bytes = sizeof text - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes) !=
+            ERROR_SUCCESS ||
         type != REG_SZ)
         return std::nullopt;
     std::wstring result(text, bytes / sizeof(wchar_t));

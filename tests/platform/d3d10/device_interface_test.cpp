@@ -9,8 +9,9 @@ namespace {
 using DeviceInterfaceTest = DeviceTest;
 
 ComPtr<ID3D10ShaderResourceView> TextureView(ID3D10Device* device) {
-    D3D10_TEXTURE2D_DESC t{4, 4, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT,
-                           D3D10_BIND_SHADER_RESOURCE, 0, 0};
+    D3D10_TEXTURE2D_DESC t{
+        4, 4, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE,
+        0, 0};
     ComPtr<ID3D10Texture2D> texture;
     EXPECT_EQ(device->CreateTexture2D(&t, nullptr, texture.put()), S_OK);
     ComPtr<ID3D10ShaderResourceView> view;
@@ -19,8 +20,16 @@ ComPtr<ID3D10ShaderResourceView> TextureView(ID3D10Device* device) {
 }
 
 ComPtr<ID3D10SamplerState> Sampler(ID3D10Device* device) {
-    D3D10_SAMPLER_DESC s{D3D10_FILTER_MIN_MAG_MIP_LINEAR, D3D10_TEXTURE_ADDRESS_CLAMP, D3D10_TEXTURE_ADDRESS_CLAMP,
-                         D3D10_TEXTURE_ADDRESS_CLAMP, 0, 1, D3D10_COMPARISON_NEVER, {0, 0, 0, 0}, 0, 0};
+    D3D10_SAMPLER_DESC s{D3D10_FILTER_MIN_MAG_MIP_LINEAR,
+                         D3D10_TEXTURE_ADDRESS_CLAMP,
+                         D3D10_TEXTURE_ADDRESS_CLAMP,
+                         D3D10_TEXTURE_ADDRESS_CLAMP,
+                         0,
+                         1,
+                         D3D10_COMPARISON_NEVER,
+                         {0, 0, 0, 0},
+                         0,
+                         0};
     ComPtr<ID3D10SamplerState> sampler;
     EXPECT_EQ(device->CreateSamplerState(&s, sampler.put()), S_OK);
     return sampler;
@@ -71,13 +80,13 @@ TEST_F(DeviceInterfaceTest, VertexStageResourcesSamplersAndScissorsReadBackAsSet
 TEST_F(DeviceInterfaceTest, UnbuiltCreationMethodsRefuseAndEmptyTheirResults) {
     auto* junk = reinterpret_cast<void*>(uintptr_t(0x1234));
     ID3D10Texture1D* texture1D = static_cast<ID3D10Texture1D*>(junk);
-    D3D10_TEXTURE1D_DESC d1{16, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0,
-                            0};
+    D3D10_TEXTURE1D_DESC d1{
+        16, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0, 0};
     EXPECT_EQ(device->CreateTexture1D(&d1, nullptr, &texture1D), E_NOTIMPL);
     EXPECT_EQ(texture1D, nullptr);
     ID3D10Texture3D* texture3D = static_cast<ID3D10Texture3D*>(junk);
-    D3D10_TEXTURE3D_DESC d3{4, 4, 4, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE,
-                            0, 0};
+    D3D10_TEXTURE3D_DESC d3{
+        4, 4, 4, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0, 0};
     EXPECT_EQ(device->CreateTexture3D(&d3, nullptr, &texture3D), E_NOTIMPL);
     EXPECT_EQ(texture3D, nullptr);
     ID3D10GeometryShader* gs = static_cast<ID3D10GeometryShader*>(junk);
@@ -112,8 +121,9 @@ TEST_F(DeviceInterfaceTest, UnbuiltCreationMethodsRefuseAndEmptyTheirResults) {
     device->CheckCounterInfo(&info);
     EXPECT_EQ(info.NumSimultaneousCounters, 0u);
     UINT nameLength = 99;
-    EXPECT_EQ(device->CheckCounter(&c, nullptr, nullptr, nullptr, &nameLength, nullptr, nullptr, nullptr, nullptr),
-              E_NOTIMPL);
+    EXPECT_EQ(
+        device->CheckCounter(&c, nullptr, nullptr, nullptr, &nameLength, nullptr, nullptr, nullptr, nullptr),
+        E_NOTIMPL);
     EXPECT_EQ(nameLength, 0u);
 }
 

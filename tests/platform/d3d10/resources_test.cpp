@@ -286,8 +286,8 @@ TEST_F(SwapChainTest, FailuresLeaveNoDeviceBehind) {
 TEST_F(SwapChainTest, HasNoFrameStatistics) {
     ComPtr<IDXGISwapChain> chain;
     ComPtr<ID3D10Device> device;
-    ASSERT_EQ(D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
-                                            &desc, chain.put(), device.put()),
+    ASSERT_EQ(D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0,
+                                            D3D10_SDK_VERSION, &desc, chain.put(), device.put()),
               S_OK);
     DXGI_FRAME_STATISTICS stats;
     std::memset(&stats, 0x7F, sizeof stats);
