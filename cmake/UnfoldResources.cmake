@@ -22,7 +22,8 @@ endfunction()
 # Compiles a resource script at build time and adds the generated source to <target>, whose module
 # then carries the resources. Files the script names are looked up next to it, in INCLUDE_DIRS,
 # then in the build folder of resources/ (where compiled effects are written). DEPENDS names the
-# targets or files that produce what the script embeds.
+# targets or files that produce what the script embeds. Scripts include <winresrc.h> from
+# platform/include for the constants of dialogs, controls and version blocks.
 function(unfold_add_resources target rcfile)
   cmake_parse_arguments(R "" "" "INCLUDE_DIRS;DEPENDS" ${ARGN})
   get_filename_component(rc ${rcfile} ABSOLUTE)
@@ -42,7 +43,7 @@ function(unfold_add_resources target rcfile)
   get_filename_component(stem ${rc} NAME_WE)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_${stem}_rc.cpp)
   set(includes)
-  foreach(dir ${R_INCLUDE_DIRS} ${PROJECT_BINARY_DIR}/resources)
+  foreach(dir ${R_INCLUDE_DIRS} ${PROJECT_BINARY_DIR}/resources ${PROJECT_SOURCE_DIR}/platform/include)
     list(APPEND includes -I ${dir})
   endforeach()
   set(files)

@@ -1,6 +1,7 @@
 // The COM server of unfoldfilter: its factory templates, the filter's registration data, and the
 // registration entry points.
 #include "filter/expansion_filter.h"
+#include "filter/orbe_general_prop.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ExpansionFilter, L"ZK900 4K Expa
 
 const CFactoryTemplate g_Templates[] = {
     {L"ZK900 4K Expander", &CLSID_ExpansionFilter, CExpansionFilter::CreateInstance, nullptr, &kFilterSetup},
+    {L"General Props", &CLSID_ORBE_GeneralProp, CORBE_GeneralProp::CreateInstance, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libjpeg62-turbo-dev libturbojpeg0-dev clang-format ccache)
+          libpng-dev libjpeg62-turbo-dev libturbojpeg0-dev clang-format ccache
+          libgtk-3-dev xvfb xauth xdotool x11-apps fonts-liberation)
 
 missing=()
 for p in "${packages[@]}"; do

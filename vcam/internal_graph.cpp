@@ -124,6 +124,7 @@ HRESULT CInternalGraph::CreateGraph() {
         }
         ThrowIfFailed(m_grabber->SetOneShot(FALSE), kTag, 71);
         ThrowIfFailed(m_grabber->SetBufferSamples(TRUE), kTag, 72);
+        FreeMediaType(m_grabberType); // the connected type of a graph built before, with its format
         m_grabberType.InitMediaType();
         m_grabberType.SetType(&MEDIATYPE_Video);
         m_grabberType.SetSubtype(&MEDIASUBTYPE_RGB32);
@@ -216,6 +217,8 @@ HRESULT CInternalGraph::runGB() {
         }
         ThrowIfFailed(m_grabber->GetCurrentBuffer(&size, reinterpret_cast<long*>(m_frameBuffer.data())), kTag,
                       370);
+        // The type read at an earlier start (before a resolution change) holds a format block of its own.
+        FreeMediaType(m_grabberType);
         ThrowIfFailed(m_grabber->GetConnectedMediaType(&m_grabberType), kTag, 371);
         return S_OK;
     } catch (const CVCamException& e) {
@@ -376,10 +379,9 @@ HRESULT CInternalGraph::FillBuffer(IMediaSample* sample) {
             }
         }
     }
-    REFERENCE_TIME start = REFERENCE_TIME(m_frameCounter) * kFrameDuration;
+    REFERENCE_TIME start = REFERENCE_TIME(m_frameCounter.fetch_add(1)) * kFrameDuration;
     REFERENCE_TIME stop = start + kFrameDuration;
     sample->SetTime(&start, &stop);
-    ++m_frameCounter;
     sample->SetSyncPoint(TRUE);
     return result;
 }
@@ -458,4 +460,13 @@ std::vector<CMediaType> CInternalGraph::Formats() {
 int CInternalGraph::State() {
     CAutoLock lock(&m_buildLock);
     return m_state;
+}
+
+HRESULT CInternalGraph::GetGraph(IGraphBuilder** graph) {
+    if (!graph) return E_POINTER;
+    CAutoLock lock(&m_buildLock);
+    *graph = m_graphBuilder;
+    if (!m_graphBuilder) return E_FAIL;
+    m_graphBuilder->AddRef();
+    return S_OK;
 }

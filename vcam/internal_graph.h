@@ -14,6 +14,7 @@
 // grabber without a frame, and answers grey. Lock order: build lock, then frame mutex.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
     // Copies of the camera's capabilities' media types, in the camera's order.
     std::vector<CMediaType> Formats();
     int State();
+    // The filter graph, with a reference, for diagnostics (a benchmark watches the grabber); E_FAIL
+    // while there is none.
+    HRESULT GetGraph(IGraphBuilder** graph);
 
 private:
     void teardown();
@@ -81,8 +85,8 @@ private:
     CMediaType m_grabberType;
     IAMStreamConfig* m_streamConfig = nullptr;
     IMediaControl* m_mediaControl = nullptr;
-    std::vector<BYTE> m_frameBuffer; // the grabber's frame as last copied; under the frame mutex
-    uint32_t m_frameCounter = 0;     // samples filled; only FillBuffer touches it
+    std::vector<BYTE> m_frameBuffer;         // the grabber's frame as last copied; under the frame mutex
+    std::atomic<uint32_t> m_frameCounter{0}; // samples filled, by every camera of the process
     std::vector<FormatEntry> m_formats;
     HANDLE m_mutex = nullptr; // the frame mutex (unnamed)
     CCritSec m_buildLock;     // application threads: build, start, settings, formats

@@ -19,7 +19,7 @@ DEFINE_GUID(IID_IORBE_SrcGen, 0x9a4d96af, 0xa492, 0x4dec, 0xa2, 0x00, 0x59, 0x75
 struct ResolutionEntry {
     int32_t width;       // pixels
     int32_t height;      // pixels
-    int32_t frameRate;   // frames per second, 10000000 / AvgTimePerFrame rounded down
+    int32_t frameRate;   // frames per second, 10000000 / AvgTimePerFrame to the nearest whole number
     int32_t formatIndex; // the capability's index, for SetResolution
 };
 

@@ -2,6 +2,7 @@
 // the video capture devices, where applications look for webcams.
 #include <uuids.h>
 
+#include "vcam/src_prop_page.h"
 #include "vcam/vcam.h"
 #include "vcam/vcam_exception.h"
 
@@ -81,6 +82,7 @@ HRESULT RegisterServers(bool doRegister) {
 
 const CFactoryTemplate g_Templates[] = {
     {kCameraName, &CLSID_VCam, CVCam::CreateInstance, nullptr, &kFilterSetup},
+    {L"SrcFltrProp", &CLSID_SrcPropPage, CSrcPropPage::CreateInstance, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 

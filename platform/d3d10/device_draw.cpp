@@ -263,6 +263,7 @@ void Device::Draw(UINT count, UINT start) {
         pool_->run([&](unsigned part) {
             fill(part);
             RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, part, parts, fresh->bands[part]);
+            OrderSpans(fresh->bands[part]);
             if (shade) ShadeBand(planes, fresh->bands[part], pixel);
         });
         fresh->primitives = std::move(primitives.primitives);

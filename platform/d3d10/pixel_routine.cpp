@@ -234,6 +234,149 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     return *routines_.front();
 }
 
+namespace {
+
+constexpr uint64_t kUnknown = uint64_t(1) << 32;
+
+uint32_t bitsOf(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+bool signallingNaN(uint32_t bits) {
+    return (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0 && !(bits & 0x00400000u);
+}
+
+int arity(KernelId id) {
+    if (id <= KernelId::Ineg) return 1;
+    if (id <= KernelId::Ine) return 2;
+    return id == KernelId::Sample ? 0 : 3;
+}
+
+// Whether a step's result, whatever its operands, is never a signalling NaN: IEEE arithmetic
+// quietens NaN, comparisons give masks, conversions to float give numbers.
+bool neverSignalling(KernelId id) {
+    switch (id) {
+    case KernelId::Add:
+    case KernelId::Mul:
+    case KernelId::Div:
+    case KernelId::Mad:
+    case KernelId::Sqrt:
+    case KernelId::Rcp:
+    case KernelId::Rsq:
+    case KernelId::Sat:
+    case KernelId::Itof:
+    case KernelId::Utof:
+    case KernelId::Lt:
+    case KernelId::Ge:
+    case KernelId::Eq:
+    case KernelId::Ne:
+    case KernelId::Ilt:
+    case KernelId::Ige:
+    case KernelId::Ieq:
+    case KernelId::Ine:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The step's result for known operands, by the portable kernel itself.
+uint32_t evaluate(const Step& s, const uint64_t* operands) {
+    float arena[4 * kLanes];
+    for (int i = 0; i < 3; ++i) {
+        float v;
+        uint32_t b = uint32_t(operands[i]);
+        std::memcpy(&v, &b, 4);
+        std::fill_n(arena + i * kLanes, kLanes, v);
+    }
+    Step t = s;
+    t.a = 0, t.b = 1, t.c = 2, t.d = 3;
+    VmContext vm{arena, nullptr, nullptr};
+    PortableKernel(s.id)(vm, t, kLanes);
+    return bitsOf(arena[3 * kLanes]);
+}
+
+} // namespace
+
+std::vector<Step> FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
+                                  const std::vector<KnownValue>& inputs) {
+    const ExecutionPlan& plan = *routine.key.plan;
+    std::vector<uint64_t> value(plan.slotCount(), kUnknown);
+    // Slots known not to hold a signalling NaN.
+    std::vector<uint8_t> quiet(plan.slotCount(), 0);
+    auto know = [&](PlanSlot slot, uint32_t bits) {
+        value[slot] = bits;
+        quiet[slot] = !signallingNaN(bits);
+    };
+    for (const auto& l : plan.literalFills()) know(l.slot, l.bits);
+    for (const auto& c : plan.constantFills()) know(c.slot, bitsOf(ConstantValue(c, constants)));
+    for (const KnownValue& in : inputs) know(in.slot, bitsOf(in.value));
+    std::vector<PlanSlot> fetched;
+    for (const PixelRoutine::Footprint& f : routine.footprints)
+        for (PlanSlot slot : f.out) {
+            quiet[slot] = 1; // 8-bit texels blend to numbers
+            fetched.push_back(slot);
+        }
+
+    const uint64_t one = bitsOf(1.0f);
+    std::vector<Step> steps = routine.steps;
+    for (Step& s : steps) {
+        const int n = arity(s.id);
+        if (n == 0) {
+            for (PlanSlot slot : s.out) value[slot] = kUnknown, quiet[slot] = 0;
+            continue;
+        }
+        if (s.id == KernelId::Movc && value[s.a] != kUnknown) {
+            s.a = value[s.a] != 0 ? s.b : s.c;
+            s.id = KernelId::Mov;
+        } else if (s.id == KernelId::Mul && value[s.b] == one && quiet[s.a]) {
+            s.id = KernelId::Mov;
+        } else if (s.id == KernelId::Mul && value[s.a] == one && quiet[s.b]) {
+            s.a = s.b;
+            s.id = KernelId::Mov;
+        }
+        if (s.id == KernelId::Mov) s.kernel = PortableKernel(KernelId::Mov);
+
+        const PlanSlot sources[3] = {s.a, s.b, s.c};
+        uint64_t operands[3] = {0, 0, 0};
+        bool known = true;
+        for (int i = 0; i < n; ++i) {
+            operands[i] = value[sources[i]];
+            known = known && operands[i] != kUnknown;
+        }
+        bool quietResult = neverSignalling(s.id);
+        switch (s.id) {
+        case KernelId::Mov:
+        case KernelId::Neg:
+        case KernelId::Abs:
+        case KernelId::NegAbs:
+            quietResult = quiet[s.a];
+            break;
+        case KernelId::Min:
+        case KernelId::Max:
+            quietResult = quiet[s.a] && quiet[s.b];
+            break;
+        case KernelId::Movc:
+            quietResult = quiet[s.b] && quiet[s.c];
+            break;
+        default:
+            break;
+        }
+        if (known) {
+            know(s.d, evaluate(s, operands));
+        } else {
+            value[s.d] = kUnknown;
+            quiet[s.d] = quietResult;
+        }
+    }
+    std::vector<PlanSlot> carried;
+    optimise(steps, plan, fetched, carried);
+    SpecialiseKernels(steps, routine.key.isa);
+    return steps;
+}
+
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa) {
     for (Step& s : steps)
         if (StepKernel k = KernelFor(s.id, isa)) s.kernel = k;

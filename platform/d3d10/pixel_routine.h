@@ -68,6 +68,20 @@ private:
     uint64_t nextSerial_ = 1;
 };
 
+// A slot whose value is the same at every pixel of a band, and that value.
+struct KnownValue {
+    PlanSlot slot;
+    float value;
+};
+
+// The routine's steps for one band, with the values known there (the program's literals, the bound
+// constants and the band's unvarying inputs) folded in: a conditional move whose condition is known
+// becomes a move of the operand it picks, a multiply by exactly 1 a move of the other operand (where
+// that one cannot hold a signalling NaN, which the multiply would quieten), and the steps whose results
+// nothing reads any more are dropped. Every result is bit for bit the routine's.
+std::vector<Step> FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
+                                  const std::vector<KnownValue>& inputs);
+
 // Replaces each step's kernel by the instruction set's own where there is one.
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa);
 

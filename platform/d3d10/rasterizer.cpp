@@ -240,6 +240,25 @@ void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, Dept
     BandRasterizer(primitives, bounds, ds, part, parts, out).run();
 }
 
+void OrderSpans(CoverageBand& band) {
+    band.rows.clear();
+    if (band.spans.empty()) return;
+    auto before = [](const Span& a, const Span& b) { return a.y != b.y ? a.y < b.y : a.x0 < b.x0; };
+    std::vector<Span> sorted = band.spans;
+    std::sort(sorted.begin(), sorted.end(), before);
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i].y == sorted[i - 1].y && sorted[i].x0 < sorted[i - 1].x1) return; // shared pixels
+    band.spans = std::move(sorted);
+    for (const Span& s : band.spans) {
+        if (!band.rows.empty() && band.rows.back().y == s.y && band.rows.back().x1 == s.x0)
+            band.rows.back().x1 = s.x1;
+        else
+            band.rows.push_back({s.y, s.x0, s.x1, 0});
+    }
+    // Joining nothing leaves the spans themselves to walk.
+    if (band.rows.size() == band.spans.size()) std::vector<Span>().swap(band.rows);
+}
+
 void ReplayDepthStencil(const CoverageBand& band, uint32_t* texels) {
     const uint32_t* v = band.values.data();
     for (const DepthStencilRun& r : band.runs) {

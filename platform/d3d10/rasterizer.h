@@ -40,9 +40,14 @@ struct CoverageBand {
     std::vector<Span> spans;
     std::vector<DepthStencilRun> runs;
     std::vector<uint32_t> values; // D24S8 texels, in run order
+    // When OrderSpans has sorted the spans: the same pixels in the same order, touching spans of a row
+    // joined into one (primitive unused). Empty otherwise.
+    std::vector<Span> rows;
+    // The spans a replay walks: the joined rows where there are any.
+    const std::vector<Span>& replaySpans() const { return rows.empty() ? spans : rows; }
     size_t bytes() const {
-        return spans.capacity() * sizeof(Span) + runs.capacity() * sizeof(DepthStencilRun) +
-               values.capacity() * sizeof(uint32_t);
+        return (spans.capacity() + rows.capacity()) * sizeof(Span) +
+               runs.capacity() * sizeof(DepthStencilRun) + values.capacity() * sizeof(uint32_t);
     }
 };
 
@@ -58,6 +63,12 @@ struct DepthStencilSetup {
 // ds may be null (no depth-stencil surface, or both tests off).
 void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
                    unsigned part, unsigned parts, CoverageBand& out);
+
+// Where no two spans of the band share a pixel, the order they are shaded in changes nothing (each
+// pixel is written once, blending with what the target held before the draw), so the spans are sorted
+// by row and column and the rows' touching spans joined, for replays that walk long runs. Spans that
+// overlap keep their primitive order.
+void OrderSpans(CoverageBand& band);
 
 // Writes a band's recorded depth-stencil values back into the surface.
 void ReplayDepthStencil(const CoverageBand& band, uint32_t* texels);

@@ -540,14 +540,16 @@ ShaderVM::ShaderVM(std::shared_ptr<const ExecutionPlan> plan)
     for (auto& l : plan_->literalFills()) std::fill_n(slot(l.slot), kLanes, fromBits(l.bits));
 }
 
+float ConstantValue(const ExecutionPlan::ConstantFill& f, const ConstantData* buffers) {
+    const ConstantData& cb = buffers[f.buffer];
+    size_t offset = size_t(f.element) * 16 + f.component * 4;
+    float v = 0.0f;
+    if (cb.data && offset + 4 <= cb.bytes) std::memcpy(&v, cb.data + offset, 4);
+    return v;
+}
+
 void ShaderVM::bindConstants(const ConstantData* buffers) {
-    for (auto& f : plan_->constantFills()) {
-        const ConstantData& cb = buffers[f.buffer];
-        size_t offset = size_t(f.element) * 16 + f.component * 4;
-        float v = 0.0f;
-        if (cb.data && offset + 4 <= cb.bytes) std::memcpy(&v, cb.data + offset, 4);
-        std::fill_n(slot(f.slot), kLanes, v);
-    }
+    for (auto& f : plan_->constantFills()) std::fill_n(slot(f.slot), kLanes, ConstantValue(f, buffers));
 }
 
 void ShaderVM::bindTexture(uint32_t s, const SampledTexture& texture) {

@@ -147,6 +147,10 @@ struct ConstantData {
     size_t bytes = 0;
 };
 
+// The value a constant fill puts in its slot: the component from the bound buffer, 0 where the buffer
+// is missing or too short.
+float ConstantValue(const ExecutionPlan::ConstantFill& fill, const ConstantData* buffers);
+
 class ShaderVM {
 public:
     explicit ShaderVM(std::shared_ptr<const ExecutionPlan> plan);

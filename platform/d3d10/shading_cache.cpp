@@ -6,7 +6,8 @@
 namespace platform::d3d10 {
 
 size_t ShadingCache::Band::bytes() const {
-    size_t n = sizeof *this + constant.capacity() * sizeof(float);
+    size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.capacity() * sizeof(Step) +
+               foldedFor.capacity() * sizeof(uint32_t);
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);
@@ -63,9 +64,43 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
     out.built = true;
 }
 
+namespace {
+
+// Whether the constants bound now are those the band's steps were folded for.
+bool foldedForThese(const ExecutionPlan& plan, const ConstantData* constants,
+                    const ShadingCache::Band& cache) {
+    if (!cache.folded) return false;
+    size_t i = 0;
+    for (const auto& f : plan.constantFills()) {
+        float v = ConstantValue(f, constants);
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        if (bits != cache.foldedFor[i++]) return false;
+    }
+    return true;
+}
+
+void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache) {
+    std::vector<KnownValue> inputs;
+    for (size_t k = 0; k < routine.inputs.size(); ++k)
+        if (cache.values[k].empty()) inputs.push_back({routine.inputs[k].slot, cache.constant[k]});
+    cache.steps = FoldKnownValues(routine, setup.bindings.constants, inputs);
+    cache.foldedFor.clear();
+    for (const auto& f : setup.plan->constantFills()) {
+        float v = ConstantValue(f, setup.bindings.constants);
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        cache.foldedFor.push_back(bits);
+    }
+    cache.folded = true;
+}
+
+} // namespace
+
 void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
-                       unsigned part, const ShadingCache::Band& cache) {
+                       unsigned part, ShadingCache::Band& cache) {
     if (coverage.spans.empty()) return;
+    if (!foldedForThese(*setup.plan, setup.bindings.constants, cache)) fold(routine, setup, cache);
     ShaderVM& vm = *routine.vms[part];
     BindShaderResources(vm, setup.plan->program(), setup.bindings);
     for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
@@ -92,13 +127,13 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (size_t k = 0; k < routine.inputs.size(); ++k)
             if (!cache.values[k].empty())
                 std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
-        vm.run(routine.steps, n);
+        vm.run(cache.steps, n);
         for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
         base += uint32_t(n);
         n = 0;
         at.runCount = 0;
     };
-    for (const Span& span : coverage.spans) {
+    for (const Span& span : coverage.replaySpans()) {
         for (int32_t x = span.x0; x < span.x1;) {
             const int len = std::min(int(span.x1 - x), kLanes - n);
             at.runs[at.runCount++] = {n, len, x, span.y};

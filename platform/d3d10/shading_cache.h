@@ -21,6 +21,11 @@ struct ShadingCache {
         std::vector<std::vector<uint16_t>> weights;
         std::vector<std::vector<float>> values; // per routine input, per pixel; empty when constant
         std::vector<float> constant;            // per routine input: its value when constant
+        // The routine's steps with the band's known values folded in (FoldKnownValues), and the bound
+        // constants they were folded for; folded again when those change.
+        std::vector<Step> steps;
+        std::vector<uint32_t> foldedFor;
+        bool folded = false;
         size_t bytes() const;
     };
     std::vector<Band> bands; // one per part
@@ -35,6 +40,6 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
 
 // Shades a part's band from the cache and merges it into the targets.
 void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
-                       unsigned part, const ShadingCache::Band& cache);
+                       unsigned part, ShadingCache::Band& cache);
 
 } // namespace platform::d3d10

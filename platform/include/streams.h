@@ -10,6 +10,7 @@
 #include "platform/dshow/base_input_pin.h"
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/base_pin.h"
+#include "platform/dshow/base_property_page.h"
 #include "platform/dshow/crit_sec.h"
 #include "platform/dshow/enum_pins.h"
 #include "platform/dshow/factory_template.h"

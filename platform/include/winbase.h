@@ -25,6 +25,9 @@ WINBASEAPI int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 WINBASEAPI LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2);
 WINBASEAPI LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength);
 
+// number * numerator / denominator through 64 bits, rounded; -1 on overflow or a zero denominator.
+WINBASEAPI int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
+
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI DWORD WINAPI GetTickCount(void);
 // The current date and time in UTC.

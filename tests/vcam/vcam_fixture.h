@@ -46,6 +46,11 @@ public:
         std::lock_guard lock(samplesLock_);
         return samples_.size();
     }
+    // The bytes of the last sample.
+    std::vector<BYTE> latest() {
+        std::lock_guard lock(samplesLock_);
+        return latest_;
+    }
 
 private:
     class Pin : public CBaseInputPin {
@@ -62,12 +67,11 @@ private:
             Sample sample;
             s->GetTime(&sample.start, &sample.stop);
             sample.syncPoint = s->IsSyncPoint() == S_OK;
+            BYTE* data = nullptr;
+            s->GetPointer(&data);
             std::lock_guard lock(sink_->samplesLock_);
-            if (sink_->samples_.size() < sink_->keep_) {
-                BYTE* data = nullptr;
-                s->GetPointer(&data);
-                sample.data.assign(data, data + s->GetActualDataLength());
-            }
+            sink_->latest_.assign(data, data + s->GetActualDataLength());
+            if (sink_->samples_.size() < sink_->keep_) sample.data = sink_->latest_;
             sink_->samples_.push_back(std::move(sample));
             return S_OK;
         }
@@ -81,6 +85,7 @@ private:
     size_t keep_;
     std::mutex samplesLock_;
     std::vector<Sample> samples_;
+    std::vector<BYTE> latest_;
 };
 
 // The camera's pin rendered into a sink in a graph of its own.
@@ -106,6 +111,13 @@ struct CameraGraph {
         for (int i = 0; i < 500 && sink->count() < samples; ++i) Sleep(10);
         control->Stop();
         ASSERT_GE(sink->count(), samples);
+    }
+
+    // Runs for a time, then stops.
+    void runForMs(DWORD ms) {
+        ASSERT_TRUE(SUCCEEDED(control->Run()));
+        Sleep(ms);
+        control->Stop();
     }
 
     FrameSink* sink;

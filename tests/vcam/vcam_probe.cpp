@@ -3,7 +3,8 @@
 // on standard error, one line, for the test to judge:
 //   vcam_probe pages        "pages <reference count change>" after asking for ISpecifyPropertyPages
 //   vcam_probe construct    "constructed <instances>" once a camera exists (it lives 300 ms)
-//   vcam_probe save-loop    makes and destroys cameras with view (k, k) until killed
+//   vcam_probe save-loop    makes and destroys cameras with view (k, k) until killed; says "saved"
+//                           on standard error after the first
 #include <cstdio>
 #include <cstring>
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
             control->SetViewPos(k, k);
             control->Release();
             camera->Release();
+            if (k == 1) std::fprintf(stderr, "saved\n"); // the registry now holds the settings
         }
     } else {
         return 2;

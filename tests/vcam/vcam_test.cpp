@@ -2,6 +2,7 @@
 // private graph per process, and grey frames with their time stamps.
 #include "platform/win32/debug.h"
 #include "tests/vcam/vcam_fixture.h"
+#include "vcam/camera_format.h"
 
 namespace vcam_testing {
 namespace {
@@ -211,6 +212,27 @@ TEST(VCamModes, VirtualCameraModesReachTheFilterAsItsIndexes) {
     for (int mode = 0; mode <= 10; ++mode)
         EXPECT_EQ(CInternalGraph::FilterModeIndex(mode), expected[mode]) << mode;
     for (int mode : {11, 12, -1, 1 << 30}) EXPECT_EQ(CInternalGraph::FilterModeIndex(mode), 6) << mode;
+}
+
+TEST(VCamFormats, FrameRatesAreTheNearestWholeNumberAndOnlyMjpgWithAFrameTimeIsUsable) {
+    auto format = [](const GUID& subtype, REFERENCE_TIME frameTime) {
+        CMediaType mt;
+        mt.SetType(&MEDIATYPE_Video);
+        mt.SetSubtype(&subtype);
+        mt.SetFormatType(&FORMAT_VideoInfo);
+        auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+        std::memset(vih, 0, sizeof *vih);
+        vih->bmiHeader.biWidth = vih->bmiHeader.biHeight = 1440;
+        vih->AvgTimePerFrame = frameTime;
+        return CameraFormat::Of(mt);
+    };
+    // 15 fps stated as the nearest 100 ns (666667) or cut short (666666) is 15 either way.
+    for (auto [time, fps] :
+         {std::pair<REFERENCE_TIME, int>{666667, 15}, {666666, 15}, {333333, 30}, {2000000, 5}})
+        EXPECT_EQ(format(MEDIASUBTYPE_MJPG, time).frameRate, fps) << time;
+    EXPECT_TRUE(format(MEDIASUBTYPE_MJPG, 333333).usable());
+    EXPECT_FALSE(format(MEDIASUBTYPE_MJPG, 0).usable());
+    EXPECT_FALSE(format(MEDIASUBTYPE_YUY2, 333333).usable());
 }
 
 } // namespace

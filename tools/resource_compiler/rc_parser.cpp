@@ -5,10 +5,13 @@
 #include <functional>
 #include <map>
 #include <sstream>
-#include <strings.h>
 
+#include "tools/resource_compiler/rc_cursor.h"
+#include "tools/resource_compiler/rc_dialog.h"
 #include "tools/resource_compiler/rc_error.h"
-#include "tools/resource_compiler/rc_text.h"
+#include "tools/resource_compiler/rc_icon.h"
+#include "tools/resource_compiler/rc_string_table.h"
+#include "tools/resource_compiler/rc_version_info.h"
 
 namespace unfold::rc {
 
@@ -22,174 +25,112 @@ ResourceId ResourceId::text(const std::string& s) {
 
 namespace {
 
-// Decodes UTF-8 into UTF-16 code units (invalid bytes pass through as themselves).
-std::vector<uint16_t> utf16(const std::string& s) {
-    std::vector<uint16_t> out;
-    for (char32_t cp : DecodeUtf8(s)) {
-        uint32_t c = cp;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<uint16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<uint16_t>(c));
-        }
-    }
-    return out;
-}
-
 const char* const kMemoryOptions[] = {"PRELOAD", "LOADONCALL", "FIXED",  "MOVEABLE", "DISCARDABLE",
                                       "PURE",    "IMPURE",     "SHARED", "NONSHARED"};
 
-// Statement kinds of the Windows resource compiler that this one does not build yet.
-const char* const kNotYetSupported[] = {
-    "ACCELERATORS", "BITMAP",      "CURSOR",     "DIALOG",  "DIALOGEX",     "FONT",
-    "HTML",         "ICON",        "MENU",       "MENUEX",  "MESSAGETABLE", "STRINGTABLE",
-    "VERSIONINFO",  "TEXTINCLUDE", "DESIGNINFO", "TOOLBAR", "DLGINIT",      "AFX_DIALOG_LAYOUT"};
+// Statement kinds of the Windows resource compiler that this one does not build.
+const char* const kNotSupported[] = {"ACCELERATORS", "BITMAP",  "CURSOR",  "DIALOG",           "FONT",
+                                     "HTML",         "MENU",    "MENUEX",  "MESSAGETABLE",     "TEXTINCLUDE",
+                                     "DESIGNINFO",   "TOOLBAR", "DLGINIT", "AFX_DIALOG_LAYOUT"};
+
+bool isKeywordIn(const Token& t, const char* const* list, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (t.isKeyword(list[i])) return true;
+    return false;
+}
+
+uint16_t languageId(ScriptCursor& c) {
+    ScriptCursor::Number primary = c.expression();
+    c.expect(",", "between the primary and the sub-language");
+    ScriptCursor::Number sub = c.expression();
+    return static_cast<uint16_t>(((sub.value & 0x3F) << 10) | (primary.value & 0x3FF));
+}
+
+// Memory options and the optional statements that may precede a resource's data.
+void options(ScriptCursor& c, Resource& r) {
+    while (true) {
+        if (isKeywordIn(c.at(), kMemoryOptions, std::size(kMemoryOptions))) {
+            c.take();
+        } else if (c.acceptKeyword("LANGUAGE")) {
+            r.language = languageId(c);
+        } else if (c.acceptKeyword("CHARACTERISTICS") || c.acceptKeyword("VERSION")) {
+            c.expression();
+        } else {
+            return;
+        }
+    }
+}
 
 class Parser {
 public:
-    Parser(const std::vector<Token>& t, RcReader& reader) : t_(t), reader_(reader) {
+    Parser(const std::vector<Token>& t, RcReader& reader) : c_(t, reader) {
         handlers_["RCDATA"] = [this](Resource& r) {
             r.type = ResourceId::number(kRcData);
             rawData(r);
+            add(std::move(r));
         };
+        handlers_["DIALOGEX"] = [this](Resource& r) {
+            r.type = ResourceId::number(kDialog);
+            ParseDialogEx(c_, r, options);
+            add(std::move(r));
+        };
+        handlers_["VERSIONINFO"] = [this](Resource& r) {
+            r.type = ResourceId::number(kVersion);
+            options(c_, r);
+            ParseVersionInfo(c_, r);
+            add(std::move(r));
+        };
+        handlers_["ICON"] = [this](Resource& r) { icon(r); };
     }
 
     ResourceScript run() {
-        while (at().kind != TokenKind::End) statement();
+        while (!c_.atEnd()) statement();
+        for (Resource& r : strings_.resources()) add(std::move(r));
         return std::move(script_);
     }
 
 private:
-    const Token& at(size_t ahead = 0) const {
-        return pos_ + ahead < t_.size() ? t_[pos_ + ahead] : t_.back();
-    }
-    Token take() {
-        Token t = at();
-        if (pos_ + 1 < t_.size()) ++pos_;
-        return t;
-    }
-    [[noreturn]] void fail(const Token& t, const std::string& message) const {
-        throw RcError(t.file, t.line, message);
-    }
-    std::string describe(const Token& t) const {
-        return t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
-    }
-    bool accept(const char* p) {
-        if (!at().is(p)) return false;
-        take();
-        return true;
-    }
-
-    // Integer expressions: numbers, parentheses, unary - and ~, and | & + - * /.
-    struct Number {
-        uint32_t value;
-        bool isLong;
-    };
-    bool startsNumber() const {
-        return at().kind == TokenKind::Number || at().is("(") || at().is("-") || at().is("~");
-    }
-    Number expression(int level = 0) {
-        static const std::vector<std::vector<const char*>> levels = {{"|"}, {"&"}, {"+", "-"}, {"*", "/"}};
-        if (level == static_cast<int>(levels.size())) return primary();
-        Number left = expression(level + 1);
-        while (true) {
-            const char* found = nullptr;
-            for (const char* op : levels[level])
-                if (at().is(op)) found = op;
-            if (!found) return left;
-            Token opToken = take();
-            Number right = expression(level + 1);
-            std::string op = found;
-            left.isLong = left.isLong || right.isLong;
-            if (op == "|")
-                left.value |= right.value;
-            else if (op == "&")
-                left.value &= right.value;
-            else if (op == "+")
-                left.value += right.value;
-            else if (op == "-")
-                left.value -= right.value;
-            else if (op == "*")
-                left.value *= right.value;
-            else {
-                if (right.value == 0) fail(opToken, "division by zero");
-                left.value /= right.value;
-            }
-        }
-    }
-    Number primary() {
-        if (accept("-")) {
-            Number n = primary();
-            n.value = 0u - n.value;
-            return n;
-        }
-        if (accept("~")) {
-            Number n = primary();
-            n.value = ~n.value;
-            return n;
-        }
-        if (accept("(")) {
-            Number n = expression();
-            if (!accept(")")) fail(at(), "expected ')' but found " + describe(at()));
-            return n;
-        }
-        if (at().kind != TokenKind::Number) fail(at(), "expected a number but found " + describe(at()));
-        Token t = take();
-        return {t.value, t.isLong};
-    }
-
-    ResourceId identifier(const char* what) {
-        const Token& t = at();
-        if (startsNumber()) {
-            Number n = expression();
-            if (n.value > 0xFFFF)
-                fail(t, std::string(what) + " " + std::to_string(n.value) + " does not fit in 16 bits");
-            return ResourceId::number(static_cast<uint16_t>(n.value));
-        }
-        if (t.kind == TokenKind::Identifier || t.kind == TokenKind::String)
-            return ResourceId::text(take().text);
-        fail(t, std::string("expected a ") + what + " but found " + describe(t));
-    }
-
-    bool isKeywordIn(const Token& t, const char* const* list, size_t n) const {
-        for (size_t i = 0; i < n; ++i)
-            if (t.isKeyword(list[i])) return true;
-        return false;
-    }
-
     void statement() {
-        const Token& first = at();
-        if (first.isKeyword("LANGUAGE")) {
-            take();
-            language_ = languageId();
+        const Token& first = c_.at();
+        if (c_.acceptKeyword("LANGUAGE")) {
+            language_ = languageId(c_);
             return;
         }
-        if (isKeywordIn(first, kNotYetSupported, std::size(kNotYetSupported)))
-            fail(first, first.text + " resources are not supported yet");
+        if (c_.acceptKeyword("STRINGTABLE")) {
+            Resource r;
+            r.language = language_;
+            options(c_, r);
+            strings_.parse(c_, r.language);
+            return;
+        }
+        if (isKeywordIn(first, kNotSupported, std::size(kNotSupported)))
+            c_.fail(first, first.text + " resources are not supported");
         Resource r;
         r.file = first.file;
         r.line = first.line;
         r.language = language_;
-        r.name = identifier("resource identifier");
-        const Token& typeToken = at();
+        r.name = c_.identifier("resource identifier");
+        const Token& typeToken = c_.at();
         std::string upper = typeToken.text;
-        for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         if (typeToken.kind == TokenKind::Identifier && handlers_.count(upper)) {
-            take();
+            c_.take();
             handlers_[upper](r);
         } else if (typeToken.kind == TokenKind::Identifier &&
-                   isKeywordIn(typeToken, kNotYetSupported, std::size(kNotYetSupported))) {
-            fail(typeToken, typeToken.text + " resources are not supported yet");
+                   isKeywordIn(typeToken, kNotSupported, std::size(kNotSupported))) {
+            c_.fail(typeToken, typeToken.text + " resources are not supported");
         } else if (typeToken.kind == TokenKind::Identifier || typeToken.kind == TokenKind::String ||
-                   startsNumber()) {
+                   c_.startsNumber()) {
             // A user-defined type: its bytes come from a file or a block, as raw data does.
-            r.type = identifier("resource type");
+            r.type = c_.identifier("resource type");
             rawData(r);
+            add(std::move(r));
         } else {
-            fail(typeToken, "expected a resource type but found " + describe(typeToken));
+            c_.fail(typeToken, "expected a resource type but found " + ScriptCursor::describe(typeToken));
         }
+    }
+
+    void add(Resource r) {
         for (const auto& other : script_.resources)
             if (other.type == r.type && other.name == r.name && other.language == r.language)
                 throw RcError(r.file, r.line,
@@ -198,77 +139,65 @@ private:
         script_.resources.push_back(std::move(r));
     }
 
-    uint16_t languageId() {
-        Number primary = expression();
-        if (!accept(",")) fail(at(), "LANGUAGE needs a primary and a sub-language");
-        Number sub = expression();
-        return static_cast<uint16_t>(((sub.value & 0x3F) << 10) | (primary.value & 0x3FF));
+    // The bytes of a file named by the next token, which becomes a dependency.
+    std::vector<uint8_t> fileContents() {
+        Token file = c_.take();
+        std::string path = c_.reader().locate(file.text, file.file);
+        if (path.empty()) c_.fail(file, "cannot find file '" + file.text + "'");
+        std::ifstream in(path, std::ios::binary);
+        if (!in) c_.fail(file, "cannot read file '" + path + "'");
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        std::string s = bytes.str();
+        c_.reader().noteDependency(path);
+        return std::vector<uint8_t>(s.begin(), s.end());
     }
 
-    // Memory options and the optional statements that may precede a resource's data.
-    void options(Resource& r) {
-        while (true) {
-            if (isKeywordIn(at(), kMemoryOptions, std::size(kMemoryOptions))) {
-                take();
-            } else if (at().isKeyword("LANGUAGE")) {
-                take();
-                r.language = languageId();
-            } else if (at().isKeyword("CHARACTERISTICS") || at().isKeyword("VERSION")) {
-                take();
-                expression();
-            } else {
-                return;
-            }
-        }
+    void icon(Resource& r) {
+        options(c_, r);
+        if (c_.at().kind != TokenKind::String)
+            c_.fail(c_.at(), "expected an icon file name but found " + ScriptCursor::describe(c_.at()));
+        const std::string name = c_.at().text;
+        std::vector<uint8_t> ico = fileContents();
+        for (Resource& part : CompileIcon(ico, r, nextIconId_, name)) add(std::move(part));
     }
-
-    bool blockStart() { return accept("{") || (at().isKeyword("BEGIN") && (take(), true)); }
-    bool blockEnd() { return accept("}") || (at().isKeyword("END") && (take(), true)); }
 
     void rawData(Resource& r) {
-        options(r);
-        if (at().kind == TokenKind::String) {
-            Token file = take();
-            std::string path = reader_.locate(file.text, file.file);
-            if (path.empty()) fail(file, "cannot find file '" + file.text + "'");
-            std::ifstream in(path, std::ios::binary);
-            if (!in) fail(file, "cannot read file '" + path + "'");
-            std::stringstream bytes;
-            bytes << in.rdbuf();
-            std::string s = bytes.str();
-            r.data.assign(s.begin(), s.end());
-            reader_.noteDependency(path);
+        options(c_, r);
+        if (c_.at().kind == TokenKind::String) {
+            r.data = fileContents();
             return;
         }
-        if (!blockStart()) fail(at(), "expected a file name or BEGIN but found " + describe(at()));
-        while (!blockEnd()) {
-            const Token& t = at();
-            if (t.kind == TokenKind::End) fail(t, "expected END but found end of file");
+        if (!c_.blockStart())
+            c_.fail(c_.at(), "expected a file name or BEGIN but found " + ScriptCursor::describe(c_.at()));
+        while (!c_.blockEnd()) {
+            const Token& t = c_.at();
+            if (t.kind == TokenKind::End) c_.fail(t, "expected END but found end of file");
             if (t.kind == TokenKind::String) {
-                std::string s = take().text;
+                std::string s = c_.take().text;
                 r.data.insert(r.data.end(), s.begin(), s.end());
             } else if (t.kind == TokenKind::WideString) {
-                for (uint16_t u : utf16(take().text)) {
+                for (uint16_t u : Utf16(c_.take().text)) {
                     r.data.push_back(static_cast<uint8_t>(u & 0xFF));
                     r.data.push_back(static_cast<uint8_t>(u >> 8));
                 }
-            } else if (startsNumber()) {
-                Number n = expression();
+            } else if (c_.startsNumber()) {
+                ScriptCursor::Number n = c_.expression();
                 int bytes = n.isLong ? 4 : 2;
                 if (!n.isLong && n.value > 0xFFFF && n.value < 0xFFFF8000u)
-                    fail(t, "number " + std::to_string(n.value) + " does not fit in a 16-bit word; add L");
+                    c_.fail(t, "number " + std::to_string(n.value) + " does not fit in a 16-bit word; add L");
                 for (int i = 0; i < bytes; ++i) r.data.push_back(static_cast<uint8_t>(n.value >> (8 * i)));
             } else {
-                fail(t, "unexpected " + describe(t) + " in raw data");
+                c_.fail(t, "unexpected " + ScriptCursor::describe(t) + " in raw data");
             }
-            accept(",");
+            c_.accept(",");
         }
     }
 
-    const std::vector<Token>& t_;
-    RcReader& reader_;
-    size_t pos_ = 0;
+    ScriptCursor c_;
     uint16_t language_ = 0;
+    uint16_t nextIconId_ = 1;
+    StringTables strings_;
     ResourceScript script_;
     std::map<std::string, std::function<void(Resource&)>> handlers_;
 };

@@ -405,6 +405,14 @@ private:
 
 } // namespace
 
+RcReader::RcReader(std::vector<std::string> includeDirs) : includeDirs_(std::move(includeDirs)) {
+    Token one;
+    one.kind = TokenKind::Number;
+    one.value = 1;
+    one.text = "1";
+    macros_["RC_INVOKED"].body.push_back(one);
+}
+
 std::string RcReader::locate(const std::string& name, const std::string& fromFile) const {
     fs::path p(name);
     std::error_code ec;

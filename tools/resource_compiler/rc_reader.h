@@ -29,7 +29,9 @@ struct Token {
 
 class RcReader {
 public:
-    explicit RcReader(std::vector<std::string> includeDirs) : includeDirs_(std::move(includeDirs)) {}
+    // RC_INVOKED is defined, as Windows' resource compiler defines it, so that headers can keep
+    // declarations away from scripts.
+    explicit RcReader(std::vector<std::string> includeDirs);
 
     // Throws RcError.
     std::vector<Token> read(const std::string& path);

@@ -34,6 +34,11 @@ struct ResourceScript {
 };
 
 // Standard resource types.
+constexpr uint16_t kIcon = 3;
+constexpr uint16_t kDialog = 5;
+constexpr uint16_t kString = 6;
 constexpr uint16_t kRcData = 10;
+constexpr uint16_t kGroupIcon = 14;
+constexpr uint16_t kVersion = 16;
 
 } // namespace unfold::rc

@@ -38,11 +38,14 @@ int RunCaptureCommand(const Arguments& args, CommandContext& context) {
     double seconds = 5;
     int frames = 0, video = 0, pngEvery = 30;
     bool ok = parser.parse(args) && parser.getText("--device", device) &&
-              parser.getDouble("--seconds", 0.1, 86400, seconds) && parser.getInt("--frames", 1, 10000000, frames) &&
-              parser.getText("--out", folder) && parser.getChoice("--video", {"avi", "y4m"}, video) &&
+              parser.getDouble("--seconds", 0.1, 86400, seconds) &&
+              parser.getInt("--frames", 1, 10000000, frames) && parser.getText("--out", folder) &&
+              parser.getChoice("--video", {"avi", "y4m"}, video) &&
               parser.getInt("--png-every", 0, 10000000, pngEvery);
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
-    if (ok && parser.has("--seconds") && parser.has("--frames")) ok = parser.fail("give --seconds or --frames, not both");
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+    if (ok && parser.has("--seconds") && parser.has("--frames"))
+        ok = parser.fail("give --seconds or --frames, not both");
     if (!ok) {
         context.err << parser.error() << "\n";
         return kExitUsage;
@@ -51,7 +54,8 @@ int RunCaptureCommand(const Arguments& args, CommandContext& context) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder)) {
-        context.err << "unfold capture: cannot make the folder '" << folder << "' (" << error.message() << ")\n";
+        context.err << "unfold capture: cannot make the folder '" << folder << "' (" << error.message()
+                    << ")\n";
         return kExitFailure;
     }
 
@@ -86,8 +90,8 @@ int RunCaptureCommand(const Arguments& args, CommandContext& context) {
                     << (format.height < 0 ? -format.height : format.height) << ", " << format.rate.perSecond()
                     << " fps, " << (video == 0 ? "MJPG" : "Y4M") << ")\n";
     context.out << "frames: " << writer->framesInVideo() << " in the video, " << writer->picturesWritten()
-                << " as PNG pictures (frame-NNNNNN.png), " << result.dropped << " dropped, " << result.repeated
-                << " repeated\n";
+                << " as PNG pictures (frame-NNNNNN.png), " << result.dropped << " dropped, "
+                << result.repeated << " repeated\n";
     context.out << "captured into " << folder << "\n";
     return code;
 }

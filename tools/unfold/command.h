@@ -20,6 +20,7 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
     bool showProgress = false; // redraw a progress line on err during long work
+    int outFd = -1;            // the file descriptor behind `out`, for raw output; -1 when there is none
 };
 
 using Arguments = std::vector<std::string>;
@@ -35,6 +36,16 @@ int RunSceneCommand(const Arguments& args, CommandContext& context);
 int RunClipCommand(const Arguments& args, CommandContext& context);
 int RunImageCommand(const Arguments& args, CommandContext& context);
 int RunSheetCommand(const Arguments& args, CommandContext& context);
+int RunRegisterCommand(const Arguments& args, CommandContext& context);
+int RunUnregisterCommand(const Arguments& args, CommandContext& context);
+int RunDevicesCommand(const Arguments& args, CommandContext& context);
+int RunCaptureCommand(const Arguments& args, CommandContext& context);
+int RunStreamCommand(const Arguments& args, CommandContext& context);
+int RunGetCommand(const Arguments& args, CommandContext& context);
+int RunSetCommand(const Arguments& args, CommandContext& context);
+int RunCameraCommand(const Arguments& args, CommandContext& context);
+int RunPropsCommand(const Arguments& args, CommandContext& context);
+int RunPreviewCommand(const Arguments& args, CommandContext& context);
 
 // Dispatches argv[1] to its command; with no command or "help", prints the list.
 int RunUnfold(const Arguments& argv, CommandContext& context);

@@ -38,7 +38,8 @@ public:
     }
 
 private:
-    struct sigaction oldInt_ {}, oldTerm_{};
+    struct sigaction oldInt_ {
+    }, oldTerm_{};
 };
 
 class ComScope {
@@ -61,7 +62,8 @@ DeviceFormat FormatOf(const AM_MEDIA_TYPE& mt) {
         f.height = vih->bmiHeader.biHeight;
         f.bitsPerPixel = vih->bmiHeader.biBitCount;
         image::FrameRate rate;
-        if (vih->AvgTimePerFrame > 0 && image::FrameRate::FromDouble(1e7 / double(vih->AvgTimePerFrame), rate))
+        if (vih->AvgTimePerFrame > 0 &&
+            image::FrameRate::FromDouble(1e7 / double(vih->AvgTimePerFrame), rate))
             f.rate = rate;
     }
     return f;
@@ -73,7 +75,8 @@ std::string DeviceList() {
     std::vector<std::wstring> names;
     if (FAILED(ListVideoDevices(names)) || names.empty()) return "there are none";
     std::string list;
-    for (const std::wstring& n : names) list += (list.empty() ? "" : ", ") + ("'" + platform::ToUtf8(n) + "'");
+    for (const std::wstring& n : names)
+        list += (list.empty() ? "" : ", ") + ("'" + platform::ToUtf8(n) + "'");
     return "there are " + list;
 }
 
@@ -90,8 +93,8 @@ int RunDevice(const DeviceRun& run, const std::function<image::Status(const Devi
     platform::ComPtr<IBaseFilter> device;
     if (HRESULT hr = OpenVideoDevice(run.device, device); FAILED(hr)) {
         if (hr == VFW_E_NOT_FOUND)
-            context.err << prefix << "no video capture device is named '" << deviceName << "' (" << DeviceList()
-                        << "; 'unfold register' registers the virtual camera)\n";
+            context.err << prefix << "no video capture device is named '" << deviceName << "' ("
+                        << DeviceList() << "; 'unfold register' registers the virtual camera)\n";
         else
             context.err << prefix << "cannot open '" << deviceName << "' (" << ErrorText(hr) << ")\n";
         return kExitFailure;
@@ -172,7 +175,8 @@ int RunDevice(const DeviceRun& run, const std::function<image::Status(const Devi
         return kExitFailure;
     }
     if (graphError == VFW_E_TIMEOUT) {
-        context.err << prefix << "no frame came from '" << deviceName << "' in " << run.firstFrameTimeout << " s\n";
+        context.err << prefix << "no frame came from '" << deviceName << "' in " << run.firstFrameTimeout
+                    << " s\n";
         return kExitFailure;
     }
     if (FAILED(graphError)) {

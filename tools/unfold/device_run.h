@@ -19,11 +19,11 @@ namespace tools::unfold {
 constexpr wchar_t kVirtualCameraName[] = L"TELMAR ZK900 4K UVC";
 
 struct DeviceRun {
-    std::string command;             // for messages: "capture"
+    std::string command; // for messages: "capture"
     std::wstring device = kVirtualCameraName;
-    uint64_t maxFrames = 0;          // 0: no limit
-    double maxSeconds = 0;           // 0: no limit
-    double firstFrameTimeout = 20;   // seconds without any frame before giving up
+    uint64_t maxFrames = 0;        // 0: no limit
+    double maxSeconds = 0;         // 0: no limit
+    double firstFrameTimeout = 20; // seconds without any frame before giving up
 };
 
 struct DeviceFormat {

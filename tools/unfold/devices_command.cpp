@@ -24,7 +24,8 @@ int RunDevicesCommand(const Arguments& args, CommandContext& context) {
     {
         std::vector<std::wstring> names;
         if (FAILED(hr = ListVideoDevices(names))) {
-            context.err << "unfold devices: cannot list the video capture devices (" << ErrorText(hr) << ")\n";
+            context.err << "unfold devices: cannot list the video capture devices (" << ErrorText(hr)
+                        << ")\n";
             code = kExitFailure;
         } else if (names.empty()) {
             context.out << "no video capture devices ('unfold register' registers the virtual camera)\n";
@@ -33,7 +34,8 @@ int RunDevicesCommand(const Arguments& args, CommandContext& context) {
             context.out << platform::ToUtf8(name) << "\n";
             platform::ComPtr<IBaseFilter> device;
             std::vector<VideoFormat> formats;
-            if (FAILED(hr = OpenVideoDevice(name, device)) || FAILED(hr = ListVideoFormats(device.get(), formats))) {
+            if (FAILED(hr = OpenVideoDevice(name, device)) ||
+                FAILED(hr = ListVideoFormats(device.get(), formats))) {
                 context.out << "    (cannot read its formats: " << ErrorText(hr) << ")\n";
                 continue;
             }

@@ -17,8 +17,7 @@ const VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& mt) {
 
 class CFrameSink::SinkPin : public CBaseInputPin {
 public:
-    SinkPin(CFrameSink* sink)
-        : CBaseInputPin(L"Frame sink input", sink, &sink->m_lock, L"In"), sink_(sink) {}
+    SinkPin(CFrameSink* sink) : CBaseInputPin(L"Frame sink input", sink, &sink->m_lock, L"In"), sink_(sink) {}
 
     HRESULT CheckMediaType(const CMediaType* pmt) override {
         const VIDEOINFOHEADER* vih = VideoHeader(*pmt);

@@ -1,9 +1,10 @@
-// unfold register [--filter-module PATH] [--camera-module PATH]
+// unfold register [--filter-module PATH] [--camera-module PATH] [--sample-clip PATH]
 // unfold unregister [--filter-module PATH] [--camera-module PATH]
 //
 // Registers (or unregisters) the two COM servers in the user's registry as regsvr32 does, loading each
 // module and calling its DllRegisterServer (DllUnregisterServer), and with them the sample camera
-// "TELMAR ZK900 4K" that plays the project's fisheye recording.
+// "TELMAR ZK900 4K" that plays the project's fisheye recording (recorded on first use unless another
+// clip of 1440 x 1440 is given).
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "tools/unfold/command.h"
 #include "tools/unfold/option_parser.h"
+#include "tools/unfold/sample_camera.h"
 #include "tools/unfold/video_devices.h"
 
 namespace tools::unfold {
@@ -40,10 +42,13 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
     OptionParser parser(command);
     parser.declare("--filter-module", 1);
     parser.declare("--camera-module", 1);
-    std::string filter = UNFOLD_FILTER_MODULE, camera = UNFOLD_CAMERA_MODULE;
+    if (doRegister) parser.declare("--sample-clip", 1);
+    std::string filter = UNFOLD_FILTER_MODULE, camera = UNFOLD_CAMERA_MODULE, clip;
     bool ok = parser.parse(args) && parser.getText("--filter-module", filter) &&
-              parser.getText("--camera-module", camera);
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+              parser.getText("--camera-module", camera) &&
+              (!doRegister || parser.getText("--sample-clip", clip));
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
     if (!ok) {
         context.err << parser.error() << "\n";
         return kExitUsage;
@@ -53,7 +58,8 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
     const struct {
         const char* what;
         std::string path;
-    } modules[] = {{"expansion filter \"ZK900 4K Expander\"", filter}, {"virtual camera \"TELMAR ZK900 4K UVC\"", camera}};
+    } modules[] = {{"expansion filter \"ZK900 4K Expander\"", filter},
+                   {"virtual camera \"TELMAR ZK900 4K UVC\"", camera}};
     int code = kExitOk;
     for (const auto& m : doRegister ? std::vector(std::begin(modules), std::end(modules))
                                     : std::vector(std::rbegin(modules), std::rend(modules))) {
@@ -67,6 +73,17 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
         }
         context.out << command << "ed the " << m.what << " (" << m.path << ")\n";
     }
+    std::string error;
+    const bool sampleOk =
+        doRegister ? RegisterSampleCamera(clip, error, context.showProgress ? &context.err : nullptr)
+                   : UnregisterSampleCamera(error);
+    if (!sampleOk) {
+        context.err << "unfold " << command << ": sample camera \"" << kSampleCameraName << "\": " << error
+                    << "\n";
+        return kExitFailure;
+    }
+    context.out << command << "ed the sample camera \"" << kSampleCameraName << "\""
+                << (doRegister ? " (" + clip + ")" : std::string()) << "\n";
     return code;
 }
 

@@ -23,8 +23,10 @@ namespace {
 
 // The virtual camera's unfold modes by the engine's names; "16:9" is the front view fixed at 16:9.
 std::string VCamModeLabel(int mode) {
-    const int32_t id = mode >= 0 && size_t(mode) < kModeOfVCamMode.size() ? kModeOfVCamMode[size_t(mode)] : -1;
-    return id >= 0 ? kModeLabels[size_t(id)] : "INDOME (" + std::to_string(mode) + " is not a mode of its own)";
+    const int32_t id =
+        mode >= 0 && size_t(mode) < kModeOfVCamMode.size() ? kModeOfVCamMode[size_t(mode)] : -1;
+    return id >= 0 ? kModeLabels[size_t(id)]
+                   : "INDOME (" + std::to_string(mode) + " is not a mode of its own)";
 }
 
 // A mode name or a virtual-camera mode number; -1 when it is neither.
@@ -33,7 +35,8 @@ int ParseVCamMode(const std::string& text) {
         const int32_t id = kModeOfVCamMode[m];
         if (id >= 0 && text == kModeLabels[size_t(id)]) return int(m);
     }
-    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
     const int n = std::stoi(text);
     return n < int(kModeOfVCamMode.size()) && kModeOfVCamMode[size_t(n)] >= 0 ? n : -1;
 }
@@ -41,7 +44,8 @@ int ParseVCamMode(const std::string& text) {
 std::string ModeChoices() {
     std::string list;
     for (size_t m = 0; m < kModeOfVCamMode.size(); ++m)
-        if (kModeOfVCamMode[m] >= 0) list += (list.empty() ? "" : ", ") + std::to_string(m) + " " + VCamModeLabel(int(m));
+        if (kModeOfVCamMode[m] >= 0)
+            list += (list.empty() ? "" : ", ") + std::to_string(m) + " " + VCamModeLabel(int(m));
     return list;
 }
 
@@ -67,7 +71,8 @@ int OpenControl(const char* command, CommandContext& context, platform::ComPtr<I
         return kExitFailure;
     }
     if (FAILED(hr = camera.as(IID_IORBE_SrcGen, control))) {
-        context.err << "unfold " << command << ": the virtual camera has no IORBE_SrcGen (" << ErrorText(hr) << ")\n";
+        context.err << "unfold " << command << ": the virtual camera has no IORBE_SrcGen (" << ErrorText(hr)
+                    << ")\n";
         return kExitFailure;
     }
     return kExitOk;
@@ -85,10 +90,14 @@ void PrintSettings(IORBE_SrcGen* control, std::ostream& out) {
     out << "lens: " << (lens ? "up" : "down") << "\n";
     ResolutionEntry* list = nullptr;
     if (SUCCEEDED(control->GetResolutionList(&list, &count, &current))) {
-        if (count == 0) out << "resolution: the camera offers none (no camera, or no MJPG 1440x1440 or 1280x720)\n";
+        if (count == 0)
+            out << "resolution: the camera offers none (no camera, or no MJPG 1440x1440 or 1280x720)\n";
         for (int i = 0; i < count; ++i)
             out << "resolution: " << list[i].width << "x" << list[i].height << "@" << list[i].frameRate
-                << (i == current ? " (in use)" : "") << "\n";
+                << "\n";
+        // The interface names the picture size in use (its entry is the last of that size), not the rate.
+        if (current >= 0 && current < count)
+            out << "size in use: " << list[current].width << "x" << list[current].height << "\n";
         CoTaskMemFree(list);
     }
 }
@@ -129,8 +138,10 @@ int RunSetCommand(const Arguments& args, CommandContext& context) {
     if (ok && parser.has("--resolution") &&
         (std::sscanf(resolution.c_str(), "%dx%d@%d%c", &width, &height, &fps, &tail) != 3 || width <= 0 ||
          height <= 0 || fps <= 0))
-        ok = parser.fail("--resolution needs WIDTHxHEIGHT@FPS, such as 1440x1440@15, not '" + resolution + "'");
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+        ok = parser.fail("--resolution needs WIDTHxHEIGHT@FPS, such as 1440x1440@15, not '" + resolution +
+                         "'");
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
     if (ok && args.empty()) ok = parser.fail("nothing to set (see 'unfold help')");
     if (!ok) {
         context.err << parser.error() << "\n";
@@ -154,8 +165,8 @@ int RunSetCommand(const Arguments& args, CommandContext& context) {
             return kExitFailure;
         }
         if (HRESULT hr = control->SetResolution(index); FAILED(hr)) {
-            context.err << "unfold set: the camera could not change to " << resolution << " (" << ErrorText(hr)
-                        << ")\n";
+            context.err << "unfold set: the camera could not change to " << resolution << " ("
+                        << ErrorText(hr) << ")\n";
             return kExitFailure;
         }
     }

@@ -26,27 +26,6 @@ bool IsVideoDevice(const std::string& path) {
     return path.rfind("/dev/video", 0) == 0;
 }
 
-// Standard output carries the video: everything else written to it (the modules' log lines among
-// them) goes to standard error meanwhile.
-class StdoutForVideo {
-public:
-    StdoutForVideo() {
-        std::fflush(stdout);
-        video_ = dup(STDOUT_FILENO);
-        saved_ = dup(STDOUT_FILENO);
-        dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
-    ~StdoutForVideo() {
-        std::fflush(stdout);
-        if (saved_ >= 0) dup2(saved_, STDOUT_FILENO), close(saved_);
-        if (video_ >= 0) close(video_);
-    }
-    int fd() const { return video_; }
-
-private:
-    int video_ = -1, saved_ = -1;
-};
-
 // A reader that goes away makes writes fail with EPIPE instead of ending the process.
 class IgnoreBrokenPipes {
 public:
@@ -69,19 +48,23 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     double seconds = 0;
     int frames = 0;
     bool ok = parser.parse(args) && parser.getText("--to", to) && parser.getText("--device", device) &&
-              parser.getDouble("--seconds", 0.1, 1e9, seconds) && parser.getInt("--frames", 1, 2000000000, frames);
-    if (ok && !parser.positional().empty()) ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
-    if (ok && parser.has("--seconds") && parser.has("--frames")) ok = parser.fail("give --seconds or --frames, not both");
+              parser.getDouble("--seconds", 0.1, 1e9, seconds) &&
+              parser.getInt("--frames", 1, 2000000000, frames);
+    if (ok && !parser.positional().empty())
+        ok = parser.fail("unexpected argument '" + parser.positional()[0] + "'");
+    if (ok && parser.has("--seconds") && parser.has("--frames"))
+        ok = parser.fail("give --seconds or --frames, not both");
     if (ok && to.empty()) ok = parser.fail("--to needs '-', a .y4m file or a /dev/video device");
     if (!ok) {
         context.err << parser.error() << "\n";
         return kExitUsage;
     }
 
+    if (to == "-" && context.outFd < 0) {
+        context.err << "unfold stream: there is no standard output to stream to\n";
+        return kExitFailure;
+    }
     IgnoreBrokenPipes pipes;
-    // Taken before the camera is opened: the modules write their log lines from the start.
-    std::unique_ptr<StdoutForVideo> stdoutVideo;
-    if (to == "-") stdoutVideo = std::make_unique<StdoutForVideo>();
     int fileFd = -1;
     std::unique_ptr<image::Y4mWriter> y4m;
     std::unique_ptr<V4l2Output> v4l2;
@@ -92,11 +75,13 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
             return v4l2->Open(to, f.width, height, f.rate);
         }
         int fd;
-        if (stdoutVideo) {
-            fd = stdoutVideo->fd();
+        if (to == "-") {
+            context.out.flush();
+            fd = context.outFd;
         } else {
             fileFd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-            if (fileFd < 0) return image::Status::Error("cannot create '" + to + "': " + std::strerror(errno));
+            if (fileFd < 0)
+                return image::Status::Error("cannot create '" + to + "': " + std::strerror(errno));
             fd = fileFd;
         }
         y4m = std::make_unique<image::Y4mWriter>(fd, to == "-" ? "standard output" : to);
@@ -104,8 +89,8 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     };
     auto consume = [&](ReceivedFrame&& frame) -> image::Status {
         image::Image picture;
-        if (image::Status s = image::ImageFromDib(frame.bits.data(), frame.bits.size(), frame.width, frame.height,
-                                                  frame.bitsPerPixel, picture);
+        if (image::Status s = image::ImageFromDib(frame.bits.data(), frame.bits.size(), frame.width,
+                                                  frame.height, frame.bitsPerPixel, picture);
             !s)
             return s;
         return v4l2 ? v4l2->Write(picture) : y4m->AddFrame(picture);
@@ -120,12 +105,12 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     int code = RunDevice(run, prepare, consume, context, result);
     y4m.reset();
     v4l2.reset();
-    stdoutVideo.reset();
     if (fileFd >= 0 && close(fileFd) != 0 && code == kExitOk) {
         context.err << "unfold stream: cannot write '" << to << "': " << std::strerror(errno) << "\n";
         code = kExitFailure;
     }
-    if (code == kExitOk && to != "-") context.out << "streamed " << result.frames << " frames to " << to << "\n";
+    if (code == kExitOk && to != "-")
+        context.out << "streamed " << result.frames << " frames to " << to << "\n";
     return code;
 }
 

@@ -197,7 +197,8 @@ HRESULT WriteClipCamera(const ClipCameraDefinition& definition) {
 }
 
 HRESULT RemoveClipCamera(const std::wstring& name) {
-    if (!IsValidCameraName(name)) return S_FALSE;
+    // Registry keys ignore case; camera names do not.
+    if (!IsValidCameraName(name) || ExactCameraName(name) != name) return S_FALSE;
     LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, cameraKey(name).c_str());
     if (status == ERROR_FILE_NOT_FOUND) return S_FALSE;
     return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);

@@ -52,7 +52,7 @@ std::vector<ClipCameraDefinition> ReadClipCameras();
 HRESULT ReadClipCamera(const std::wstring& name, ClipCameraDefinition& definition);
 // Creates or replaces the camera's key.
 HRESULT WriteClipCamera(const ClipCameraDefinition& definition);
-// S_OK, S_FALSE when no camera has that name.
+// S_OK, S_FALSE when no camera has that exact name.
 HRESULT RemoveClipCamera(const std::wstring& name);
 
 } // namespace platform::camera

@@ -1,6 +1,7 @@
 // Replayed frames are shaded by specialised routines from cached per-pixel inputs; the first frame of a
 // draw is shaded by the interpreter. Both, with AVX2 kernels and with the portable ones, must give the
 // same bytes, and a replay must never reuse a routine or coverage that a state change made stale.
+#include <array>
 #include <bit>
 #include <cmath>
 #include <random>
@@ -59,6 +60,15 @@ struct FrameState {
     bool blend = true;
     float alpha = 1.0f;
     DXGI_FORMAT target = DXGI_FORMAT_R8G8B8A8_UNORM;
+    // cb0: contrast, brightness, saturation, flag (all bits set); alpha
+    std::array<uint32_t, 8> constants = {std::bit_cast<uint32_t>(1.1f),
+                                         std::bit_cast<uint32_t>(0.95f),
+                                         std::bit_cast<uint32_t>(1.2f),
+                                         0xFFFFFFFFu,
+                                         std::bit_cast<uint32_t>(1.0f),
+                                         0,
+                                         0,
+                                         0};
 };
 
 // A device drawing the engine's kind of frame: clear, a stencil mask, a warped triangle strip tested
@@ -102,11 +112,8 @@ public:
                              0,
                              D3D10_FLOAT32_MAX};
         EXPECT_EQ(device_->CreateSamplerState(&s, sampler_.put()), S_OK);
-        // contrast, brightness, saturation, flag (all bits set); alpha
-        float constants[8] = {1.1f, 0.95f, 1.2f, 0, 1, 0, 0, 0};
-        std::memcpy(&constants[3], "\xff\xff\xff\xff", 4);
-        D3D10_BUFFER_DESC cb{sizeof constants, D3D10_USAGE_DEFAULT, D3D10_BIND_CONSTANT_BUFFER, 0, 0};
-        D3D10_SUBRESOURCE_DATA init{constants, 0, 0};
+        D3D10_BUFFER_DESC cb{sizeof constantValues_, D3D10_USAGE_DEFAULT, D3D10_BIND_CONSTANT_BUFFER, 0, 0};
+        D3D10_SUBRESOURCE_DATA init{constantValues_.data(), 0, 0};
         EXPECT_EQ(device_->CreateBuffer(&cb, &init, constants_.put()), S_OK);
         mesh_ = warpedStrip();
     }
@@ -233,6 +240,10 @@ private:
             auto ps = Assemble(s.pixelProgram);
             ASSERT_EQ(device_->CreatePixelShader(ps.data(), ps.size() * 4, ps_.put()), S_OK);
         }
+        if (s.constants != constantValues_) {
+            constantValues_ = s.constants;
+            device_->UpdateSubresource(constants_.get(), 0, nullptr, constantValues_.data(), 0, 0);
+        }
         if (!blend_) {
             D3D10_BLEND_DESC b{};
             b.BlendEnable[0] = TRUE;
@@ -255,6 +266,7 @@ private:
     ComPtr<ID3D10SamplerState> sampler_;
     ComPtr<ID3D10BlendState> blend_;
     ComPtr<ID3D10Buffer> constants_;
+    std::array<uint32_t, 8> constantValues_ = FrameState{}.constants;
     ComPtr<ID3D10Texture2D> target_, staging_;
     ComPtr<ID3D10RenderTargetView> rtv_;
     ComPtr<ID3D10DepthStencilView> dsv_;
@@ -297,6 +309,11 @@ TEST(PixelRoutine, ReplayedFramesMatchTheInterpretedFirstFrame) {
     s.alpha = 0.6f;
     s.blend = true;
     expectOnePicture(s, "colour program, translucent");
+    // Gains of exactly 1 and the other channel order: what a replay folds away.
+    s = FrameState{};
+    s.constants[1] = s.constants[2] = std::bit_cast<uint32_t>(1.0f);
+    s.constants[3] = 0;
+    expectOnePicture(s, "colour program, unit gains");
     s = FrameState{};
     s.pixelProgram = kOffsetPs;
     expectOnePicture(s, "sample at a computed coordinate");
@@ -388,6 +405,11 @@ TEST(PixelRoutine, NoStaleRoutineOrCoverageAfterAStateChange) {
         {"pixel program", [](FrameState& s) { s.pixelProgram = kOffsetPs; }},
         {"blend state", [](FrameState& s) { s.blend = false, s.alpha = 0.5f; }},
         {"vertex alpha", [](FrameState& s) { s.alpha = 0.25f; }},
+        {"constants",
+         [](FrameState& s) {
+             s.constants[1] = std::bit_cast<uint32_t>(1.0f);
+             s.constants[3] = 0;
+         }},
     };
     for (bool avx2 : {false, true}) {
         for (const Change& c : changes) {

@@ -1,13 +1,56 @@
 // Rasterisation through the device: coverage rules, clipping, culling and lines.
 #include <cmath>
 #include <random>
+#include <utility>
+#include <vector>
 
+#include "platform/d3d10/rasterizer.h"
 #include "tests/platform/d3d10/device_fixture.h"
 
 namespace platform::d3d10::testing {
 namespace {
 
 using RasterizerTest = DeviceTest;
+
+// The pixels a walk over spans visits, in order.
+std::vector<std::pair<int, int>> pixelsOf(const std::vector<Span>& spans) {
+    std::vector<std::pair<int, int>> out;
+    for (const Span& s : spans)
+        for (int x = s.x0; x < s.x1; ++x) out.emplace_back(s.y, x);
+    return out;
+}
+
+TEST(OrderSpans, DisjointSpansAreSortedAndJoinedOverlappingOnesKeepTheirOrder) {
+    // Two triangles' rows, in primitive order: the second fills the gaps of the first's rows.
+    CoverageBand band;
+    band.spans = {{3, 10, 14, 0}, {4, 9, 15, 0}, {3, 14, 20, 1}, {4, 2, 9, 1}, {4, 30, 31, 1}};
+    OrderSpans(band);
+    std::vector<std::pair<int, int>> expected;
+    for (int x = 10; x < 20; ++x) expected.emplace_back(3, x);
+    for (int x = 2; x < 15; ++x) expected.emplace_back(4, x);
+    expected.emplace_back(4, 30);
+    EXPECT_EQ(pixelsOf(band.spans), expected);
+    EXPECT_EQ(pixelsOf(band.replaySpans()), expected);
+    ASSERT_EQ(band.rows.size(), 3u); // a gap keeps (4, 30) apart
+    // Each span keeps its own primitive, which the first shading interpolates from.
+    for (const Span& s : band.spans) EXPECT_EQ(s.primitive, s.x0 == 10 || s.x0 == 9 ? 0u : 1u);
+
+    // A pixel covered twice: blending order matters, so nothing moves.
+    CoverageBand shared;
+    shared.spans = {{5, 0, 8, 0}, {2, 0, 4, 1}, {5, 7, 9, 2}};
+    const std::vector<Span> original = shared.spans;
+    OrderSpans(shared);
+    EXPECT_TRUE(shared.rows.empty());
+    EXPECT_EQ(pixelsOf(shared.spans), pixelsOf(original));
+    EXPECT_EQ(shared.spans[1].primitive, 1u);
+
+    // Sorted spans with nothing to join are walked as they are.
+    CoverageBand apart;
+    apart.spans = {{1, 5, 6, 0}, {0, 0, 2, 1}};
+    OrderSpans(apart);
+    EXPECT_TRUE(apart.rows.empty());
+    EXPECT_EQ(pixelsOf(apart.replaySpans()), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 5}}));
+}
 
 // Each covered pixel receives 1/4 with additive blending, so a pixel covered twice reads 128.
 TEST_F(RasterizerTest, TrianglesSharingAnEdgeCoverEveryPixelOnce) {

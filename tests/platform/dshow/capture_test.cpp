@@ -297,6 +297,53 @@ TEST_F(CaptureTest, ClipCameraDeliversDecodedFramesAtTheDeclaredRate) {
     releaseGraph();
 }
 
+// SetFormat on a connected pin of a stopped graph reconnects it in the new format; a running graph
+// refuses, and a format the camera does not have is refused.
+TEST_F(CaptureTest, SetFormatReconnectsAConnectedPin) {
+    ASSERT_EQ(platform::camera::WriteClipCamera(
+                  {L"Test Cam", {{kWidth, kHeight, 30}, {kWidth, kHeight, 15}}, {{"64x48", writeClip(3)}}}),
+              S_OK);
+    ComPtr<IBaseFilter> camera = FindByName(CLSID_VideoInputDeviceCategory, L"Test Cam");
+    ASSERT_TRUE(camera);
+    buildGraph(camera.get());
+    ComPtr<IPin> capture = PinOf(camera.get(), PINDIR_OUTPUT);
+    ComPtr<IAMStreamConfig> config;
+    ASSERT_EQ(capture.as(IID_IAMStreamConfig, config), S_OK);
+    auto connectedInterval = [&] {
+        AM_MEDIA_TYPE mt{};
+        EXPECT_EQ(capture->ConnectionMediaType(&mt), S_OK);
+        REFERENCE_TIME interval = reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat)->AvgTimePerFrame;
+        FreeMediaType(mt);
+        return interval;
+    };
+    EXPECT_EQ(connectedInterval(), 333333);
+
+    AM_MEDIA_TYPE* slow = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    ASSERT_EQ(config->GetStreamCaps(1, &slow, reinterpret_cast<BYTE*>(&caps)), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(config->SetFormat(slow), VFW_E_NOT_STOPPED);
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(config->SetFormat(slow), S_OK);
+    EXPECT_EQ(connectedInterval(), 666667);
+    reinterpret_cast<VIDEOINFOHEADER*>(slow->pbFormat)->bmiHeader.biWidth = kWidth * 2;
+    EXPECT_EQ(config->SetFormat(slow), VFW_E_INVALIDMEDIATYPE);
+    DeleteMediaType(slow);
+
+    // The stream runs in the new format.
+    ASSERT_EQ(control->Run(), S_OK);
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (recorder.count() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    control->Stop();
+    auto frames = recorder.frames();
+    ASSERT_GE(frames.size(), 2u);
+    // One frame interval apart, or a whole number of them when a loaded machine made the camera drop.
+    EXPECT_GT(frames[1].start - frames[0].start, 0);
+    EXPECT_EQ((frames[1].start - frames[0].start) % 666667, 0);
+    releaseGraph();
+}
+
 // A live source cannot cue: pausing answers VFW_S_CANT_CUE, and the graph's pause says so too.
 TEST_F(CaptureTest, PausedCameraCannotCue) {
     ASSERT_EQ(

@@ -1,5 +1,6 @@
 // The calendar time of the kernel services.
 #include <ctime>
+#include <time.h>
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,19 @@
 
 namespace {
 
+// The bounds come from the same fine-grained clock: std::time may read a coarse clock that trails it
+// by up to a tick, which would put a correct answer a second past the upper bound.
+std::time_t Now() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
+}
+
 TEST(SystemTime, IsTheCurrentUtcCalendarTime) {
-    const std::time_t before = std::time(nullptr);
+    const std::time_t before = Now();
     SYSTEMTIME st{};
     GetSystemTime(&st);
-    const std::time_t after = std::time(nullptr);
+    const std::time_t after = Now();
     std::tm utc{};
     utc.tm_year = st.wYear - 1900;
     utc.tm_mon = st.wMonth - 1;

@@ -58,6 +58,7 @@ TEST(ClipCameraRegistry, WritesReadsAndRemovesByExactName) {
     EXPECT_EQ(ExactCameraName(L"telmar zk900 4k"), L"TELMAR ZK900 4K");
 
     EXPECT_EQ(WriteClipCamera({L"bad\\name", {{64, 64, 5}}, {}}), E_INVALIDARG);
+    EXPECT_EQ(RemoveClipCamera(L"telmar zk900 4k"), S_FALSE);
     EXPECT_EQ(RemoveClipCamera(L"TELMAR ZK900 4K"), S_OK);
     EXPECT_EQ(RemoveClipCamera(L"TELMAR ZK900 4K"), S_FALSE);
     EXPECT_EQ(ReadClipCameras().size(), 1u);

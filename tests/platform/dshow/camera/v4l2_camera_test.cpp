@@ -34,10 +34,13 @@ protected:
         return camera;
     }
     FrameStatus next(V4l2Camera& camera, std::vector<uint8_t>& frame, REFERENCE_TIME& at) {
+        return next(camera, frame, at, wake.generation());
+    }
+    // `seen`: the wake generation the caller last saw; a wake after it ends the wait.
+    FrameStatus next(V4l2Camera& camera, std::vector<uint8_t>& frame, REFERENCE_TIME& at, uint64_t seen) {
         frame.assign(1 << 20, 0);
         size_t length = 0;
-        FrameStatus status =
-            camera.NextFrame(clock, wake, wake.generation(), frame.data(), frame.size(), length, at);
+        FrameStatus status = camera.NextFrame(clock, wake, seen, frame.data(), frame.size(), length, at);
         frame.resize(length);
         return status;
     }
@@ -140,10 +143,13 @@ TEST_F(V4l2CameraTest, StreamsThroughMappedBuffers) {
 TEST_F(V4l2CameraTest, WakeEndsTheWaitForAFrame) {
     auto camera = open();
     ASSERT_EQ(camera->Start(camera->Formats()[0]), S_OK);
+    // Taken before the waiting thread starts, as the worker does, so a wake that comes before that
+    // thread reaches NextFrame (a slow machine, a sanitizer build) still ends its wait.
+    const uint64_t seen = wake.generation();
     auto waiting = std::async(std::launch::async, [&] {
         std::vector<uint8_t> got;
         REFERENCE_TIME at;
-        return next(*camera, got, at);
+        return next(*camera, got, at, seen);
     });
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     wake.Wake();
