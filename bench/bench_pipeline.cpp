@@ -9,8 +9,10 @@
 // filter's frame-interval rule dropped (the camera numbers its frames in their media times, which the
 // decompressor and the filter pass on, so a gap in the numbers the grabber sees is a dropped frame);
 // the frames the renderer received twice over (the pin copies the latest frame whether or not a new
-// one came); the CPU time per delivered frame, split into decoding, unfolding and copying by timing
-// each alone on the same frames; and the whole process's CPU use as a share of the machine's cores.
+// one came); the CPU time per delivered frame, split into decoding (the MJPEG decompressor), unfolding
+// (the expansion filter and the Direct3D device's workers) and copying (grabber, frame buffer, pin,
+// renderer), each the CPU time of the threads that did it while the pipeline ran, and the rest of the
+// process's CPU time beside them; and the whole process's CPU use as a share of the machine's cores.
 // The last line is "pipeline_fps=<delivered per second> cpu_share=<0..1>".
 #include <sys/resource.h>
 #include <time.h>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,16 +29,15 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 
 #include <objbase.h>
 #include <qedit.h>
 
-#include "tools/image/jpeg_codec.h"
-#include "tools/image/mjpg_clip.h"
+#include "platform/win32/stage_times.h"
 #include "tools/unfold/capture_session.h"
 #include "tools/unfold/sample_camera.h"
-#include "tools/unfold/unfolder.h"
 #include "vcam/internal_graph.h"
 #include "vcam/vcam.h"
 
@@ -49,10 +51,14 @@ double ProcessCpuSeconds() {
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+void Append(std::string& to, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Append(std::string& to, const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    to += line;
 }
 
 HRESULT CallModule(const char* path, const char* entry) {
@@ -120,55 +126,6 @@ private:
     std::set<LONGLONG> numbers_;
 };
 
-struct Alone {
-    double decode = 0, unfold = 0, copies = 0; // CPU seconds per frame, measured alone
-};
-
-// Times the stages alone on the sample clip's own frames.
-Alone TimeStagesAlone(const std::string& clipPath) {
-    Alone alone;
-    tools::image::MjpgClipReader clip;
-    if (!clip.Open(clipPath)) return alone;
-    const size_t frames = std::min<size_t>(clip.frameCount(), 20);
-    std::vector<tools::image::Image> decoded(frames);
-    std::vector<uint8_t> jpeg;
-    double cpu = ThreadCpuSeconds();
-    for (size_t i = 0; i < frames; ++i) {
-        if (!clip.ReadFrame(i, jpeg) ||
-            !tools::image::DecodeJpeg(jpeg.data(), jpeg.size(), decoded[i], "sample clip"))
-            return alone;
-    }
-    alone.decode = (ThreadCpuSeconds() - cpu) / double(frames);
-
-    std::string error;
-    auto unfolder = tools::unfold::Unfolder::Create(error);
-    tools::image::Image out;
-    tools::unfold::UnfoldSettings settings; // the virtual camera's defaults: the inverted dome
-    if (unfolder) {
-        (void)unfolder->unfold(decoded[0], settings, out); // the first frame builds the mode
-        cpu = ProcessCpuSeconds();
-        for (size_t i = 0; i < frames; ++i) (void)unfolder->unfold(decoded[i], settings, out);
-        alone.unfold = (ProcessCpuSeconds() - cpu) / double(frames);
-    }
-
-    // The copies of one delivered frame: the grabber's copy of the filter's sample and the private
-    // graph's copy of it (each the whole 1440 x 1440 RGB32 frame), the pin's 1280 x 720 RGB24 copy
-    // into the application's sample, and the renderer's copy and comparison with the frame before.
-    const size_t input = 1440u * 1440 * 4, output = 1280u * 720 * 3;
-    std::vector<uint8_t> a(input, 1), b(input, 2), c(output, 3), d(output, 4);
-    cpu = ThreadCpuSeconds();
-    const int rounds = 20;
-    for (int r = 0; r < rounds; ++r) {
-        std::memcpy(b.data(), a.data(), input);
-        std::memcpy(a.data(), b.data(), input);
-        std::memcpy(c.data(), a.data(), output);
-        std::memcpy(d.data(), c.data(), output);
-        a[r] = uint8_t(std::memcmp(c.data(), d.data(), output) + r);
-    }
-    alone.copies = (ThreadCpuSeconds() - cpu) / rounds;
-    return alone;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -190,7 +147,11 @@ int main(int argc, char** argv) {
     WriteSetting(L"Width", 1440);
     WriteSetting(L"Height", 1440);
     WriteSetting(L"fps", 30);
+    platform::EnableStageTimes(true);
 
+    // The figures are printed once the virtual camera is gone, after its last log lines, so that the
+    // summary line is the last.
+    std::string report;
     int code = 0;
     {
         HRESULT hr = S_OK;
@@ -217,13 +178,23 @@ int main(int argc, char** argv) {
             } else {
                 // A second to settle, then the measured run.
                 std::this_thread::sleep_for(std::chrono::seconds(1));
+                struct Snapshot {
+                    double process, stage[platform::kStageCount];
+                };
+                auto snapshot = [] {
+                    Snapshot now{};
+                    now.process = ProcessCpuSeconds();
+                    for (int i = 0; i < platform::kStageCount; ++i)
+                        now.stage[i] = platform::StageSeconds(platform::Stage(i));
+                    return now;
+                };
                 const auto before = session.counts();
                 const uint64_t receivedBefore = received;
                 drawn.count(true);
-                const double cpuBefore = ProcessCpuSeconds();
+                const Snapshot cpuBefore = snapshot();
                 const auto wallBefore = std::chrono::steady_clock::now();
                 std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-                const double cpu = ProcessCpuSeconds() - cpuBefore;
+                const Snapshot cpuAfter = snapshot();
                 const double wall =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
                 drawn.count(false);
@@ -232,48 +203,53 @@ int main(int argc, char** argv) {
                 session.Stop();
                 grabber->SetCallback(nullptr, 0);
 
+                const double cpu = cpuAfter.process - cpuBefore.process;
+                double stage[platform::kStageCount];
+                for (int i = 0; i < platform::kStageCount; ++i)
+                    stage[i] = cpuAfter.stage[i] - cpuBefore.stage[i];
+                const double decode = stage[int(platform::Stage::Decode)];
+                const double unfold = stage[int(platform::Stage::Unfold)];
+                const double copies = stage[int(platform::Stage::Copy)];
+                const double other = cpu - decode - unfold - copies;
                 const auto [cameraFrames, numbered] = drawn.cameraFrames();
                 const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
                 const double fps = double(delivered) / wall;
                 const double share = cpu / (wall * cores);
-                const Alone alone = TimeStagesAlone(clip);
-                const double perDelivered = delivered ? cpu / double(delivered) : 0;
-                const double drawnPerDelivered = delivered ? double(drawn.drawn()) / double(delivered) : 0;
-                const double cameraPerDelivered = delivered ? double(cameraFrames) / double(delivered) : 0;
-                std::printf("run: %.1f s, sample camera 1440 x 1440 MJPG at 30 fps, %u cores\n", wall, cores);
-                std::printf("delivered to the renderer: %llu frames, %.2f fps (%llu received twice over, "
-                            "%llu late)\n",
-                            static_cast<unsigned long long>(delivered), fps,
-                            static_cast<unsigned long long>(after.repeated - before.repeated),
-                            static_cast<unsigned long long>(after.late - before.late));
+                const double perFrame = delivered ? 1e3 / double(delivered) : 0; // seconds -> ms a frame
+                Append(report, "run: %.1f s, sample camera 1440 x 1440 MJPG at 30 fps, %u cores\n", wall,
+                       cores);
+                Append(report,
+                       "delivered to the renderer: %llu frames, %.2f fps (%llu received twice over, "
+                       "%llu late)\n",
+                       static_cast<unsigned long long>(delivered), fps,
+                       static_cast<unsigned long long>(after.repeated - before.repeated),
+                       static_cast<unsigned long long>(after.late - before.late));
                 if (cameraFrames)
-                    std::printf(
-                        "camera frames reaching the expansion filter: %llu, drawn %llu, dropped by the "
-                        "frame-interval rule %llu\n",
-                        static_cast<unsigned long long>(cameraFrames),
-                        static_cast<unsigned long long>(numbered),
-                        static_cast<unsigned long long>(cameraFrames - numbered));
+                    Append(report,
+                           "camera frames reaching the expansion filter: %llu, drawn %llu, dropped by the "
+                           "frame-interval rule %llu\n",
+                           static_cast<unsigned long long>(cameraFrames),
+                           static_cast<unsigned long long>(numbered),
+                           static_cast<unsigned long long>(cameraFrames - numbered));
                 else
-                    std::printf(
+                    Append(
+                        report,
                         "frames drawn by the expansion filter: %llu (the camera's frames carry no numbers: "
                         "drops by the frame-interval rule not counted)\n",
                         static_cast<unsigned long long>(drawn.drawn()));
-                std::printf("CPU per delivered frame: %.1f ms in all\n", perDelivered * 1e3);
-                std::printf("  decode  %5.1f ms  (%.1f ms a camera frame, libjpeg-turbo alone, x %.2f camera "
-                            "frames)\n",
-                            alone.decode * cameraPerDelivered * 1e3, alone.decode * 1e3, cameraPerDelivered);
-                std::printf(
-                    "  unfold  %5.1f ms  (%.1f ms a drawn frame, the engine alone, x %.2f drawn frames)\n",
-                    alone.unfold * drawnPerDelivered * 1e3, alone.unfold * 1e3, drawnPerDelivered);
-                std::printf("  copies  %5.1f ms  (grabber, frame buffer, sample, renderer)\n",
-                            alone.copies * 1e3);
-                std::printf(
-                    "  rest    %5.1f ms  (conversion to RGB32, threads, clocks, what the split misses)\n",
-                    std::max(0.0, perDelivered - alone.decode * cameraPerDelivered -
-                                      alone.unfold * drawnPerDelivered - alone.copies) *
-                        1e3);
-                std::printf("process CPU: %.2f s of %.2f s on %u cores\n", cpu, wall, cores);
-                std::printf("pipeline_fps=%.2f cpu_share=%.3f\n", fps, share);
+                Append(report, "CPU per delivered frame: %.2f ms in all\n", cpu * perFrame);
+                Append(report, "  decode  %6.2f ms  (MJPEG decompressor)\n", decode * perFrame);
+                Append(report, "  unfold  %6.2f ms  (expansion filter and the device's worker threads)\n",
+                       unfold * perFrame);
+                Append(report, "  copies  %6.2f ms  (grabber, frame buffer and sample, renderer)\n",
+                       copies * perFrame);
+                Append(report, "  other   %6.2f ms  (camera, threads, clocks, the rest of the process)\n",
+                       other * perFrame);
+                Append(report,
+                       "process CPU: %.2f s of %.2f s on %u cores (decode %.2f + unfold %.2f + copies %.2f "
+                       "+ other %.2f)\n",
+                       cpu, wall, cores, decode, unfold, copies, other);
+                Append(report, "pipeline_fps=%.2f cpu_share=%.3f\n", fps, share);
             }
         }
         grabber.reset(), grabberFilter.reset(), privateGraph.reset();
@@ -281,5 +257,7 @@ int main(int argc, char** argv) {
     }
     CoUninitialize();
     std::filesystem::remove_all(folder);
+    std::fflush(stdout);
+    std::fputs(report.c_str(), stdout);
     return code;
 }

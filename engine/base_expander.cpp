@@ -1,5 +1,6 @@
 #include "engine/base_expander.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -87,6 +88,7 @@ CBaseExpander::~CBaseExpander() {
     SafeRelease(outDSV);
     SafeRelease(outRTV);
     SafeRelease(staging);
+    for (LineBuffer& l : lineBuffers) SafeRelease(l.buffer);
 }
 
 float CBaseExpander::lensRadius(float t) const {
@@ -317,13 +319,36 @@ HRESULT CBaseExpander::draw(ID3D10Device* device, ID3D10Effect* effect, ID3D10Bu
 HRESULT CBaseExpander::drawLines(const float* points, ID3D10Device* device, ID3D10Effect* effect,
                                  uint16_t count, float r, float g, float b, float a) {
     if (!device || !effect || (count && !points)) return E_INVALIDARG;
-    std::vector<VERTEX> v(count);
+    std::vector<VERTEX>& v = lineVertices;
+    v.resize(count);
     for (uint16_t i = 0; i < count; ++i)
         v[i] = {points[2 * i], points[2 * i + 1], 0.0f, r, g, b, a, 0.5f, 0.5f};
     ID3D10Buffer* buffer = nullptr;
-    if (HRESULT hr = createVertexBuffer(device, v.data(), count, &buffer); FAILED(hr)) {
-        EngineLogError(report::kDrawLinesBuffer, hr);
-        return hr;
+    // Strips made on another device are of no more use.
+    if (!lineBuffers.empty() && lineBuffers.front().device != device) {
+        for (LineBuffer& l : lineBuffers) SafeRelease(l.buffer);
+        lineBuffers.clear();
+    }
+    auto same = std::find_if(lineBuffers.begin(), lineBuffers.end(), [&](const LineBuffer& l) {
+        return l.vertices.size() == v.size() &&
+               (v.empty() || std::memcmp(l.vertices.data(), v.data(), v.size() * sizeof(VERTEX)) == 0);
+    });
+    if (same != lineBuffers.end()) {
+        std::rotate(lineBuffers.begin(), same, same + 1);
+        buffer = lineBuffers.front().buffer;
+        buffer->AddRef();
+    } else {
+        if (HRESULT hr = createVertexBuffer(device, v.data(), count, &buffer); FAILED(hr)) {
+            EngineLogError(report::kDrawLinesBuffer, hr);
+            return hr;
+        }
+        constexpr size_t kLineBuffers = 8; // enough for every outline a frame draws
+        if (lineBuffers.size() == kLineBuffers) {
+            SafeRelease(lineBuffers.back().buffer);
+            lineBuffers.pop_back();
+        }
+        buffer->AddRef();
+        lineBuffers.insert(lineBuffers.begin(), LineBuffer{device, v, buffer});
     }
     ID3D10EffectTechnique* technique = effect->GetTechniqueByName(kTechniqueName);
     if (!technique || !technique->IsValid()) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <d3d10.h>
 #include <d3d10effect.h>
@@ -155,6 +156,15 @@ private:
     // The settings of the frame RenderAll is drawing; drawingFrame is set while it draws.
     EngineSettings frameSettings;
     bool drawingFrame;
+    // The line strips of recent drawLines calls, reused while their vertices are unchanged, so that a
+    // steady frame creates no buffer and the device's caches keep recognising the draw.
+    struct LineBuffer {
+        ID3D10Device* device;
+        std::vector<VERTEX> vertices;
+        ID3D10Buffer* buffer;
+    };
+    std::vector<LineBuffer> lineBuffers; // most recent first
+    std::vector<VERTEX> lineVertices;    // the strip being drawn
 };
 
 // A depth-stencil target of width x height (DXGI_FORMAT_D24_UNORM_S8_UINT, one mip, one sample): the

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "engine/orb_expander.h"
+#include "platform/win32/stage_times.h"
 
 namespace {
 
@@ -164,6 +165,7 @@ HRESULT CExpansionFilter::CompleteConnect(PIN_DIRECTION direction, IPin*) {
 }
 
 HRESULT CExpansionFilter::Transform(IMediaSample* pIn, IMediaSample* pOut) {
+    platform::StageTimer timer(platform::Stage::Unfold);
     // A frame is drawn only when it follows the one before within the frame-interval limit.
     if (referenceClock) {
         REFERENCE_TIME now = 0;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cwchar>
 #include <new>
-#include <vector>
 
+#include "platform/dshow/module_version.h"
 #include "resources/unfoldfilter_resource.h"
 
 namespace {
@@ -14,8 +14,9 @@ enum Axis { kHorizontal = 0, kVertical = 1, kZoom = 2 };
 
 // Mode buttons by IORBE_General unfold-mode index (NONE, PANORAMA, SEG, QUAD, RING, DOME, INDOME,
 // THROWOUT, EXTRACT).
-constexpr int kModeButtons[] = {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG,      IDC_MODE_QUAD,   IDC_MODE_RING,
-                                IDC_MODE_DOME,   IDC_MODE_INVIEW,   IDC_MODE_THROWOUT, IDC_MODE_EXTRACT};
+constexpr int kModeButtons[] = {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG,
+                                IDC_MODE_QUAD,   IDC_MODE_RING,     IDC_MODE_DOME,
+                                IDC_MODE_INVIEW, IDC_MODE_THROWOUT, IDC_MODE_EXTRACT};
 
 // Icon slot, resource and button.
 struct ModeIcon {
@@ -24,10 +25,10 @@ struct ModeIcon {
     int button;
 };
 constexpr ModeIcon kModeIcons[] = {
-    {0, IDI_MODE_DOME, IDC_MODE_DOME},         {4, IDI_MODE_GLOBAL, IDC_MODE_GLOBAL},
-    {5, IDI_MODE_INVIEW, IDC_MODE_INVIEW},     {6, IDI_MODE_PANORAMA, IDC_MODE_PANORAMA},
-    {7, IDI_MODE_QUAD, IDC_MODE_QUAD},         {8, IDI_MODE_RING, IDC_MODE_RING},
-    {9, IDI_MODE_SEG, IDC_MODE_SEG},           {10, IDI_MODE_THROWOUT, IDC_MODE_THROWOUT},
+    {0, IDI_MODE_DOME, IDC_MODE_DOME},     {4, IDI_MODE_GLOBAL, IDC_MODE_GLOBAL},
+    {5, IDI_MODE_INVIEW, IDC_MODE_INVIEW}, {6, IDI_MODE_PANORAMA, IDC_MODE_PANORAMA},
+    {7, IDI_MODE_QUAD, IDC_MODE_QUAD},     {8, IDI_MODE_RING, IDC_MODE_RING},
+    {9, IDI_MODE_SEG, IDC_MODE_SEG},       {10, IDI_MODE_THROWOUT, IDC_MODE_THROWOUT},
 };
 
 constexpr int kSliders[] = {IDC_HORIZONTAL, IDC_VERTICAL, IDC_ZOOM};
@@ -39,25 +40,6 @@ int indexOfButton(int id) {
     for (int i = 0; i < int(std::size(kModeButtons)); ++i)
         if (kModeButtons[i] == id) return i;
     return -1;
-}
-
-// The product version of this module's version block; false without one.
-bool productVersion(DWORD& ms, DWORD& ls) {
-    wchar_t path[MAX_PATH];
-    if (!GetModuleFileNameW(g_hInst, path, MAX_PATH)) return false;
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, handle, size, block.data())) return false;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<LPVOID*>(&fixed), &length) ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return false;
-    ms = fixed->dwProductVersionMS;
-    ls = fixed->dwProductVersionLS;
-    return true;
 }
 
 } // namespace
@@ -107,11 +89,12 @@ HRESULT CORBE_GeneralProp::OnActivate() {
 
         for (const ModeIcon& m : kModeIcons) {
             m_icons[m.slot] = LoadIconW(g_hInst, MAKEINTRESOURCEW(m.icon));
-            SendDlgItemMessageW(m_Dlg, m.button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(m_icons[m.slot]));
+            SendDlgItemMessageW(m_Dlg, m.button, BM_SETIMAGE, IMAGE_ICON,
+                                reinterpret_cast<LPARAM>(m_icons[m.slot]));
         }
     }
     DWORD ms = 0, ls = 0;
-    if (productVersion(ms, ls)) {
+    if (GetModuleProductVersion(g_hInst, ms, ls)) {
         FormatVersion(ms, ls, g_versionText, std::size(g_versionText));
         SetDlgItemTextW(m_Dlg, IDC_VERSION, g_versionText);
     }

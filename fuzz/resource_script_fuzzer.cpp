@@ -1,5 +1,6 @@
 // The resource compiler's script reader and parser. Scripts run in an empty folder of their own, and
-// scripts naming a path with a slash are skipped, so a script cannot reach files outside it.
+// scripts naming a path with a slash are skipped, so a script cannot reach files outside it. Nothing is
+// written there; the folder is removed when the run ends.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -11,9 +12,20 @@
 #include "tools/resource_compiler/rc_parser.h"
 #include "tools/resource_compiler/rc_reader.h"
 
+namespace {
+
+std::string g_folder;
+
+void removeFolder() {
+    if (chdir("/") == 0) rmdir(g_folder.c_str());
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string folder = (std::filesystem::temp_directory_path() / "rc-fuzz-XXXXXX").string();
-    if (!mkdtemp(folder.data()) || chdir(folder.c_str()) != 0) std::abort();
+    g_folder = (std::filesystem::temp_directory_path() / "rc-fuzz-XXXXXX").string();
+    if (!mkdtemp(g_folder.data()) || chdir(g_folder.c_str()) != 0) std::abort();
+    std::atexit(removeFolder);
     return 0;
 }
 

@@ -7,7 +7,10 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only what the demo runs: the host and the modules it loads, and the sample camera's recording (the
+# tests and benchmarks are scripts/test.sh's to build).
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" --parallel "$(nproc)" --target unfold sample_camera
 unfold="$root/build/tools/unfold/unfold"
 folder="${1:-capture-$(date +%Y%m%d-%H%M%S)}"
 

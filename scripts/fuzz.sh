@@ -37,6 +37,11 @@ fi
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 mkdir -p "$dir/crashes"
+# Temporary files of the targets go to a folder of the run's own, emptied first, so that a target that
+# dies before it cleans up leaves nothing elsewhere.
+export TMPDIR="$dir/tmp"
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
 failed=()
 for t in "${targets[@]}"; do
     corpus="$dir/corpus/$t"

@@ -7,6 +7,7 @@
 #include <strsafe.h>
 
 #include "filter/expansion_filter.h"
+#include "platform/win32/stage_times.h"
 #include "vcam/vcam_exception.h"
 #include "vcam/vcam_log.h"
 
@@ -356,6 +357,7 @@ HRESULT CInternalGraph::FillBuffer(IMediaSample* sample) {
     const long size = sample->GetSize();
     if (SUCCEEDED(result) && data) {
         FrameMutexHold hold(m_mutex);
+        platform::StageTimer timer(platform::Stage::Copy);
         long frameSize = 0;
         if (!m_grabber || FAILED(m_grabber->GetCurrentBuffer(&frameSize, nullptr))) {
             std::memset(data, kGrey, size_t(size));

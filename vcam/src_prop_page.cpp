@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <iterator>
 #include <new>
-#include <vector>
 
+#include "platform/dshow/module_version.h"
 #include "resources/unfoldcam_resource.h"
 #include "vcam/vcam_exception.h"
 
@@ -39,25 +39,6 @@ const ModeButton* modeButton(int id) {
     for (const ModeButton& b : kModeButtons)
         if (b.id == id) return &b;
     return nullptr;
-}
-
-// The product version of this module's version block; false without one.
-bool productVersion(DWORD& ms, DWORD& ls) {
-    wchar_t path[MAX_PATH];
-    if (!GetModuleFileNameW(g_hInst, path, MAX_PATH)) return false;
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, handle, size, block.data())) return false;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<LPVOID*>(&fixed), &length) ||
-        length < sizeof(VS_FIXEDFILEINFO))
-        return false;
-    ms = fixed->dwProductVersionMS;
-    ls = fixed->dwProductVersionLS;
-    return true;
 }
 
 } // namespace
@@ -100,7 +81,7 @@ HRESULT CSrcPropPage::OnDisconnect() {
 HRESULT CSrcPropPage::OnActivate() {
     m_active = true;
     DWORD ms = 0, ls = 0;
-    if (!productVersion(ms, ls)) ms = ls = 0;
+    if (!GetModuleProductVersion(g_hInst, ms, ls)) ms = ls = 0;
     wchar_t version[64];
     FormatVersion(ms, ls, version, std::size(version));
     SetDlgItemTextW(m_Dlg, IDC_CAM_VERSION, version);

@@ -43,10 +43,12 @@ void CoverageKey::finish() {
         h.value(depthVersion);
     }
     h.value(parts);
-    h.value(vertexStride);
-    h.value(positionOffset);
     h.bytes(attributeSources.data(), attributeSources.size() * sizeof(uint32_t));
-    h.bytes(vertices.data(), vertices.size() * sizeof(float));
+    if (vertices) {
+        h.value(vertices->stride);
+        h.value(vertices->positionOffset);
+        h.value(vertices->hash);
+    }
     hash = h.h;
 }
 
@@ -54,19 +56,17 @@ bool CoverageKey::operator==(const CoverageKey& o) const {
     auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
     if (hash != o.hash || topology != o.topology || !same(rasterizer, o.rasterizer) ||
         !same(viewport, o.viewport) || !same(bounds, o.bounds) || depthStencil != o.depthStencil ||
-        parts != o.parts || vertexStride != o.vertexStride || positionOffset != o.positionOffset ||
-        attributeSources != o.attributeSources || vertices.size() != o.vertices.size())
+        parts != o.parts || attributeSources != o.attributeSources || !vertices != !o.vertices)
         return false;
     if (depthStencil && (!same(depthStencilDesc, o.depthStencilDesc) || reference != o.reference ||
                          depthPitch != o.depthPitch || depthVersion != o.depthVersion))
         return false;
-    // Bitwise, so that -0.0 and NaN compare as what they are.
-    return vertices.empty() ||
-           std::memcmp(vertices.data(), o.vertices.data(), vertices.size() * sizeof(float)) == 0;
+    // The same shaded vertices, or bit for bit equal ones.
+    return vertices == o.vertices || vertices->sameAs(*o.vertices);
 }
 
 size_t CoverageRecord::bytes() const {
-    size_t n = sizeof *this + key.vertices.capacity() * sizeof(float) +
+    size_t n = sizeof *this + (key.vertices ? key.vertices->data.capacity() * sizeof(float) : 0) +
                primitives.capacity() * sizeof(PrimitivePlanes) + attributePlanes.capacity() * sizeof(Plane);
     for (const CoverageBand& b : bands) n += b.bytes();
     return n;
@@ -80,12 +80,12 @@ bool CoverageRecord::hasSpans() const {
 
 ShadingCache& CoverageRecord::shadingFor(const PixelRoutine& routine, const ShaderBindings& bindings,
                                          unsigned parts) const {
-    std::vector<uint64_t> layout = ShadingCache::LayoutOf(routine, bindings);
     for (auto it = shading.begin(); it != shading.end(); ++it)
-        if ((*it)->routine == routine.serial && (*it)->textureLayout == layout) {
+        if ((*it)->routine == routine.serial && (*it)->hasLayout(routine, bindings)) {
             std::rotate(shading.begin(), it, it + 1);
             return *shading.front();
         }
+    std::vector<uint64_t> layout = ShadingCache::LayoutOf(routine, bindings);
     auto fresh = std::make_unique<ShadingCache>();
     fresh->routine = routine.serial;
     fresh->textureLayout = std::move(layout);

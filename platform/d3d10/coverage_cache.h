@@ -16,6 +16,7 @@
 #include "platform/d3d10/rasterizer.h"
 #include "platform/d3d10/resources.h"
 #include "platform/d3d10/shading_cache.h"
+#include "platform/d3d10/vertex_stage.h"
 
 namespace platform::d3d10 {
 
@@ -31,9 +32,8 @@ struct CoverageKey {
     size_t depthPitch = 0;
     uint64_t depthVersion = 0;
     unsigned parts = 0;
-    uint32_t vertexStride = 0, positionOffset = 0;
     std::vector<uint32_t> attributeSources;
-    std::vector<float> vertices;
+    std::shared_ptr<const ShadedVertices> vertices; // shared with the vertex stage's cache
 
     // Fills hash from every other field.
     void finish();

@@ -96,12 +96,15 @@ unsigned GetDeviceThreads(ID3D10Device* device) {
 }
 
 CoverageCacheStats GetCoverageCacheStats(ID3D10Device* device) {
-    auto s = static_cast<Device*>(device)->coverageCache().stats();
-    return {s.hits, s.misses, s.records, s.bytes};
+    auto* d = static_cast<Device*>(device);
+    auto s = d->coverageCache().stats();
+    return {
+        s.hits, s.misses, s.records, s.bytes, d->vertexStageCache().hits(), d->vertexStageCache().misses()};
 }
 
 void ClearCoverageCache(ID3D10Device* device) {
     static_cast<Device*>(device)->coverageCache().clear();
+    static_cast<Device*>(device)->vertexStageCache().clear();
 }
 
 unsigned GetPresentCount(IDXGISwapChain* swapChain) {

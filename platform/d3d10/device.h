@@ -129,6 +129,7 @@ public:
     void setThreads(unsigned threads);
     unsigned threads() const { return pool_->threads(); }
     CoverageCache& coverageCache() { return cache_; }
+    VertexStageCache& vertexStageCache() { return vertices_; }
     // The instruction set of the specialised pixel routines (forgets the routines built so far).
     void setIsa(Isa isa);
     Isa isa() const { return isa_; }
@@ -157,7 +158,7 @@ private:
     };
     void gatherBindings(const Stage& stage, const ShaderProgram& program, StageBindings& out) const;
     bool drawBounds(PixelRect& bounds, Viewport& viewport) const;
-    bool buildPixelSetup(const VertexShader& vs, const StageBindings& ps, PixelSetup& out) const;
+    bool buildPixelSetup(const StageBindings& ps, PixelSetup& out) const;
 
     std::atomic<ULONG> refs_{1};
     UINT flags_;
@@ -165,7 +166,13 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     CoverageCache cache_;
     RoutineCache routines_;
+    VertexStageCache vertices_;
     Isa isa_ = DefaultIsa();
+    // A draw's working state, kept between draws so that a replayed draw allocates nothing.
+    StageBindings vsb_, psb_;
+    PixelSetup pixel_;
+    std::vector<uint32_t> sources_; // the vertex outputs the pixel stage can read, as register * 4 + c
+    CoverageKey key_;
 
     // Input assembler
     Bound<InputLayout> inputLayout_;

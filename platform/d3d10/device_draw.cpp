@@ -49,16 +49,22 @@ void Device::gatherBindings(const Stage& stage, const ShaderProgram& program, St
         const Buffer* b = stage.constants[i].get();
         out.constants[i] = b ? ConstantData{b->data(), b->size()} : ConstantData{};
     }
-    out.textures.assign(isa::kResourceSlots, SampledTexture{});
-    out.samplers.assign(isa::kSamplerSlots, SamplerSettings::From(SamplerState::Default()));
+    // Only the slots the program uses are read; the rest keep whatever they held.
+    if (out.textures.size() != isa::kResourceSlots) {
+        out.textures.assign(isa::kResourceSlots, SampledTexture{});
+        out.samplers.assign(isa::kSamplerSlots, SamplerSettings::From(SamplerState::Default()));
+    }
     for (uint32_t slot : program.resourceSlots) {
+        out.textures[slot] = SampledTexture{};
         if (const ShaderResourceView* v = stage.views[slot].get()) {
             Texture2D* t = v->texture();
             out.textures[slot] = {t->contents(), t->width(), t->height(), t->rowPitch(), t->desc().Format};
         }
     }
-    for (uint32_t slot : program.samplerSlots)
-        if (const SamplerState* s = stage.samplers[slot].get()) out.samplers[slot] = s->settings();
+    for (uint32_t slot : program.samplerSlots) {
+        const SamplerState* s = stage.samplers[slot].get();
+        out.samplers[slot] = s ? s->settings() : SamplerSettings::From(SamplerState::Default());
+    }
 }
 
 bool Device::drawBounds(PixelRect& r, Viewport& vp) const {
@@ -91,18 +97,16 @@ bool Device::drawBounds(PixelRect& r, Viewport& vp) const {
     return target && !r.empty();
 }
 
-bool Device::buildPixelSetup(const VertexShader& vs, const StageBindings& psb, PixelSetup& out) const {
+bool Device::buildPixelSetup(const StageBindings& psb, PixelSetup& out) const {
     if (!pixelShader_) return false;
-    const ShaderProgram& vsp = vs.program();
+    const ShaderProgram& vsp = vertexShader_->program();
     const ShaderProgram& psp = pixelShader_->program();
+    const std::vector<uint32_t>& sources = sources_;
     out.plan = pixelShader_->plan();
     out.bindings = psb.view();
-
-    std::vector<uint32_t> sources;
-    for (const auto& e : vsp.outputs)
-        if (e.systemValue == uint32_t(isa::SystemValue::None))
-            for (unsigned c = 0; c < 4; ++c)
-                if (e.mask & (1u << c)) sources.push_back(e.reg * 4 + c);
+    out.inputs.clear();
+    out.targets.clear();
+    out.targetTextures.clear();
 
     for (const auto& in : psp.inputs) {
         for (unsigned c = 0; c < 4; ++c) {
@@ -187,19 +191,25 @@ void Device::Draw(UINT count, UINT start) {
     if (!drawBounds(bounds, viewport)) return;
 
     VertexStream streams[D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT];
+    uint64_t versions[D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT] = {};
     for (unsigned i = 0; i < D3D10_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT; ++i)
-        if (const Buffer* b = vertexBuffers_[i].get())
+        if (const Buffer* b = vertexBuffers_[i].get()) {
             streams[i] = {b->data(), b->size(), strides_[i], offsets_[i]};
-    StageBindings vsb, psb;
-    gatherBindings(vs_, vsp, vsb);
-    ShadedVertices shaded;
-    RunVertexStage(*vertexShader_, inputLayout_.get(), streams, vsb.view(), start, count, shaded);
+            versions[i] = b->mapped() ? 0 : b->version();
+        }
+    gatherBindings(vs_, vsp, vsb_);
 
-    PixelSetup pixel;
+    sources_.clear();
+    for (const auto& e : vsp.outputs)
+        if (e.systemValue == uint32_t(isa::SystemValue::None))
+            for (unsigned c = 0; c < 4; ++c)
+                if (e.mask & (1u << c)) sources_.push_back(e.reg * 4 + c);
+
+    PixelSetup& pixel = pixel_;
     bool shade = false;
     if (pixelShader_) {
-        gatherBindings(ps_, pixelShader_->program(), psb);
-        shade = buildPixelSetup(*vertexShader_, psb, pixel) && !pixel.targets.empty();
+        gatherBindings(ps_, pixelShader_->program(), psb_);
+        shade = buildPixelSetup(psb_, pixel) && !pixel.targets.empty();
     }
 
     const D3D10_DEPTH_STENCIL_DESC& dsd =
@@ -208,20 +218,21 @@ void Device::Draw(UINT count, UINT start) {
     bool depthActive = depthTexture && (dsd.DepthEnable || dsd.StencilEnable);
     if (!shade && !depthActive) return; // nothing this draw could change
 
-    std::vector<uint32_t> sources;
-    for (const auto& e : vsp.outputs)
-        if (e.systemValue == uint32_t(isa::SystemValue::None))
-            for (unsigned c = 0; c < 4; ++c)
-                if (e.mask & (1u << c)) sources.push_back(e.reg * 4 + c);
+    std::shared_ptr<const ShadedVertices> shaded =
+        vertices_.shade(*vertexShader_, inputLayout_.get(), streams, versions, vsb_.view(), start, count);
 
     SetupState setup{topology_, rasterizer_ ? rasterizer_->desc() : RasterizerState::Default(), viewport,
                      bounds};
-    CoverageKey key;
+    CoverageKey& key = key_;
     key.topology = topology_;
     key.rasterizer = setup.rasterizer;
     key.viewport = viewport;
     key.bounds = bounds;
     key.depthStencil = depthActive;
+    key.depthStencilDesc = {};
+    key.reference = 0;
+    key.depthPitch = 0;
+    key.depthVersion = 0;
     DepthStencilSetup ds;
     if (depthActive) {
         key.depthStencilDesc = canonical(dsd);
@@ -236,10 +247,8 @@ void Device::Draw(UINT count, UINT start) {
     }
     unsigned parts = pool_->threads();
     key.parts = parts;
-    key.vertexStride = shaded.stride;
-    key.positionOffset = shaded.positionOffset;
-    key.attributeSources = sources;
-    key.vertices = std::move(shaded.data);
+    key.attributeSources = sources_;
+    key.vertices = std::move(shaded);
     key.finish();
 
     // A pending clear of a colour target is filled in by the draw, on each part's own rows, unless the
@@ -255,9 +264,7 @@ void Device::Draw(UINT count, UINT start) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
         auto fresh = std::make_shared<CoverageRecord>();
         PrimitiveSet primitives;
-        shaded.data.swap(key.vertices);
-        SetupPrimitives(shaded, sources, setup, primitives);
-        shaded.data.swap(key.vertices);
+        SetupPrimitives(*key.vertices, sources_, setup, primitives);
         fresh->bands.resize(parts);
         ShadingPlanes planes{primitives.primitives.data(), primitives.attributePlanes.data()};
         pool_->run([&](unsigned part) {
@@ -270,7 +277,7 @@ void Device::Draw(UINT count, UINT start) {
         fresh->attributePlanes = std::move(primitives.attributePlanes);
         fresh->writesDepthStencil = std::any_of(fresh->bands.begin(), fresh->bands.end(),
                                                 [](const CoverageBand& b) { return !b.runs.empty(); });
-        fresh->key = std::move(key);
+        fresh->key = key;
         record = fresh;
         cache_.insert(fresh);
     } else {

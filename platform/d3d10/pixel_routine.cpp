@@ -150,10 +150,17 @@ StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
 
 RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
     RoutineKey k;
+    k.fill(setup, isa, parts);
+    return k;
+}
+
+void RoutineKey::fill(const PixelSetup& setup, Isa isa, unsigned parts) {
+    RoutineKey& k = *this;
     k.plan = setup.plan;
     k.isa = isa;
     k.parts = parts;
     k.inputs = setup.inputs;
+    k.textures.clear();
     for (const Step& s : setup.plan->steps())
         if (s.id == KernelId::Sample)
             k.textures.push_back(
@@ -166,7 +173,6 @@ RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
     for (const RenderTargetSetup& t : k.targets)
         h = mix(h, (uint64_t(t.format) << 16) | uint64_t(t.blend) << 8 | t.writeMask);
     k.hash = h;
-    return k;
 }
 
 bool RoutineKey::operator==(const RoutineKey& o) const {
@@ -183,7 +189,8 @@ bool RoutineKey::operator==(const RoutineKey& o) const {
 }
 
 PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts) {
-    RoutineKey key = RoutineKey::From(setup, isa, parts);
+    key_.fill(setup, isa, parts);
+    const RoutineKey& key = key_;
     for (auto it = routines_.begin(); it != routines_.end(); ++it) {
         if ((*it)->key == key) {
             std::rotate(routines_.begin(), it, it + 1);

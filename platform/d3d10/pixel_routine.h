@@ -30,6 +30,8 @@ struct RoutineKey {
     uint64_t hash = 0;
 
     static RoutineKey From(const PixelSetup& setup, Isa isa, unsigned parts);
+    // From, into an existing key (its vectors keep their storage).
+    void fill(const PixelSetup& setup, Isa isa, unsigned parts);
     bool operator==(const RoutineKey& o) const;
 };
 
@@ -64,6 +66,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<PixelRoutine>> routines_; // most recent first
+    RoutineKey key_;                                      // the set-up being looked up
     size_t max_;
     uint64_t nextSerial_ = 1;
 };

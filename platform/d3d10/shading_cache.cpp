@@ -24,6 +24,17 @@ std::vector<uint64_t> ShadingCache::LayoutOf(const PixelRoutine& routine, const 
     return layout;
 }
 
+bool ShadingCache::hasLayout(const PixelRoutine& routine, const ShaderBindings& bindings) const {
+    if (textureLayout.size() != routine.footprints.size() * 2) return false;
+    for (size_t i = 0; i < routine.footprints.size(); ++i) {
+        const SampledTexture& t = bindings.textures[routine.footprints[i].resource];
+        if (textureLayout[2 * i] != ((uint64_t(t.width) << 32) | t.height) ||
+            textureLayout[2 * i + 1] != t.rowPitch)
+            return false;
+    }
+    return true;
+}
+
 void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const ShadingPlanes& planes,
                       const CoverageBand& coverage, unsigned part, ShadingCache::Band& out) {
     ShaderVM& vm = *routine.vms[part];

@@ -32,6 +32,8 @@ struct ShadingCache {
 
     // The layout a routine's footprints take from these bindings.
     static std::vector<uint64_t> LayoutOf(const PixelRoutine& routine, const ShaderBindings& bindings);
+    // Whether textureLayout is the layout these bindings give (without building it).
+    bool hasLayout(const PixelRoutine& routine, const ShaderBindings& bindings) const;
 };
 
 // Builds a part's band of the cache: interpolates every input of the band's pixels once.

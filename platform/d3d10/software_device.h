@@ -19,9 +19,10 @@ bool SetDeviceAvx2(ID3D10Device* device, bool avx2);
 struct CoverageCacheStats {
     unsigned long long hits, misses;
     size_t records, bytes;
+    unsigned long long vertexHits, vertexMisses; // draws that reused / ran the vertex stage
 };
 CoverageCacheStats GetCoverageCacheStats(ID3D10Device* device);
-// Forgets every cached coverage record (the next draws rasterise again).
+// Forgets every cached coverage record and vertex-stage output (the next draws run every stage).
 void ClearCoverageCache(ID3D10Device* device);
 
 // Presents counted on a swap chain of this device since its creation.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/win32/stage_times.h"
+
 namespace platform::d3d10 {
 
 WorkerPool::WorkerPool(unsigned threads) {
@@ -19,7 +21,7 @@ WorkerPool::~WorkerPool() {
     for (auto& t : workers_) t.join();
 }
 
-void WorkerPool::run(const std::function<void(unsigned)>& job) {
+void WorkerPool::run(PartJob job) {
     if (workers_.empty()) {
         job(0);
         return;
@@ -27,6 +29,7 @@ void WorkerPool::run(const std::function<void(unsigned)>& job) {
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
+        stage_ = platform::CurrentStage();
         pending_ = unsigned(workers_.size());
         generation_++;
     }
@@ -40,15 +43,20 @@ void WorkerPool::run(const std::function<void(unsigned)>& job) {
 void WorkerPool::loop(unsigned part) {
     uint64_t seen = 0;
     for (;;) {
-        const std::function<void(unsigned)>* job;
+        const PartJob* job;
+        platform::Stage stage;
         {
             std::unique_lock lock(mutex_);
             start_.wait(lock, [&] { return quit_ || generation_ != seen; });
             if (quit_) return;
             seen = generation_;
             job = job_;
+            stage = stage_;
         }
+        // The part is the caller's work: its CPU time counts to the stage the caller is timing.
+        const double cpu = stage != platform::Stage::None ? platform::ThreadCpuSeconds() : 0.0;
         (*job)(part);
+        if (stage != platform::Stage::None) platform::AddStageTime(stage, platform::ThreadCpuSeconds() - cpu);
         {
             std::lock_guard lock(mutex_);
             if (--pending_ == 0) done_.notify_one();

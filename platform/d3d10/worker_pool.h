@@ -4,12 +4,30 @@
 #pragma once
 
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
+#include "platform/win32/stage_times.h"
+
 namespace platform::d3d10 {
+
+// A borrowed reference to a callable taking a part number: unlike std::function it never allocates,
+// so a draw's per-part job costs nothing to hand over. The callable must outlive the reference.
+class PartJob {
+public:
+    template <class F>
+    requires(!std::is_same_v<std::decay_t<F>, PartJob>)
+        PartJob(F&& f) // NOLINT(google-explicit-constructor): lambdas convert implicitly
+        : object_(const_cast<void*>(static_cast<const void*>(&f))),
+          call_([](void* o, unsigned part) { (*static_cast<std::remove_reference_t<F>*>(o))(part); }) {}
+    void operator()(unsigned part) const { call_(object_, part); }
+
+private:
+    void* object_;
+    void (*call_)(void*, unsigned);
+};
 
 class WorkerPool {
 public:
@@ -21,7 +39,7 @@ public:
 
     unsigned threads() const { return unsigned(workers_.size()) + 1; }
     // Calls job(part) for part = 0 .. threads() - 1, concurrently, and waits for all of them.
-    void run(const std::function<void(unsigned part)>& job);
+    void run(PartJob job);
 
 private:
     void loop(unsigned part);
@@ -29,7 +47,8 @@ private:
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable start_, done_;
-    const std::function<void(unsigned)>* job_ = nullptr;
+    const PartJob* job_ = nullptr;
+    platform::Stage stage_ = platform::Stage::None; // the stage the caller of run() is timing
     uint64_t generation_ = 0;
     unsigned pending_ = 0;
     bool quit_ = false;

@@ -20,38 +20,13 @@
 #include "platform/com/com_api.h"
 #include "platform/dshow/filter_category.h"
 #include "platform/dshow/media_type.h"
+#include "platform/dshow/pin_walk.h"
 #include "platform/dshow/system_classes.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/debug.h"
 
 namespace platform::dshow {
 namespace {
-
-std::vector<ComPtr<IPin>> pinsOf(IBaseFilter* filter) {
-    std::vector<ComPtr<IPin>> pins;
-    ComPtr<IEnumPins> e;
-    if (FAILED(filter->EnumPins(e.put()))) return pins;
-    IPin* pin;
-    while (e->Next(1, &pin, nullptr) == S_OK) pins.push_back(ComPtr<IPin>::adopt(pin));
-    return pins;
-}
-
-PIN_DIRECTION directionOf(IPin* pin) {
-    PIN_DIRECTION dir = PINDIR_INPUT;
-    pin->QueryDirection(&dir);
-    return dir;
-}
-
-ComPtr<IBaseFilter> ownerOf(IPin* pin) {
-    PIN_INFO info{};
-    if (FAILED(pin->QueryPinInfo(&info))) return nullptr;
-    return ComPtr<IBaseFilter>::adopt(info.pFilter);
-}
-
-bool isConnected(IPin* pin) {
-    ComPtr<IPin> peer;
-    return SUCCEEDED(pin->ConnectedTo(peer.put()));
-}
 
 // The pin's category (AMPROPSETID_Pin), or GUID_NULL when it has none.
 GUID categoryOf(IPin* pin) {

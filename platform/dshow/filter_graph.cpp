@@ -10,32 +10,12 @@
 #include <windows.h>
 
 #include "platform/com/com_api.h"
+#include "platform/dshow/pin_walk.h"
 #include "platform/dshow/system_classes.h"
 #include "platform/win32/debug.h"
 
 namespace platform::dshow {
 namespace {
-
-std::vector<ComPtr<IPin>> pinsOf(IBaseFilter* filter) {
-    std::vector<ComPtr<IPin>> pins;
-    ComPtr<IEnumPins> e;
-    if (FAILED(filter->EnumPins(e.put()))) return pins;
-    IPin* pin;
-    while (e->Next(1, &pin, nullptr) == S_OK) pins.push_back(ComPtr<IPin>::adopt(pin));
-    return pins;
-}
-
-PIN_DIRECTION directionOf(IPin* pin) {
-    PIN_DIRECTION dir = PINDIR_INPUT;
-    pin->QueryDirection(&dir);
-    return dir;
-}
-
-ComPtr<IBaseFilter> ownerOf(IPin* pin) {
-    PIN_INFO info{};
-    if (FAILED(pin->QueryPinInfo(&info))) return nullptr;
-    return ComPtr<IBaseFilter>::adopt(info.pFilter);
-}
 
 class CEnumFilters final : public CUnknown, public IEnumFilters {
 public:

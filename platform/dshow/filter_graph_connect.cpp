@@ -8,33 +8,13 @@
 
 #include "platform/dshow/filter_graph.h"
 #include "platform/dshow/media_type.h"
+#include "platform/dshow/pin_walk.h"
 #include "platform/win32/debug.h"
 
 namespace platform::dshow {
 namespace {
 
 constexpr int kMaxIntermediates = 3;
-
-std::vector<ComPtr<IPin>> freePins(IBaseFilter* filter, PIN_DIRECTION dir) {
-    std::vector<ComPtr<IPin>> pins;
-    ComPtr<IEnumPins> e;
-    if (FAILED(filter->EnumPins(e.put()))) return pins;
-    IPin* pin;
-    while (e->Next(1, &pin, nullptr) == S_OK) {
-        auto p = ComPtr<IPin>::adopt(pin);
-        PIN_DIRECTION d;
-        ComPtr<IPin> peer;
-        if (SUCCEEDED(p->QueryDirection(&d)) && d == dir && FAILED(p->ConnectedTo(peer.put())))
-            pins.push_back(p);
-    }
-    return pins;
-}
-
-ComPtr<IBaseFilter> ownerOf(IPin* pin) {
-    PIN_INFO info{};
-    if (FAILED(pin->QueryPinInfo(&info))) return nullptr;
-    return ComPtr<IBaseFilter>::adopt(info.pFilter);
-}
 
 // (major, minor) pairs the pin proposes; empty when it proposes none.
 std::vector<GUID> proposedTypes(IPin* pin) {
@@ -83,9 +63,9 @@ std::wstring friendlyName(IMoniker* moniker) {
 } // namespace
 
 HRESULT CFilterGraph::tryIntermediate(IBaseFilter* filter, IPin* out, IPin* in, int depth) {
-    for (auto& input : freePins(filter, PINDIR_INPUT)) {
+    for (auto& input : freePinsOf(filter, PINDIR_INPUT)) {
         if (FAILED(ConnectDirect(out, input.get(), nullptr))) continue;
-        for (auto& output : freePins(filter, PINDIR_OUTPUT))
+        for (auto& output : freePinsOf(filter, PINDIR_OUTPUT))
             if (SUCCEEDED(connectThrough(output.get(), in, depth + 1))) return S_OK;
         out->Disconnect();
         input->Disconnect();
@@ -137,14 +117,14 @@ HRESULT CFilterGraph::renderFrom(IPin* out, int depth) {
         if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()))) continue;
         if (FAILED(AddFilter(f.get(), friendlyName(moniker.get()).c_str()))) continue;
         bool connected = false;
-        for (auto& input : freePins(f.get(), PINDIR_INPUT)) {
+        for (auto& input : freePinsOf(f.get(), PINDIR_INPUT)) {
             if (SUCCEEDED(ConnectDirect(out, input.get(), nullptr))) {
                 connected = true;
                 break;
             }
         }
         if (connected) {
-            auto outputs = freePins(f.get(), PINDIR_OUTPUT);
+            auto outputs = freePinsOf(f.get(), PINDIR_OUTPUT);
             bool rendered = true;
             for (auto& o : outputs) rendered &= SUCCEEDED(renderFrom(o.get(), depth + 1));
             if (rendered) return S_OK;

@@ -10,9 +10,16 @@
 //   libjpeg warning counts as a failure: a half-decoded picture is never delivered.
 // - Frames without Huffman tables, as many USB cameras send them, decode with the standard tables of
 //   the JPEG specification, which libjpeg-turbo supplies when a frame defines none.
+// - Each frame decodes as it would on its own. A decoder keeps the tables a frame loads for the frames
+//   after it, so it is replaced before a frame that does not load again every table an earlier frame
+//   loaded (a frame without Huffman tables after one with tables of its own must get the standard ones,
+//   not the earlier frame's). A stream whose frames all carry no tables, or all the same set, keeps
+//   one decoder.
 // Fault injection: "MJPEG Decompressor.Start" makes starting the stream (creating the decoder) fail.
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include <turbojpeg.h>
 
@@ -24,6 +31,7 @@
 #include "platform/dshow/transform_filter.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/fault_injection.h"
+#include "platform/win32/stage_times.h"
 
 namespace platform::dshow {
 namespace {
@@ -40,6 +48,81 @@ bool readVideoInfo(const CMediaType* mt, const VIDEOINFOHEADER*& vih) {
 
 LONG rgb32Size(LONG width, LONG height) {
     return width * height * 4;
+}
+
+// The tables a frame loads into a decoder, one bit each: DC Huffman tables 0-3 (bits 0-3), AC Huffman
+// tables 0-3 (bits 4-7) and quantization tables 0-3 (bits 8-11).
+constexpr unsigned kHuffmanTables = 0x0FF, kQuantizationTables = 0xF00;
+
+struct FrameTables {
+    unsigned beforeScan = 0; // loaded before the first scan, so in place before any data is decoded
+    unsigned all = 0;        // loaded anywhere up to the end of the image
+    bool progressive = false;
+};
+
+// The tables of one DHT segment's body; a malformed body counts as loading every Huffman table (the
+// decoder may have loaded any of them before it failed).
+unsigned huffmanTablesOf(const BYTE* body, size_t size) {
+    unsigned loads = 0;
+    for (size_t at = 0; at < size;) {
+        if (size - at < 17) return kHuffmanTables;
+        const BYTE index = body[at];
+        if ((index & ~0x10u) >= 4) return kHuffmanTables;
+        size_t codes = 0;
+        for (size_t length = 1; length <= 16; ++length) codes += body[at + length];
+        at += 17 + codes;
+        if (at > size) return kHuffmanTables;
+        loads |= 1u << ((index & 0x10 ? 4 : 0) + (index & 0x0F));
+    }
+    return loads;
+}
+
+// The tables of one DQT segment's body; a malformed body counts as loading every quantization table.
+unsigned quantizationTablesOf(const BYTE* body, size_t size) {
+    unsigned loads = 0;
+    for (size_t at = 0; at < size;) {
+        const BYTE index = body[at];
+        if ((index & 0x0F) >= 4 || (index >> 4) > 1) return kQuantizationTables;
+        at += 1 + (index >> 4 ? 128 : 64);
+        if (at > size) return kQuantizationTables;
+        loads |= 1u << (8 + (index & 0x0F));
+    }
+    return loads;
+}
+
+// Walks a frame's markers as a decoder reads them: segments by their length, entropy-coded data up to
+// the next marker (0xFF followed by anything but a stuffed zero or a restart marker), up to the end of
+// the image. Only the bytes equal to 0xFF are looked at in entropy-coded data.
+FrameTables tablesOf(const BYTE* data, size_t length) {
+    FrameTables tables;
+    bool scanning = false;
+    size_t at = 0;
+    while (at < length) {
+        const void* next = std::memchr(data + at, 0xFF, length - at);
+        if (!next) break;
+        at = size_t(static_cast<const BYTE*>(next) - data);
+        while (at < length && data[at] == 0xFF) ++at; // fill bytes
+        if (at == length) break;
+        const BYTE marker = data[at++];
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue; // no segment
+        if (marker == 0xD9 || length - at < 2) break; // the end of the image: nothing after it is read
+        const size_t size = size_t(data[at]) << 8 | data[at + 1];
+        if (size < 2) break; // a decoder refuses the frame here
+        const BYTE* body = data + at + 2;
+        const size_t available = std::min(size - 2, length - at - 2);
+        unsigned loads = 0;
+        if (marker == 0xC4)
+            loads = size - 2 > available ? kHuffmanTables : huffmanTablesOf(body, available);
+        else if (marker == 0xDB)
+            loads = size - 2 > available ? kQuantizationTables : quantizationTablesOf(body, available);
+        else if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE)
+            tables.progressive = true;
+        tables.all |= loads;
+        if (!scanning) tables.beforeScan |= loads;
+        if (marker == 0xDA) scanning = true;
+        at += size;
+    }
+    return tables;
 }
 
 class CMjpegDecompressor final : public CTransformFilter {
@@ -125,6 +208,7 @@ public:
     }
 
     HRESULT Transform(IMediaSample* pIn, IMediaSample* pOut) override {
+        platform::StageTimer timer(platform::Stage::Decode);
         const VIDEOINFOHEADER* out = nullptr;
         readVideoInfo(&m_pOutput->CurrentMediaType(), out);
         const LONG width = out->bmiHeader.biWidth, height = std::labs(out->bmiHeader.biHeight);
@@ -135,7 +219,22 @@ public:
         if (!src || !dst || length <= 0) return drop("an empty frame");
         if (pOut->GetSize() < rgb32Size(width, height)) return E_UNEXPECTED;
 
-        if (!decoder_ && !(decoder_ = tjInitDecompress())) return drop("no memory for the decoder");
+        // The decoder is replaced when it holds a table an earlier frame loaded that this frame does not
+        // load before its first scan. A progressive frame gets a fresh decoder too: only the sequential
+        // decoding adds the standard Huffman tables, so a progressive frame without tables must find
+        // none.
+        const FrameTables tables = tablesOf(src, static_cast<size_t>(length));
+        if (decoder_ && ((loaded_ & ~tables.beforeScan) || (tables.progressive && used_))) {
+            tjDestroy(decoder_);
+            decoder_ = nullptr;
+        }
+        if (!decoder_) {
+            if (!(decoder_ = tjInitDecompress())) return drop("no memory for the decoder");
+            loaded_ = 0;
+            used_ = false;
+        }
+        loaded_ |= tables.all;
+        used_ = true;
         int frameWidth = 0, frameHeight = 0, subsampling = 0, colorspace = 0;
         if (tjDecompressHeader3(decoder_, src, static_cast<unsigned long>(length), &frameWidth, &frameHeight,
                                 &subsampling, &colorspace) != 0)
@@ -166,10 +265,15 @@ private:
         HRESULT hr = drop(tjGetErrorStr2(decoder_));
         tjDestroy(decoder_);
         decoder_ = tjInitDecompress(); // null when out of memory: the next frame tries again
+        loaded_ = 0;
+        used_ = false;
         return hr;
     }
 
-    tjhandle decoder_ = nullptr; // used on the streaming thread; made by StartStreaming
+    // Used on the streaming thread; made by StartStreaming.
+    tjhandle decoder_ = nullptr;
+    unsigned loaded_ = 0; // the tables frames have loaded into decoder_ (bits as in FrameTables)
+    bool used_ = false;   // decoder_ has read a frame, so it may hold the standard Huffman tables
 };
 
 } // namespace

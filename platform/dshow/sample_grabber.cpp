@@ -24,6 +24,7 @@
 #include "platform/dshow/base_output_pin.h"
 #include "platform/dshow/system_classes.h"
 #include "platform/win32/debug.h"
+#include "platform/win32/stage_times.h"
 
 namespace platform::dshow {
 namespace {
@@ -146,6 +147,7 @@ public:
             if (oneShot_ && shotTaken_) return S_FALSE;
             shotTaken_ = true;
             if (buffering_ && data && length >= 0) {
+                platform::StageTimer timer(platform::Stage::Copy);
                 last_.assign(data, data + length);
                 hasSample_ = true;
             }

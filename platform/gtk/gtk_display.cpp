@@ -180,14 +180,39 @@ private:
         return made;
     }
 
+    // Destroys a window's widget. GTK destroys the widgets inside it with it, so their entries go too;
+    // a window still there among them is given a new widget by its next change.
     void destroy(HWND hwnd) {
         auto it = widgets_.find(hwnd);
         if (it == widgets_.end()) return;
-        std::unique_ptr<Widget> w = std::move(it->second);
+        std::vector<std::unique_ptr<Widget>> gone;
+        gone.push_back(std::move(it->second));
         widgets_.erase(it);
-        gtk_widget_destroy(w->outer);
-        g_object_unref(w->outer);
-        if (w->partner) g_object_unref(w->partner);
+        GtkWidget* outer = gone.front()->outer;
+        for (auto inner = widgets_.begin(); inner != widgets_.end();) {
+            if (gtk_widget_is_ancestor(inner->second->outer, outer)) {
+                gone.push_back(std::move(inner->second));
+                inner = widgets_.erase(inner);
+            } else {
+                ++inner;
+            }
+        }
+        gtk_widget_destroy(outer);
+        for (const std::unique_ptr<Widget>& w : gone) {
+            g_object_unref(w->outer);
+            if (w->partner) g_object_unref(w->partner);
+        }
+    }
+
+    // A widget that is no longer inside its window's parent's widget stands for a window that is gone
+    // (handles are reused): the window gets a new widget, and its children with it.
+    void rebuild(HWND hwnd) {
+        destroy(hwnd);
+        if (Widget* w = ensure(hwnd)) {
+            refresh(*w);
+            for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                if (Widget* child = ensure(c)) refresh(*child);
+        }
     }
 
     void refresh(Widget& w) {
@@ -202,11 +227,15 @@ private:
             if (Widget* o = find(owner); o && o->kind == Kind::TopLevel)
                 gtk_window_set_transient_for(GTK_WINDOW(w.outer), GTK_WINDOW(o->outer));
         } else if (Widget* parent = find(GetParent(w.hwnd)); parent && parent->fixed) {
+            if (gtk_widget_get_parent(w.outer) != parent->fixed) {
+                rebuild(w.hwnd);
+                return;
+            }
             POINT at{r.left, r.top};
             ScreenToClient(GetParent(w.hwnd), &at);
             gtk_fixed_move(GTK_FIXED(parent->fixed), w.outer, at.x, at.y);
-            gtk_widget_set_size_request(w.outer, width,
-                                        w.kind == Kind::ComboBox ? std::min(height, kComboHeight) : height);
+            const int shownHeight = w.kind == Kind::ComboBox && height > kComboHeight ? kComboHeight : height;
+            gtk_widget_set_size_request(w.outer, width, shownHeight);
         }
         UpdateWidget(w);
         const bool visible = (GetWindowLongW(w.hwnd, GWL_STYLE) & WS_VISIBLE) != 0;

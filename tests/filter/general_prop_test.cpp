@@ -15,6 +15,7 @@
 #include "platform/win32/windowing.h"
 #include "resources/unfoldfilter_resource.h"
 #include "tests/filter/filter_fixture.h"
+#include "tests/platform/dshow/page_host.h"
 
 namespace filter_testing {
 namespace {
@@ -67,89 +68,30 @@ public:
     HRESULT answer = S_OK;
 };
 
-// The frame's side: counts the page's reports of changes.
-class CountingSite : public CUnknown, public IPropertyPageSite {
-public:
-    CountingSite() : CUnknown(L"counting site", nullptr) {}
-    DECLARE_IUNKNOWN
-    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IPropertyPageSite) return GetInterface(static_cast<IPropertyPageSite*>(this), ppv);
-        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
-    }
-    STDMETHODIMP OnStatusChange(DWORD flags) override {
-        if (flags & PROPPAGESTATUS_DIRTY) ++dirty;
-        return S_OK;
-    }
-    STDMETHODIMP GetLocaleID(LCID* id) override {
-        *id = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
-    int dirty = 0;
-};
-
 // The page connected to a recording filter and shown in a plain parent window, driven as a frame
 // drives it.
-class GeneralPropTest : public FilterTest {
+class GeneralPropTest : public FilterTest, public page_testing::PageHost {
 protected:
     void SetUp() override {
         FilterTest::SetUp();
-        GetDesktopWindow();
-        windows_ = platform::LiveWindowCount();
         general_ = new RecordingGeneral;
         general_->NonDelegatingAddRef();
-        site_ = new CountingSite;
-        site_->NonDelegatingAddRef();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"general page parent";
-        RegisterClassW(&wc);
-        parent_ = CreateWindowExW(WS_EX_CONTROLPARENT, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400,
-                                  300, nullptr, nullptr, nullptr, nullptr);
         HRESULT hr = S_OK;
-        CUnknown* page = CORBE_GeneralProp::CreateInstance(nullptr, &hr);
+        hostPage(CORBE_GeneralProp::CreateInstance(nullptr, &hr), 400, 300);
         ASSERT_EQ(hr, S_OK);
-        page->NonDelegatingQueryInterface(IID_IPropertyPage, page_.putVoid());
     }
     void TearDown() override {
-        page_ = nullptr;
-        DestroyWindow(parent_);
-        UnregisterClassW(L"general page parent", nullptr);
-        EXPECT_EQ(platform::LiveWindowCount(), windows_);
-        site_->NonDelegatingRelease();
+        unhostPage();
         general_->NonDelegatingRelease();
         FilterTest::TearDown();
     }
-    // SetPageSite, SetObjects, Activate: the page on show.
+    // The page on show for the recording filter.
     void open() {
-        ASSERT_EQ(page_->SetPageSite(site_), S_OK);
-        IUnknown* object = static_cast<IORBE_General*>(general_);
-        ASSERT_EQ(page_->SetObjects(1, &object), S_OK);
-        RECT r{0, 0, 336, 202};
-        ASSERT_EQ(page_->Activate(parent_, &r, TRUE), S_OK);
-        dialog_ = GetWindow(parent_, GW_CHILD);
+        ASSERT_EQ(activate(static_cast<IORBE_General*>(general_), RECT{0, 0, 336, 202}), S_OK);
         ASSERT_NE(dialog_, nullptr);
-    }
-    // Deactivate and disconnect: how a frame closes, whether by OK or Cancel.
-    void close() {
-        ASSERT_EQ(page_->Deactivate(), S_OK);
-        ASSERT_EQ(page_->SetObjects(0, nullptr), S_OK);
-        ASSERT_EQ(page_->SetPageSite(nullptr), S_OK);
-    }
-    HWND item(int id) { return GetDlgItem(dialog_, id); }
-    LRESULT slider(int id) { return SendMessageW(item(id), TBM_GETPOS, 0, 0); }
-    std::wstring text(int id) {
-        wchar_t buffer[32];
-        GetDlgItemTextW(dialog_, id, buffer, 32);
-        return buffer;
     }
 
     RecordingGeneral* general_ = nullptr;
-    CountingSite* site_ = nullptr;
-    ComPtr<IPropertyPage> page_;
-    HWND parent_ = nullptr, dialog_ = nullptr;
-    size_t windows_ = 0;
 };
 
 TEST_F(GeneralPropTest, OpeningPutsTheViewAtTheOriginAndShowsTheFilter) {
@@ -157,15 +99,15 @@ TEST_F(GeneralPropTest, OpeningPutsTheViewAtTheOriginAndShowsTheFilter) {
     EXPECT_EQ(general_->take(),
               (std::vector<std::string>{"GetUnfoldMode", "SetViewPosABS(0,0)", "SetScaleABS(0)"}));
     // Index 6 is the inverted dome: "Inview" alone is on.
-    for (int id : {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG, IDC_MODE_QUAD, IDC_MODE_RING, IDC_MODE_DOME,
-                   IDC_MODE_INVIEW, IDC_MODE_THROWOUT, IDC_MODE_EXTRACT})
+    for (int id : {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG, IDC_MODE_QUAD, IDC_MODE_RING,
+                   IDC_MODE_DOME, IDC_MODE_INVIEW, IDC_MODE_THROWOUT, IDC_MODE_EXTRACT})
         EXPECT_EQ(IsDlgButtonChecked(dialog_, id), id == IDC_MODE_INVIEW ? 1u : 0u) << id;
     EXPECT_EQ(slider(IDC_HORIZONTAL), 0);
     EXPECT_EQ(slider(IDC_VERTICAL), 0);
     EXPECT_EQ(text(IDC_VERSION), L"ver1.23"); // this program carries version 1.2.3.0
     // Eight mode buttons show icons; Extract is hidden, disabled and bare.
-    for (int id : {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG, IDC_MODE_QUAD, IDC_MODE_RING, IDC_MODE_DOME,
-                   IDC_MODE_INVIEW, IDC_MODE_THROWOUT})
+    for (int id : {IDC_MODE_GLOBAL, IDC_MODE_PANORAMA, IDC_MODE_SEG, IDC_MODE_QUAD, IDC_MODE_RING,
+                   IDC_MODE_DOME, IDC_MODE_INVIEW, IDC_MODE_THROWOUT})
         EXPECT_NE(SendMessageW(item(id), BM_GETIMAGE, IMAGE_ICON, 0), 0) << id;
     EXPECT_EQ(SendMessageW(item(IDC_MODE_EXTRACT), BM_GETIMAGE, IMAGE_ICON, 0), 0);
     EXPECT_FALSE(IsWindowVisible(item(IDC_MODE_EXTRACT)));
@@ -240,8 +182,8 @@ TEST_F(GeneralPropTest, ResetButtonsReturnTheirSliderToZero) {
     // The zoom's Reset also sends the mode and the whole view, as any other click does.
     input::Click(item(IDC_RESET_ZOOM));
     EXPECT_EQ(slider(IDC_ZOOM), 0);
-    EXPECT_EQ(general_->take(), (std::vector<std::string>{"SetScaleABS(0)", "SetUnfoldMode(6)", "SetViewPosABS(0,0)",
-                                                          "SetScaleABS(0)"}));
+    EXPECT_EQ(general_->take(), (std::vector<std::string>{"SetScaleABS(0)", "SetUnfoldMode(6)",
+                                                          "SetViewPosABS(0,0)", "SetScaleABS(0)"}));
     close();
 }
 
@@ -266,7 +208,7 @@ TEST_F(GeneralPropTest, ObjectsWithoutTheInterfaceAreRefused) {
     bare->NonDelegatingQueryInterface(IID_IUnknown, filter.putVoid());
     EXPECT_EQ(page->OnConnect(filter.get()), S_OK); // the filter has IORBE_General
     page->OnDisconnect();
-    auto* other = new CountingSite;
+    auto* other = new page_testing::CountingSite;
     ComPtr<IUnknown> noInterface;
     other->NonDelegatingQueryInterface(IID_IUnknown, noInterface.putVoid());
     EXPECT_EQ(page->OnConnect(noInterface.get()), E_NOINTERFACE);
@@ -308,7 +250,8 @@ TEST_F(FilterTest, TheModulesPageInARealFrameOverAConnectedFilter) {
     auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"));
     ASSERT_EQ(reg(), S_OK);
     // The module's factory serves its page.
-    auto getClassObject = reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(dlsym(module, "DllGetClassObject"));
+    auto getClassObject =
+        reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(dlsym(module, "DllGetClassObject"));
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(getClassObject(CLSID_ORBE_GeneralProp, IID_IClassFactory, factory.putVoid()), S_OK);
     ComPtr<IPropertyPage> direct;
@@ -334,7 +277,8 @@ TEST_F(FilterTest, TheModulesPageInARealFrameOverAConnectedFilter) {
         wc.lpfnWndProc = frameOwner;
         wc.lpszClassName = L"general frame owner";
         RegisterClassW(&wc);
-        HWND owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        HWND owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     nullptr, nullptr);
         int during = -1;
         std::wstring version;
         g_steps = {[&](HWND frame) {
@@ -348,8 +292,8 @@ TEST_F(FilterTest, TheModulesPageInARealFrameOverAConnectedFilter) {
                    [](HWND frame) { input::Click(GetDlgItem(frame, IDCANCEL)); }};
         g_next = 0;
         IUnknown* object = base.get();
-        EXPECT_EQ(OleCreatePropertyFrame(owner, 0, 0, L"ZK900 4K Expander", 1, &object, pages.cElems, pages.pElems, 0, 0,
-                                         nullptr),
+        EXPECT_EQ(OleCreatePropertyFrame(owner, 0, 0, L"ZK900 4K Expander", 1, &object, pages.cElems,
+                                         pages.pElems, 0, 0, nullptr),
                   S_OK);
         CoTaskMemFree(pages.pElems);
         EXPECT_EQ(g_next, 2u);

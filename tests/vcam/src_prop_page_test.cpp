@@ -11,6 +11,7 @@
 #include "platform/win32/user_input.h"
 #include "platform/win32/windowing.h"
 #include "resources/unfoldcam_resource.h"
+#include "tests/platform/dshow/page_host.h"
 #include "vcam/src_prop_page.h"
 
 namespace vcam_testing {
@@ -81,78 +82,27 @@ private:
     }
 };
 
-class CountingSite : public CUnknown, public IPropertyPageSite {
-public:
-    CountingSite() : CUnknown(L"counting site", nullptr) {}
-    DECLARE_IUNKNOWN
-    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IPropertyPageSite) return GetInterface(static_cast<IPropertyPageSite*>(this), ppv);
-        return CUnknown::NonDelegatingQueryInterface(riid, ppv);
-    }
-    STDMETHODIMP OnStatusChange(DWORD flags) override {
-        if (flags & PROPPAGESTATUS_DIRTY) ++dirty;
-        return S_OK;
-    }
-    STDMETHODIMP GetLocaleID(LCID* id) override {
-        *id = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
-    int dirty = 0;
-};
-
 constexpr int kModeButtons[] = {IDC_CAM_GLOBAL, IDC_CAM_SEG,      IDC_CAM_THROWOUT, IDC_CAM_DOME,
                                 IDC_CAM_INDOME, IDC_CAM_PANORAMA, IDC_CAM_EXTRACT,  IDC_CAM_QUAD,
                                 IDC_CAM_RING,   IDC_CAM_FRONT};
 constexpr int kViewControls[] = {IDC_CAM_HORIZONTAL,       IDC_CAM_VERTICAL,       IDC_CAM_ZOOM,
                                  IDC_CAM_RESET_HORIZONTAL, IDC_CAM_RESET_VERTICAL, IDC_CAM_RESET_ZOOM};
 
-class SrcPropPageTest : public ::testing::Test {
+class SrcPropPageTest : public ::testing::Test, public page_testing::PageHost {
 protected:
     void SetUp() override {
-        GetDesktopWindow();
-        windows_ = platform::LiveWindowCount();
         camera_ = new RecordingSrcGen;
         camera_->NonDelegatingAddRef();
-        site_ = new CountingSite;
-        site_->NonDelegatingAddRef();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"camera page parent";
-        RegisterClassW(&wc);
-        parent_ = CreateWindowExW(WS_EX_CONTROLPARENT, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  500, 400, nullptr, nullptr, nullptr, nullptr);
         HRESULT hr = S_OK;
-        CUnknown* page = CSrcPropPage::CreateInstance(nullptr, &hr);
+        hostPage(CSrcPropPage::CreateInstance(nullptr, &hr), 500, 400);
         ASSERT_EQ(hr, S_OK);
-        page->NonDelegatingQueryInterface(IID_IPropertyPage, page_.putVoid());
     }
     void TearDown() override {
-        page_ = nullptr;
-        DestroyWindow(parent_);
-        UnregisterClassW(L"camera page parent", nullptr);
-        EXPECT_EQ(platform::LiveWindowCount(), windows_);
-        site_->NonDelegatingRelease();
+        unhostPage();
         camera_->NonDelegatingRelease();
     }
-    HRESULT open() {
-        EXPECT_EQ(page_->SetPageSite(site_), S_OK);
-        IUnknown* object = static_cast<IORBE_SrcGen*>(camera_);
-        EXPECT_EQ(page_->SetObjects(1, &object), S_OK);
-        RECT r{0, 0, 400, 300};
-        const HRESULT hr = page_->Activate(parent_, &r, TRUE);
-        dialog_ = GetWindow(parent_, GW_CHILD);
-        return hr;
-    }
-    // OK or Cancel: the frame's closing calls.
-    void close() {
-        ASSERT_EQ(page_->Deactivate(), S_OK);
-        ASSERT_EQ(page_->SetObjects(0, nullptr), S_OK);
-        ASSERT_EQ(page_->SetPageSite(nullptr), S_OK);
-    }
-    HWND item(int id) { return GetDlgItem(dialog_, id); }
-    LRESULT slider(int id) { return SendMessageW(item(id), TBM_GETPOS, 0, 0); }
+    // The page on show for the recording camera; Activate's result.
+    HRESULT open() { return activate(static_cast<IORBE_SrcGen*>(camera_), RECT{0, 0, 400, 300}); }
     bool enabled(int id) { return IsWindowEnabled(item(id)) != FALSE; }
     std::vector<int> checkedModes() {
         std::vector<int> on;
@@ -160,17 +110,8 @@ protected:
             if (IsDlgButtonChecked(dialog_, id)) on.push_back(id);
         return on;
     }
-    std::wstring text(int id) {
-        wchar_t buffer[64];
-        GetDlgItemTextW(dialog_, id, buffer, 64);
-        return buffer;
-    }
 
     RecordingSrcGen* camera_ = nullptr;
-    CountingSite* site_ = nullptr;
-    ComPtr<IPropertyPage> page_;
-    HWND parent_ = nullptr, dialog_ = nullptr;
-    size_t windows_ = 0;
 };
 
 TEST_F(SrcPropPageTest, OpeningShowsTheCamerasValuesAndSendsNothing) {

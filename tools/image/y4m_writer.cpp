@@ -40,7 +40,10 @@ Status Y4mWriter::write(const void* data, size_t size) {
         const ssize_t n = ::write(fd_, p, size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            if (errno == EPIPE) return Status::Error("the reader of " + what_ + " closed the stream");
+            if (errno == EPIPE) {
+                readerGone_ = true;
+                return Status::Error("the reader of " + what_ + " closed the stream");
+            }
             return Status::Error("cannot stream to " + what_ + ": " + std::strerror(errno));
         }
         p += n, size -= size_t(n);

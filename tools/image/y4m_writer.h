@@ -21,11 +21,12 @@ public:
 
     // The header for frames of this size and rate; written before the first frame.
     Status Start(uint32_t width, uint32_t height, FrameRate rate);
-    // A picture of the stream's size. A reader that went away (a closed pipe) is an error like any
-    // other; the caller ignores SIGPIPE so that it gets one.
+    // A picture of the stream's size. A reader that went away (a closed pipe) fails the write, and
+    // readerGone() then tells it from other failures; the caller ignores SIGPIPE so that it gets one.
     Status AddFrame(const Image& picture);
 
     uint64_t frameCount() const { return frames_; }
+    bool readerGone() const { return readerGone_; }
 
 private:
     Status write(const void* data, size_t size);
@@ -34,6 +35,7 @@ private:
     std::string what_;
     uint32_t width_ = 0, height_ = 0;
     uint64_t frames_ = 0;
+    bool readerGone_ = false;
     std::vector<uint8_t> buffer_;
 };
 

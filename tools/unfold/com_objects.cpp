@@ -7,17 +7,23 @@
 
 namespace tools::unfold {
 
-HRESULT CreateRegistered(REFCLSID clsid, const std::string& module, REFIID iid, void** object,
-                         std::ostream& out) {
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
-    if (hr != REGDB_E_CLASSNOTREG || module.empty() || access(module.c_str(), R_OK) != 0) return hr;
+HRESULT RegisterModule(const std::string& module, std::ostream& out) {
+    if (module.empty() || access(module.c_str(), R_OK) != 0) return REGDB_E_CLASSNOTREG;
     void* library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) return hr;
+    if (!library) return REGDB_E_CLASSNOTREG;
     auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"));
     const HRESULT registered = reg ? reg() : E_NOINTERFACE;
     dlclose(library);
-    if (FAILED(registered)) return registered;
-    out << "registered " << module << "\n";
+    if (SUCCEEDED(registered)) out << "registered " << module << "\n";
+    return registered;
+}
+
+HRESULT CreateRegistered(REFCLSID clsid, const std::string& module, REFIID iid, void** object,
+                         std::ostream& out) {
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+    if (hr != REGDB_E_CLASSNOTREG) return hr;
+    if (const HRESULT registered = RegisterModule(module, out); FAILED(registered))
+        return registered == REGDB_E_CLASSNOTREG ? hr : registered;
     return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
 }
 

@@ -12,6 +12,10 @@
 
 namespace tools::unfold {
 
+// Loads `module` and calls its DllRegisterServer, saying so on `out`; REGDB_E_CLASSNOTREG when the
+// module cannot be loaded.
+HRESULT RegisterModule(const std::string& module, std::ostream& out);
+
 // CoCreateInstance of `clsid`; when the class is not registered and `module` exists, calls the
 // module's DllRegisterServer (saying so on `out`) and tries once more.
 HRESULT CreateRegistered(REFCLSID clsid, const std::string& module, REFIID iid, void** object,

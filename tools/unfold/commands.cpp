@@ -44,8 +44,9 @@ const Command kCommands[] = {
     {"props", "props --filter|--camera [--screenshot FILE.png]",
      "open the property page of the expansion filter or of the virtual camera on the display",
      RunPropsCommand},
-    {"preview", "preview [--seconds S] [--screenshot FILE.png]",
-     "watch the expansion filter's live picture on the display, with its settings a click away",
+    {"preview", "preview [--device NAME] [--seconds S] [--screenshot FILE.png]",
+     "watch a camera's live picture (the virtual camera's unless named) on the display, with its settings "
+     "a click away",
      RunPreviewCommand},
 };
 
@@ -67,7 +68,13 @@ int RunUnfold(const Arguments& argv, CommandContext& context) {
         return kExitOk;
     }
     for (const Command& c : kCommands) {
-        if (name == c.name) return c.run(Arguments(argv.begin() + 2, argv.end()), context);
+        if (name != c.name) continue;
+        // "unfold COMMAND --help": that command's line of the usage, and nothing run.
+        if (argv.size() == 3 && (argv[2] == "--help" || argv[2] == "-h")) {
+            context.out << "usage: unfold " << c.usage << "\n      " << c.summary << "\n";
+            return kExitOk;
+        }
+        return c.run(Arguments(argv.begin() + 2, argv.end()), context);
     }
     context.err << "unfold: unknown command '" << name << "' (try 'unfold help')\n";
     return kExitUsage;

@@ -112,6 +112,10 @@ int RunDevice(const DeviceRun& run, const std::function<image::Status(const Devi
             return;
         }
         image::Status s = consume(std::move(frame));
+        if (!s && run.consumerGone && run.consumerGone()) {
+            full = true;
+            return;
+        }
         if (!s) {
             std::lock_guard lock(failureLock);
             if (failure.ok()) failure = s;

@@ -24,6 +24,9 @@ struct DeviceRun {
     uint64_t maxFrames = 0;        // 0: no limit
     double maxSeconds = 0;         // 0: no limit
     double firstFrameTimeout = 20; // seconds without any frame before giving up
+    // True once the consumer can take no more (the reader of a stream went away): the run then ends
+    // as if its frames were all taken, and the frame that found it out is not counted.
+    std::function<bool()> consumerGone;
 };
 
 struct DeviceFormat {
@@ -41,7 +44,8 @@ struct DeviceRunResult {
 };
 
 // prepare: called once the device's type is known, before the graph runs; a failure ends the run.
-// consume: called for each frame on the streaming thread; a failure ends the run.
+// consume: called for each frame on the streaming thread; a failure ends the run (a failure while
+// run.consumerGone answers true ends it without an error).
 // Answers an exit code; errors have been written to context.err.
 int RunDevice(const DeviceRun& run, const std::function<image::Status(const DeviceFormat&)>& prepare,
               const std::function<image::Status(ReceivedFrame&&)>& consume, CommandContext& context,

@@ -4,6 +4,8 @@
 
 #include <evcode.h>
 
+#include "platform/win32/stage_times.h"
+
 namespace tools::unfold {
 namespace {
 
@@ -131,9 +133,12 @@ HRESULT CFrameSink::render(IMediaSample* sample) {
     BYTE* data = nullptr;
     if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
     const long length = sample->GetActualDataLength();
-    frame.bits.assign(data, data + (length > 0 ? length : 0));
-    frame.repeated = !m_previous.empty() && m_previous == frame.bits;
-    m_previous = frame.bits;
+    {
+        platform::StageTimer timer(platform::Stage::Copy);
+        frame.bits.assign(data, data + (length > 0 ? length : 0));
+        frame.repeated = !m_previous.empty() && m_previous == frame.bits;
+        m_previous = frame.bits;
+    }
     ++m_received;
     if (frame.repeated) ++m_repeated;
     if (m_consumer) m_consumer(std::move(frame));

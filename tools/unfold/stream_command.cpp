@@ -101,6 +101,8 @@ int RunStreamCommand(const Arguments& args, CommandContext& context) {
     run.device = platform::ToWide(device);
     run.maxFrames = uint64_t(frames);
     run.maxSeconds = seconds;
+    // A reader that closes the stream ("unfold stream | head -c ...") ends it; that is no failure.
+    run.consumerGone = [&] { return y4m && y4m->readerGone(); };
     DeviceRunResult result;
     int code = RunDevice(run, prepare, consume, context, result);
     y4m.reset();

@@ -32,6 +32,29 @@ CMediaType MjpgType(LONG width, LONG height) {
     return mt;
 }
 
+// The same picture coded with Huffman tables 0 and 1 trading places (each DHT table's slot and each scan
+// component's selectors): the frame's tables are not the standard ones for their slots.
+std::vector<uint8_t> SwapHuffmanTables(std::vector<uint8_t> jpeg) {
+    size_t i = 2;
+    while (i + 4 <= jpeg.size() && jpeg[i] == 0xFF) {
+        uint8_t marker = jpeg[i + 1];
+        size_t length = size_t(jpeg[i + 2]) << 8 | jpeg[i + 3];
+        if (marker == 0xC4) {
+            for (size_t t = i + 4; t < i + 2 + length;) {
+                jpeg[t] ^= 0x01;
+                size_t codes = 0;
+                for (size_t k = 1; k <= 16; ++k) codes += jpeg[t + k];
+                t += 17 + codes;
+            }
+        } else if (marker == 0xDA) {
+            for (size_t c = 0; c < jpeg[i + 4]; ++c) jpeg[i + 6 + 2 * c] ^= 0x11;
+            break;
+        }
+        i += 2 + length;
+    }
+    return jpeg;
+}
+
 class MjpegDecompressorTest : public DShowTest {
 protected:
     void SetUp() override {
@@ -131,6 +154,45 @@ TEST_F(MjpegDecompressorTest, DecodesGoodFramesAndDropsDamagedOnes) {
     EXPECT_TRUE(sink->samples[1].discontinuity);
     // Bottom-up: the first row in memory is the picture's last (green, which follows y, is brightest).
     EXPECT_GT(sink->samples[0].data[1], sink->samples[0].data[(kHeight - 1) * kWidth * 4 + 1]);
+}
+
+// Each frame decodes as it does on its own, whatever tables the frames before it carried: a frame
+// without Huffman tables after one with tables of its own gets the standard ones, and a frame without
+// quantization tables is refused, not decoded with an earlier frame's.
+TEST_F(MjpegDecompressorTest, FramesDoNotInheritEarlierFramesTables) {
+    Held<TestSource> source(new TestSource(MjpgType(kWidth, kHeight)));
+    Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
+    ASSERT_EQ(source->pin().Connect(PinOf(decoder.get(), PINDIR_INPUT).get(), nullptr), S_OK);
+    ASSERT_EQ(PinOf(decoder.get(), PINDIR_OUTPUT)->Connect(&sink->pin(), nullptr), S_OK);
+    ASSERT_EQ(sink->Pause(), S_OK);
+    ASSERT_EQ(decoder->Pause(), S_OK);
+    ASSERT_EQ(source->Pause(), S_OK);
+
+    std::vector<uint8_t> own = MakeJpeg(kWidth, kHeight, 1), plain = MakeJpeg(kWidth, kHeight, 2);
+    std::vector<uint8_t> tableless = testcamera::StripHuffmanTables(plain);
+    std::vector<uint8_t> unquantized = testcamera::StripSegments(MakeJpeg(kWidth, kHeight, 3), 0xDB);
+    EXPECT_EQ(source->DeliverBytes(SwapHuffmanTables(own), 0), S_OK);
+    EXPECT_EQ(source->DeliverBytes(tableless, 333333), S_OK);
+    EXPECT_EQ(source->DeliverBytes(SwapHuffmanTables(own), 666666), S_OK);
+    EXPECT_EQ(source->DeliverBytes(unquantized, 1000000), S_OK);
+    EXPECT_EQ(source->DeliverBytes(tableless, 1333333), S_OK);
+    EXPECT_EQ(source->DeliverBytes(tableless, 1666666), S_OK);
+    ASSERT_EQ(source->Stop(), S_OK);
+    ASSERT_EQ(decoder->Stop(), S_OK);
+    ASSERT_EQ(sink->Stop(), S_OK);
+
+    ASSERT_EQ(sink->samples.size(), 5u);
+    EXPECT_EQ(sink->samples[0].data, DecodeBottomUpBgrx(own, kWidth, kHeight));
+    EXPECT_EQ(sink->samples[1].data, DecodeBottomUpBgrx(tableless, kWidth, kHeight));
+    EXPECT_EQ(sink->samples[1].data, DecodeBottomUpBgrx(plain, kWidth, kHeight));
+    EXPECT_EQ(sink->samples[2].data, sink->samples[0].data);
+    EXPECT_EQ(sink->samples[3].start, 1333333); // the frame without quantization tables was dropped
+    EXPECT_EQ(sink->samples[3].data, sink->samples[1].data);
+    EXPECT_EQ(sink->samples[4].data, sink->samples[1].data);
+    PinOf(decoder.get(), PINDIR_OUTPUT)->Disconnect();
+    sink->pin().Disconnect();
+    PinOf(decoder.get(), PINDIR_INPUT)->Disconnect();
+    source->pin().Disconnect();
 }
 
 TEST_F(MjpegDecompressorTest, StartFailureIsReported) {

@@ -1,8 +1,12 @@
 // The host's main job run in-process against a temporary registry: register, devices, capture, stream,
 // get and set, with the sample camera playing through the virtual camera.
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -22,10 +26,11 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome Unfold(std::vector<std::string> args) {
+Outcome Unfold(std::vector<std::string> args, int outFd = -1) {
     args.insert(args.begin(), "unfold");
     std::ostringstream out, err;
     CommandContext context{out, err};
+    context.outFd = outFd;
     const int code = RunUnfold(args, context);
     return {code, out.str(), err.str()};
 }
@@ -113,6 +118,38 @@ TEST_F(HostTest, StreamWritesY4mFramesToAFileAndRefusesADeviceThatIsNoOutput) {
     r = Unfold({"stream", "--to", "/dev/video-none", "--frames", "1"});
     EXPECT_EQ(r.code, kExitFailure);
     EXPECT_NE(r.err.find("cannot open /dev/video-none"), std::string::npos) << r.err;
+}
+
+// "unfold stream | head -c N": the reader takes the header and whole frames, then closes the pipe; the
+// endless stream ends at once, without an error.
+TEST_F(HostTest, StreamToStandardOutputEndsWhenTheReaderClosesThePipe) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string header = "YUV4MPEG2 W1280 H720 F30:1 Ip A1:1 C420jpeg\n";
+    const size_t frame = 6 + 1280 * 720 * 3 / 2;
+    std::vector<uint8_t> bytes(header.size() + 2 * frame);
+    std::thread reader([&] {
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = read(fds[0], bytes.data() + got, bytes.size() - got);
+            if (n <= 0) break;
+            got += size_t(n);
+        }
+        bytes.resize(got);
+        close(fds[0]);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome r = Unfold({"stream", "--seconds", "120"}, fds[1]);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    reader.join();
+    close(fds[1]);
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err.find("closed"), std::string::npos) << r.err;
+    EXPECT_LT(seconds, 60.0);
+    ASSERT_EQ(bytes.size(), header.size() + 2 * frame);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + long(header.size())), header);
+    for (size_t at : {header.size(), header.size() + frame})
+        EXPECT_EQ(std::string(bytes.begin() + long(at), bytes.begin() + long(at + 6)), "FRAME\n") << at;
 }
 
 TEST_F(HostTest, SetKeepsTheSettingsThatGetAndTheNextCameraSee) {

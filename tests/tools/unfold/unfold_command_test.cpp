@@ -56,6 +56,12 @@ TEST(UnfoldCommand, DispatchesAndExplains) {
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_NE(r.out.find("unfold scene OUT.png"), std::string::npos);
     EXPECT_NE(r.out.find("unfold clip OUT.mjpg"), std::string::npos);
+    // A command's own help runs nothing: "set --help" says what set does and changes no setting.
+    r = Unfold({"set", "--help"});
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(r.out.rfind("usage: unfold set [--mode", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("streaming in another program keeps its own"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.err.empty()) << r.err;
     r = Unfold({"sceen", "x.png"});
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_NE(r.err.find("unknown command 'sceen'"), std::string::npos);

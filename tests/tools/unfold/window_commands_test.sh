@@ -29,7 +29,13 @@ read -r w h < <(png_size "$dir/filter.png")
     fail "the filter's frame is $w x $h"
 case "$out" in *"unfold mode index 6"*) ;; *) fail "props --filter printed: $out" ;; esac
 
-# The live window: frame after frame while it is open (a sanitizer build draws only a few a second).
+# A device that is not there: a failure naming the device, not an empty window.
+err="$("$unfold" preview --device "No Such Camera" --seconds 1 2>&1 >/dev/null)"
+code=$?
+[ "$code" -ne 0 ] || fail "preview of a missing device exited 0"
+case "$err" in *"no video capture device is named 'No Such Camera'"*) ;; *) fail "preview of a missing device said: $err" ;; esac
+
+# The virtual camera's live window: frame after frame while it is open (a sanitizer build draws only a few a second).
 out="$("$unfold" preview --seconds 3 --screenshot "$dir/preview.png" 2>"$dir/err")" || fail "preview: $(cat "$dir/err")"
 frames="$(printf '%s\n' "$out" | sed -n 's/^frames shown: //p')"
 [ "${frames:-0}" -ge 2 ] || fail "preview showed ${frames:-no} frames in 3 seconds"

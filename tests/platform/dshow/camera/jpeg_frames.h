@@ -43,19 +43,24 @@ inline std::vector<uint8_t> DecodeBottomUpBgrx(const std::vector<uint8_t>& jpeg,
     return pixels;
 }
 
-// The frame without its DHT segments, as many USB cameras send MJPG.
-inline std::vector<uint8_t> StripHuffmanTables(const std::vector<uint8_t>& jpeg) {
+// The frame without its segments of one kind (up to its scan).
+inline std::vector<uint8_t> StripSegments(const std::vector<uint8_t>& jpeg, uint8_t kind) {
     std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
     size_t i = 2;
     while (i + 4 <= jpeg.size() && jpeg[i] == 0xFF) {
         uint8_t marker = jpeg[i + 1];
         size_t length = size_t(jpeg[i + 2]) << 8 | jpeg[i + 3];
         if (marker == 0xDA) break; // the scan and everything after it stay
-        if (marker != 0xC4) out.insert(out.end(), jpeg.begin() + i, jpeg.begin() + i + 2 + length);
+        if (marker != kind) out.insert(out.end(), jpeg.begin() + i, jpeg.begin() + i + 2 + length);
         i += 2 + length;
     }
     out.insert(out.end(), jpeg.begin() + i, jpeg.end());
     return out;
+}
+
+// The frame without its DHT segments, as many USB cameras send MJPG.
+inline std::vector<uint8_t> StripHuffmanTables(const std::vector<uint8_t>& jpeg) {
+    return StripSegments(jpeg, 0xC4);
 }
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
