@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -166,38 +165,6 @@ private:
     Pin pin_;
 };
 
-// Keeps a copy of every frame the grabber passes on.
-class FrameCollector : public ISampleGrabberCB {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-            *ppv = static_cast<ISampleGrabberCB*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
-        BYTE* data = nullptr;
-        if (FAILED(sample->GetPointer(&data))) return S_OK;
-        std::lock_guard lock(mutex_);
-        frames_.emplace_back(data, data + sample->GetActualDataLength());
-        return S_OK;
-    }
-    STDMETHODIMP BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
-
-    std::vector<std::vector<BYTE>> frames() {
-        std::lock_guard lock(mutex_);
-        return frames_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::vector<BYTE>> frames_;
-};
-
 // One picture drawn through the filter: a mode chosen through IOrbExpFilter (none: the mode the
 // filter connects in) and, optionally, a view position and zoom.
 struct GraphCase {
@@ -294,7 +261,7 @@ TEST_P(WineGraph, FramesEqualTheLinuxBuild) {
     want.majortype = MEDIATYPE_Video;
     want.subtype = MEDIASUBTYPE_RGB32;
     ASSERT_EQ(grabber->SetMediaType(&want), S_OK);
-    FrameCollector collector;
+    wine::FrameCollector collector;
     ASSERT_EQ(grabber->SetCallback(&collector, 0), S_OK);
 
     ASSERT_EQ(graph->AddFilter(sourceFilter.get(), L"Picture source"), S_OK);

@@ -52,6 +52,10 @@ std::wstring FilterDll() {
     return Environment(L"UNFOLD_FILTER_DLL");
 }
 
+std::wstring CameraDll() {
+    return Environment(L"UNFOLD_CAMERA_DLL");
+}
+
 std::wstring DataFile(const std::wstring& name) {
     return Environment(L"UNFOLD_WINE_DATA") + L"\\" + name;
 }
@@ -179,6 +183,33 @@ Bitmap ReadBitmap(const std::wstring& path) {
     bitmap.bitCount = info.biBitCount;
     bitmap.bits = std::move(bits);
     return bitmap;
+}
+
+STDMETHODIMP FrameCollector::QueryInterface(REFIID riid, void** ppv) {
+    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
+        *ppv = static_cast<ISampleGrabberCB*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP FrameCollector::SampleCB(double, IMediaSample* sample) {
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data))) return S_OK;
+    std::lock_guard lock(mutex_);
+    frames_.emplace_back(data, data + sample->GetActualDataLength());
+    return S_OK;
+}
+
+std::vector<std::vector<BYTE>> FrameCollector::frames() {
+    std::lock_guard lock(mutex_);
+    return frames_;
+}
+
+size_t FrameCollector::count() {
+    std::lock_guard lock(mutex_);
+    return frames_.size();
 }
 
 } // namespace wine

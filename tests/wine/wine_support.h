@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <qedit.h>
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,8 +48,9 @@ std::wstring Widen(const std::string& text);
 std::wstring Lower(std::wstring text);
 std::wstring GuidText(REFGUID guid);
 
-// UNFOLD_FILTER_DLL, and files in UNFOLD_WINE_DATA.
+// UNFOLD_FILTER_DLL, UNFOLD_CAMERA_DLL, and files in UNFOLD_WINE_DATA.
 std::wstring FilterDll();
+std::wstring CameraDll();
 std::wstring DataFile(const std::wstring& name);
 std::wstring FullPath(const std::wstring& path);
 
@@ -72,5 +75,23 @@ struct Bitmap {
     std::vector<BYTE> bits;
 };
 Bitmap ReadBitmap(const std::wstring& path);
+
+// A sample grabber callback that keeps a copy of every frame the grabber passes on.
+class FrameCollector : public ISampleGrabberCB {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    // The collector lives on the test's stack, longer than the graph that calls it.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SampleCB(double, IMediaSample* sample) override;
+    STDMETHODIMP BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
+
+    std::vector<std::vector<BYTE>> frames();
+    size_t count();
+
+private:
+    std::mutex mutex_;
+    std::vector<std::vector<BYTE>> frames_;
+};
 
 } // namespace wine
