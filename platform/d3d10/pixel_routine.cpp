@@ -257,7 +257,7 @@ bool signallingNaN(uint32_t bits) {
 
 int arity(KernelId id) {
     if (id <= KernelId::Ineg) return 1;
-    if (id <= KernelId::Ine) return 2;
+    if (id < KernelId::Mad) return 2;
     return id == KernelId::Sample ? 0 : 3;
 }
 
@@ -307,8 +307,8 @@ uint32_t evaluate(const Step& s, const uint64_t* operands) {
 
 } // namespace
 
-std::vector<Step> FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
-                                  const std::vector<KnownValue>& inputs) {
+BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
+                          const std::vector<KnownValue>& inputs) {
     const ExecutionPlan& plan = *routine.key.plan;
     std::vector<uint64_t> value(plan.slotCount(), kUnknown);
     // Slots known not to hold a signalling NaN.
@@ -380,8 +380,140 @@ std::vector<Step> FoldKnownValues(const PixelRoutine& routine, const ConstantDat
     }
     std::vector<PlanSlot> carried;
     optimise(steps, plan, fetched, carried);
-    SpecialiseKernels(steps, routine.key.isa);
-    return steps;
+    BandSteps band{std::move(steps), {}};
+    CompactSteps(plan, fetched, band);
+    SpecialiseKernels(band.steps, routine.key.isa);
+    return band;
+}
+
+namespace {
+
+constexpr uint32_t kNoValue = ~0u;
+
+// A step over values rather than slots.
+struct ValueStep {
+    Step step;
+    uint32_t in[3];
+    int inputs;
+    uint32_t out[4];
+    int outputs;
+    bool dropped;
+};
+
+} // namespace
+
+bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band) {
+    const uint32_t slots = plan.slotCount();
+    std::vector<uint8_t> pinned(slots, 0);
+    for (PlanSlot s : prewritten) pinned[s] = 1;
+    for (uint32_t s = 0; s < slots; ++s) pinned[s] |= plan.readOnlySlot(PlanSlot(s));
+
+    // Values: those the slots hold before the steps (kept where they are), then one per result.
+    std::vector<PlanSlot> home;
+    std::vector<uint32_t> current(slots, kNoValue);
+    auto valueIn = [&](PlanSlot slot) {
+        if (current[slot] == kNoValue && pinned[slot]) {
+            current[slot] = uint32_t(home.size());
+            home.push_back(slot);
+        }
+        return current[slot];
+    };
+    std::vector<ValueStep> graph;
+    for (const Step& s : band.steps) {
+        ValueStep v{s, {}, 0, {}, 0, false};
+        PlanSlot* in[3];
+        v.inputs = sources(s, in, v.step);
+        for (int i = 0; i < v.inputs; ++i)
+            if ((v.in[i] = valueIn(*in[i])) == kNoValue) return false; // carried from the last batch
+        if (s.id == KernelId::Mov) {
+            current[s.d] = v.in[0];
+            continue;
+        }
+        PlanSlot out[4];
+        v.outputs = written(s, out);
+        // A sample writing one slot twice leaves the channel it writes last: keep its steps as they are.
+        for (int i = 0; i < v.outputs; ++i)
+            if (std::count(out, out + v.outputs, out[i]) > 1) return false;
+        for (int i = 0; i < v.outputs; ++i) {
+            v.out[i] = uint32_t(home.size());
+            home.push_back(PlanSlot(~0u));
+        }
+        for (int i = 0; i < v.outputs; ++i) current[out[i]] = v.out[i];
+        graph.push_back(v);
+    }
+
+    // Readers of each value; the outputs' final values live to the end.
+    constexpr int kToTheEnd = 1 << 30;
+    std::vector<int> uses(home.size(), 0), lastUse(home.size(), -1), producer(home.size(), -1);
+    for (uint32_t s = 0; s < slots; ++s)
+        if (plan.outputSlot(PlanSlot(s)) && current[s] != kNoValue) lastUse[current[s]] = kToTheEnd;
+    for (int k = 0; k < int(graph.size()); ++k) {
+        for (int i = 0; i < graph[k].inputs; ++i) uses[graph[k].in[i]]++;
+        for (int i = 0; i < graph[k].outputs; ++i) producer[graph[k].out[i]] = k;
+    }
+    auto onlyFeeds = [&](uint32_t value, KernelId id) {
+        const int k = producer[value];
+        return k >= 0 && graph[k].step.id == id && uses[value] == 1 && lastUse[value] != kToTheEnd;
+    };
+    for (ValueStep& v : graph) {
+        if (v.step.id != KernelId::Add) continue;
+        if (onlyFeeds(v.in[0], KernelId::Mul)) {
+            ValueStep& mul = graph[size_t(producer[v.in[0]])];
+            mul.dropped = true;
+            v.step.id = KernelId::Mad;
+            v.in[2] = v.in[1], v.in[0] = mul.in[0], v.in[1] = mul.in[1];
+            v.inputs = 3;
+            v.step.kernel = PortableKernel(KernelId::Mad);
+        } else if (onlyFeeds(v.in[1], KernelId::Neg)) {
+            ValueStep& neg = graph[size_t(producer[v.in[1]])];
+            neg.dropped = true;
+            v.step.id = KernelId::AddNeg;
+            v.in[1] = neg.in[0];
+            v.step.kernel = PortableKernel(KernelId::AddNeg);
+        }
+    }
+    for (int k = 0; k < int(graph.size()); ++k)
+        if (!graph[k].dropped)
+            for (int i = 0; i < graph[k].inputs; ++i)
+                if (lastUse[graph[k].in[i]] != kToTheEnd) lastUse[graph[k].in[i]] = k;
+
+    // Slots for the results, each free again after its value's last reader. Results never share a slot
+    // with the step's own operands; an output the steps never write keeps its slot.
+    std::vector<uint8_t> free(slots, 0);
+    for (uint32_t s = 0; s < slots; ++s)
+        free[s] = !pinned[s] && !(plan.outputSlot(PlanSlot(s)) && current[s] == kNoValue);
+    std::vector<Step> steps;
+    for (int k = 0; k < int(graph.size()); ++k) {
+        ValueStep& v = graph[k];
+        if (v.dropped) continue;
+        PlanSlot out[4];
+        for (int i = 0; i < v.outputs; ++i) {
+            auto slot = std::find(free.begin(), free.end(), uint8_t(1));
+            if (slot == free.end()) return false;
+            *slot = 0;
+            out[i] = home[v.out[i]] = PlanSlot(slot - free.begin());
+        }
+        for (int i = 0; i < v.outputs; ++i)
+            if (lastUse[v.out[i]] < k) free[out[i]] = 1; // nothing reads it
+        for (int i = 0; i < v.inputs; ++i) {
+            const PlanSlot at = home[v.in[i]];
+            if (lastUse[v.in[i]] == k && !pinned[at]) free[at] = 1;
+        }
+        Step s = v.step;
+        PlanSlot* in[3] = {&s.a, &s.b, &s.c};
+        for (int i = 0; i < v.inputs; ++i) *in[i] = home[v.in[i]];
+        if (s.id == KernelId::Sample)
+            std::copy(out, out + 4, s.out);
+        else
+            s.d = out[0];
+        steps.push_back(s);
+    }
+    band.steps = std::move(steps);
+    band.moved.clear();
+    for (uint32_t s = 0; s < slots; ++s)
+        if (plan.outputSlot(PlanSlot(s)) && current[s] != kNoValue && home[current[s]] != s)
+            band.moved.push_back({PlanSlot(s), home[current[s]]});
+    return true;
 }
 
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa) {

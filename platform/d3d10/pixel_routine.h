@@ -77,13 +77,40 @@ struct KnownValue {
     float value;
 };
 
+// An output slot whose value the steps leave in another slot.
+struct MovedOutput {
+    PlanSlot output, at;
+};
+
+// Steps for one band, and where they leave the outputs that they do not leave in place.
+struct BandSteps {
+    std::vector<Step> steps;
+    std::vector<MovedOutput> moved;
+    // The slot that holds an output slot's value once the steps have run.
+    PlanSlot outputAt(PlanSlot output) const {
+        for (const MovedOutput& m : moved)
+            if (m.output == output) return m.at;
+        return output;
+    }
+};
+
 // The routine's steps for one band, with the values known there (the program's literals, the bound
 // constants and the band's unvarying inputs) folded in: a conditional move whose condition is known
 // becomes a move of the operand it picks, a multiply by exactly 1 a move of the other operand (where
 // that one cannot hold a signalling NaN, which the multiply would quieten), and the steps whose results
-// nothing reads any more are dropped. Every result is bit for bit the routine's.
-std::vector<Step> FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
-                                  const std::vector<KnownValue>& inputs);
+// nothing reads any more are dropped. Then the steps are compacted (CompactSteps). Every result is bit
+// for bit the routine's.
+BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
+                          const std::vector<KnownValue>& inputs);
+
+// Renames every value the steps compute into a slot of its own for as long as it lives, so that moves
+// vanish (a move only names its source's slot), outputs included: their values stay where they were
+// computed, and `moved` says where. A multiply whose product only feeds the first operand of an add
+// becomes a multiply-add, and a negation that only feeds an add's second operand is fused into it; both
+// keep the two roundings and the operand order of the steps they replace, so every bit stays. Returns
+// false, leaving the steps as they were, where a step reads a slot that is neither read-only, in
+// `prewritten`, nor written before it, or where the slots run out.
+bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band);
 
 // Replaces each step's kernel by the instruction set's own where there is one.
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa);

@@ -191,6 +191,9 @@ struct Ine {
     float operator()(float a, float b) const { return mask(bits(a) != bits(b)); }
 };
 
+struct AddNeg {
+    float operator()(float a, float b) const { return a + -b; }
+};
 struct Mad {
     float operator()(float a, float b, float c) const { return a * b + c; }
 };
@@ -370,6 +373,8 @@ StepKernel PortableKernel(KernelId id) {
         return binary<Ieq>;
     case KernelId::Ine:
         return binary<Ine>;
+    case KernelId::AddNeg:
+        return binary<AddNeg>;
     case KernelId::Mad:
         return ternary<Mad>;
     case KernelId::Movc:

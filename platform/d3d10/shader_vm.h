@@ -62,7 +62,8 @@ enum class KernelId : uint8_t {
     Ilt,
     Ige,
     Ieq,
-    Ine, // binary
+    Ine,
+    AddNeg, // a + -b: an add whose second operand was negated, fused (binary)
     Mad,
     Movc, // ternary
     Sample,

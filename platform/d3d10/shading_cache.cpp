@@ -6,7 +6,8 @@
 namespace platform::d3d10 {
 
 size_t ShadingCache::Band::bytes() const {
-    size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.capacity() * sizeof(Step) +
+    size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.steps.capacity() * sizeof(Step) +
+               steps.moved.capacity() * sizeof(MovedOutput) +
                foldedFor.capacity() * sizeof(uint32_t);
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
@@ -122,7 +123,7 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
     float* colours[kMaxTargets][4];
     const size_t targets = std::min(setup.targets.size(), kMaxTargets);
     for (size_t t = 0; t < targets; ++t)
-        for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(setup.targets[t].slots[c]);
+        for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(cache.steps.outputAt(setup.targets[t].slots[c]));
 
     LanePositions at;
     uint32_t base = 0;
@@ -138,7 +139,7 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (size_t k = 0; k < routine.inputs.size(); ++k)
             if (!cache.values[k].empty())
                 std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
-        vm.run(cache.steps, n);
+        vm.run(cache.steps.steps, n);
         for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
         base += uint32_t(n);
         n = 0;

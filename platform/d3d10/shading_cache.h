@@ -23,7 +23,7 @@ struct ShadingCache {
         std::vector<float> constant;            // per routine input: its value when constant
         // The routine's steps with the band's known values folded in (FoldKnownValues), and the bound
         // constants they were folded for; folded again when those change.
-        std::vector<Step> steps;
+        BandSteps steps;
         std::vector<uint32_t> foldedFor;
         bool folded = false;
         size_t bytes() const;

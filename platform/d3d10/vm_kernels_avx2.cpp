@@ -167,6 +167,9 @@ struct Ige {
     }
 };
 
+struct AddNeg {
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b) { return _mm256_add_ps(a, _mm256_xor_ps(b, signBit())); }
+};
 struct Mad {
     UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
         return _mm256_add_ps(_mm256_mul_ps(a, b), c);
@@ -242,6 +245,8 @@ StepKernel Avx2Kernel(KernelId id) {
         return binary<Ilt>;
     case KernelId::Ige:
         return binary<Ige>;
+    case KernelId::AddNeg:
+        return binary<AddNeg>;
     case KernelId::Mad:
         return ternary<Mad>;
     case KernelId::Movc:

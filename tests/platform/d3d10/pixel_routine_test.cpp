@@ -52,6 +52,25 @@ add r0, r0, r1
 mul o0, r0, l(0.5)
 )";
 
+// Products and negations with one reader and with two: a replay may fuse only those with one reader
+// into the add that reads them.
+constexpr const char* kFusionPs = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+sample r0, v2.xyxx, t0, s0
+mul r1, r0, v1
+add r2, r1, l(0.25, 0.5, -0.125, 1)
+mov r3, -r0
+add r4, r2, r3
+mul r5, r3, r1
+mul r6, r0, l(0.5, 0.5, 0.5, 0.5)
+add r6, r6, -r4
+add r7, r4, -r6
+add o0, r7, r5
+)";
+
 struct FrameState {
     D3D10_VIEWPORT viewport{0, 0, kW, kH, 0.0f, 1.0f};
     UINT stencilRef = 1;
@@ -319,6 +338,11 @@ TEST(PixelRoutine, ReplayedFramesMatchTheInterpretedFirstFrame) {
     expectOnePicture(s, "sample at a computed coordinate");
     s.textureSize = 1;
     expectOnePicture(s, "one-texel texture");
+    s = FrameState{};
+    s.pixelProgram = kFusionPs;
+    s.blend = false;
+    s.target = DXGI_FORMAT_R32G32B32A32_FLOAT;
+    expectOnePicture(s, "fused multiply-adds and negations");
 }
 
 TEST(PixelRoutine, ProcessorHasBothPaths) {
@@ -328,9 +352,10 @@ TEST(PixelRoutine, ProcessorHasBothPaths) {
 }
 
 // A random pixel program over every operation of the instruction set, on registers seeded from the
-// interpolated inputs, a texture sample and special values (NaN and an infinity among them); r4 starts
-// unwritten, so what a program reads before writing it is covered too.
-std::string randomProgram(std::mt19937& random) {
+// interpolated inputs, a texture sample and special values (NaN and an infinity among them). Unless
+// `seeded`, r4 starts unwritten, so what a program reads before writing it is covered too; seeded
+// programs write every register first, which lets a replay rename all of them.
+std::string randomProgram(std::mt19937& random, bool seeded) {
     auto pick = [&](int n) { return int(random() % unsigned(n)); };
     const char* comps = "xyzw";
     auto swizzle = [&] {
@@ -362,6 +387,7 @@ add r2, v2.xyxy, l(0.25, -0.5, 1, 2)
 mul r3.xy, v0.xyxx, l(0.01, 0.02, 0.5, 1)
 div r3.zw, l(0, 0, 0, -1), l(0, 0, 0, 0)
 )";
+    if (seeded) p += "mul r4, v1.wzyx, l(-3, 0.5, 2, 1)\n";
     for (int i = 0; i < 24; ++i) {
         auto op = isa::Opcode(pick(int(isa::Opcode::Sample) + 1));
         std::string dst = "r" + std::to_string(pick(5));
@@ -383,7 +409,7 @@ TEST(PixelRoutine, RandomProgramsGiveThePictureOfTheInterpreter) {
     std::mt19937 random(20240611);
     for (int i = 0; i < 40; ++i) {
         FrameState s;
-        s.pixelProgram = randomProgram(random);
+        s.pixelProgram = randomProgram(random, i % 2 == 1);
         s.blend = false;
         s.target = i % 3 ? DXGI_FORMAT_R32G32B32A32_FLOAT : DXGI_FORMAT_R8G8B8A8_UNORM;
         expectOnePicture(s, s.pixelProgram);
