@@ -101,12 +101,18 @@ test_windows() {
         "$unfold" image "$data/fisheye.png" "$data/$name.png" $options >/dev/null
         "$bitmap" "$data/$name.png" "$data/$name.bmp" 24
     done
+    local filter_dll camera_dll data_dir
+    filter_dll="$(winepath -w "$dir/filter/unfoldfilter.dll")"
+    camera_dll="$(winepath -w "$dir/vcam/unfoldcam.dll")"
+    data_dir="$(winepath -w "$data")"
+    # The Wine session of the commands above has no display, and a program started while it lasts joins
+    # it (and cannot open windows): let it end, so that the tests start one on their own X server.
+    wineserver -w
 
     # A test that hangs inside Wine fails the run after 20 minutes instead of holding CI.
     local status=0
-    UNFOLD_FILTER_DLL="$(winepath -w "$dir/filter/unfoldfilter.dll")" \
-        UNFOLD_CAMERA_DLL="$(winepath -w "$dir/vcam/unfoldcam.dll")" UNFOLD_WINE_DATA="$(winepath -w "$data")" \
-        timeout 1200 xvfb-run -a wine "$test_exe" 2> >(grep -v '^ALSA lib' >&2) || status=$?
+    UNFOLD_FILTER_DLL="$filter_dll" UNFOLD_CAMERA_DLL="$camera_dll" UNFOLD_WINE_DATA="$data_dir" \
+        timeout 1200 "$root/scripts/with_xvfb.sh" wine "$test_exe" 2> >(grep -v '^ALSA lib' >&2) || status=$?
     if [ "$status" = 124 ]; then
         echo "windows: the $arch Wine tests did not finish within 20 minutes" >&2
         wineserver -k
