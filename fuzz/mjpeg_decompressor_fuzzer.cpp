@@ -52,17 +52,7 @@ IPin* pinOf(IBaseFilter* filter, PIN_DIRECTION wanted) {
 // Source, decompressor and sink of one stream size, connected and paused: they live for the process.
 Stream* openStream(LONG width, LONG height) {
     auto* s = new Stream{width, height};
-    CMediaType mjpg(&MEDIATYPE_Video);
-    mjpg.SetSubtype(&MEDIASUBTYPE_MJPG);
-    mjpg.SetFormatType(&FORMAT_VideoInfo);
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mjpg.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    vih->AvgTimePerFrame = 333333;
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = width;
-    vih->bmiHeader.biHeight = height;
-    vih->bmiHeader.biPlanes = 1;
-    vih->bmiHeader.biBitCount = 24;
-    vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
+    CMediaType mjpg = testfilters::MjpgType(width, height, 333333);
     mjpg.SetSampleSize(kMaxFrame); // the source's buffers: room for any frame the fuzzer sends
     s->source = new TestSource(mjpg);
     s->source->AddRef();

@@ -49,6 +49,8 @@ int sources(const Step& s, PlanSlot* in[3], Step& step) {
     switch (s.id) {
     case KernelId::Mad:
     case KernelId::Movc:
+    case KernelId::MulSub:
+    case KernelId::Add3:
         return 3;
     default:
         return s.id < KernelId::Add ? 1 : 2;
@@ -228,6 +230,10 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     std::vector<PlanSlot> fetched;
     for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
     optimise(r->steps, *setup.plan, fetched, r->carried);
+    for (PixelRoutine::Footprint& f : r->footprints)
+        f.alpha =
+            setup.plan->outputSlot(f.out[3]) ||
+            std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, f.out[3]); });
     SpecialiseKernels(r->steps, isa);
     r->merge = LaneMergerFor(isa);
     for (const PixelInput& in : setup.inputs)
@@ -393,7 +399,7 @@ constexpr uint32_t kNoValue = ~0u;
 // A step over values rather than slots.
 struct ValueStep {
     Step step;
-    uint32_t in[3];
+    uint32_t in[6];
     int inputs;
     uint32_t out[4];
     int outputs;
@@ -455,22 +461,66 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         const int k = producer[value];
         return k >= 0 && graph[k].step.id == id && uses[value] == 1 && lastUse[value] != kToTheEnd;
     };
+    // Takes the single-reader result `value` of a binary step into v as its first two operands, with
+    // `other` as the third, making v a step of kind id.
+    auto absorb = [&](ValueStep& v, uint32_t value, uint32_t other, KernelId id) {
+        ValueStep& producerStep = graph[size_t(producer[value])];
+        producerStep.dropped = true;
+        v.in[0] = producerStep.in[0], v.in[1] = producerStep.in[1], v.in[2] = other;
+        v.inputs = 3;
+        v.step.id = id;
+        v.step.kernel = PortableKernel(id);
+    };
     for (ValueStep& v : graph) {
-        if (v.step.id != KernelId::Add) continue;
-        if (onlyFeeds(v.in[0], KernelId::Mul)) {
-            ValueStep& mul = graph[size_t(producer[v.in[0]])];
-            mul.dropped = true;
-            v.step.id = KernelId::Mad;
-            v.in[2] = v.in[1], v.in[0] = mul.in[0], v.in[1] = mul.in[1];
-            v.inputs = 3;
-            v.step.kernel = PortableKernel(KernelId::Mad);
-        } else if (onlyFeeds(v.in[1], KernelId::Neg)) {
-            ValueStep& neg = graph[size_t(producer[v.in[1]])];
-            neg.dropped = true;
-            v.step.id = KernelId::AddNeg;
-            v.in[1] = neg.in[0];
-            v.step.kernel = PortableKernel(KernelId::AddNeg);
+        if (v.step.id == KernelId::Add) {
+            if (onlyFeeds(v.in[1], KernelId::Neg)) {
+                ValueStep& neg = graph[size_t(producer[v.in[1]])];
+                neg.dropped = true;
+                v.step.id = KernelId::AddNeg;
+                v.in[1] = neg.in[0];
+                v.step.kernel = PortableKernel(KernelId::AddNeg);
+            } else if (onlyFeeds(v.in[0], KernelId::Mul)) {
+                absorb(v, v.in[0], v.in[1], KernelId::Mad);
+            } else if (onlyFeeds(v.in[1], KernelId::Mul)) {
+                // x + a * b as a * b + x: the sum is the same (only which of two NaNs it keeps may differ).
+                absorb(v, v.in[1], v.in[0], KernelId::Mad);
+            } else if (onlyFeeds(v.in[0], KernelId::Add)) {
+                absorb(v, v.in[0], v.in[1], KernelId::Add3);
+            } else if (onlyFeeds(v.in[1], KernelId::Add)) {
+                absorb(v, v.in[1], v.in[0], KernelId::Add3);
+            }
         }
+        if (v.step.id == KernelId::AddNeg && onlyFeeds(v.in[1], KernelId::Mul))
+            absorb(v, v.in[1], v.in[0], KernelId::MulSub);
+    }
+    // A multiply-add or multiply-subtract whose accumulator is a product read only by it starts a
+    // chain; one whose accumulator is a one-link chain read only by it extends that chain.
+    for (ValueStep& v : graph) {
+        if (v.step.id != KernelId::Mad && v.step.id != KernelId::MulSub) continue;
+        const uint32_t acc = v.in[2];
+        const bool subtract = v.step.id == KernelId::MulSub;
+        const uint32_t x = v.in[0], y = v.in[1];
+        if (onlyFeeds(acc, KernelId::Mul)) {
+            ValueStep& mul = graph[size_t(producer[acc])];
+            mul.dropped = true;
+            v.in[0] = mul.in[0], v.in[1] = mul.in[1], v.in[2] = x, v.in[3] = y;
+            v.inputs = 4;
+            v.step.id = KernelId::MulChain;
+            v.step.resource = 1;
+            v.step.sampler = subtract ? 1 : 0;
+        } else if (onlyFeeds(acc, KernelId::MulChain) && graph[size_t(producer[acc])].step.resource == 1) {
+            ValueStep& chain = graph[size_t(producer[acc])];
+            chain.dropped = true;
+            std::copy(chain.in, chain.in + 4, v.in);
+            v.in[4] = x, v.in[5] = y;
+            v.inputs = 6;
+            v.step.id = KernelId::MulChain;
+            v.step.resource = 2;
+            v.step.sampler = uint8_t(chain.step.sampler | (subtract ? 2 : 0));
+        } else {
+            continue;
+        }
+        v.step.kernel = PortableMulChainKernel(v.step.resource, v.step.sampler);
     }
     for (int k = 0; k < int(graph.size()); ++k)
         if (!graph[k].dropped)
@@ -500,7 +550,7 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
             if (lastUse[v.in[i]] == k && !pinned[at]) free[at] = 1;
         }
         Step s = v.step;
-        PlanSlot* in[3] = {&s.a, &s.b, &s.c};
+        PlanSlot* in[6] = {&s.a, &s.b, &s.c, &s.out[0], &s.out[1], &s.out[2]};
         for (int i = 0; i < v.inputs; ++i) *in[i] = home[v.in[i]];
         if (s.id == KernelId::Sample)
             std::copy(out, out + 4, s.out);
@@ -517,8 +567,12 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
 }
 
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa) {
-    for (Step& s : steps)
-        if (StepKernel k = KernelFor(s.id, isa)) s.kernel = k;
+    for (Step& s : steps) {
+        if (s.id == KernelId::MulChain)
+            s.kernel = MulChainKernel(isa, s.resource, s.sampler);
+        else if (StepKernel k = KernelFor(s.id, isa))
+            s.kernel = k;
+    }
 }
 
 } // namespace platform::d3d10

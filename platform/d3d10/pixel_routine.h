@@ -45,6 +45,7 @@ struct PixelRoutine {
         uint8_t resource;
         PlanSlot out[4]; // slots the sample's channels go to
         FootprintFetch fetch;
+        bool alpha = true; // whether anything reads the alpha channel (else it is not fetched)
     };
     std::vector<Footprint> footprints;
     LaneMerger merge;
@@ -105,11 +106,13 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
 
 // Renames every value the steps compute into a slot of its own for as long as it lives, so that moves
 // vanish (a move only names its source's slot), outputs included: their values stay where they were
-// computed, and `moved` says where. A multiply whose product only feeds the first operand of an add
-// becomes a multiply-add, and a negation that only feeds an add's second operand is fused into it; both
-// keep the two roundings and the operand order of the steps they replace, so every bit stays. Returns
-// false, leaving the steps as they were, where a step reads a slot that is neither read-only, in
-// `prewritten`, nor written before it, or where the slots run out.
+// computed, and `moved` says where. A step whose result only one add reads is fused into that add: a
+// product into a multiply-add (or, negated, a multiply-subtract), a negation into an add of the
+// negated operand, a sum into a three-operand add. Each fused step rounds as the steps it replaces, so
+// every result keeps its bits (except that an add whose operands were exchanged may keep the other of
+// two NaNs: which one is left open by Direct3D 10). Returns false, leaving the steps as they were, where a
+// step reads a slot that is neither read-only, in `prewritten`, nor written before it, or where the
+// slots run out.
 bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band);
 
 // Replaces each step's kernel by the instruction set's own where there is one.

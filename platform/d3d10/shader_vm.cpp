@@ -57,6 +57,20 @@ void ternary(const VmContext& vm, const Step& s, int) {
     for (int i = 0; i < kLanes; ++i) d[i] = F{}(a[i], b[i], c[i]);
 }
 
+template <int kLinks, bool kSubtract0, bool kSubtract1>
+void mulChain(const VmContext& vm, const Step& s, int) {
+    float* d = lane(vm, s.d);
+    const float *a = lane(vm, s.a), *b = lane(vm, s.b), *x0 = lane(vm, s.c), *y0 = lane(vm, s.out[0]);
+    const float *x1 = lane(vm, s.out[kLinks > 1 ? 1 : 0]), *y1 = lane(vm, s.out[kLinks > 1 ? 2 : 0]);
+#pragma GCC ivdep
+    for (int i = 0; i < kLanes; ++i) {
+        float acc = a[i] * b[i];
+        acc = kSubtract0 ? acc + -(x0[i] * y0[i]) : x0[i] * y0[i] + acc;
+        if (kLinks > 1) acc = kSubtract1 ? acc + -(x1[i] * y1[i]) : x1[i] * y1[i] + acc;
+        d[i] = acc;
+    }
+}
+
 struct Mov {
     float operator()(float a) const { return a; }
 };
@@ -197,6 +211,12 @@ struct AddNeg {
 struct Mad {
     float operator()(float a, float b, float c) const { return a * b + c; }
 };
+struct MulSub {
+    float operator()(float a, float b, float c) const { return c + -(a * b); }
+};
+struct Add3 {
+    float operator()(float a, float b, float c) const { return (a + b) + c; }
+};
 struct Movc {
     float operator()(float a, float b, float c) const { return bits(a) != 0 ? b : c; }
 };
@@ -291,6 +311,14 @@ KernelId componentKernel(Opcode op) {
 
 } // namespace
 
+StepKernel PortableMulChainKernel(int links, unsigned subtracts) {
+    static constexpr StepKernel kernels[2][4] = {{mulChain<1, false, false>, mulChain<1, true, false>,
+                                                  mulChain<1, false, false>, mulChain<1, true, false>},
+                                                 {mulChain<2, false, false>, mulChain<2, true, false>,
+                                                  mulChain<2, false, true>, mulChain<2, true, true>}};
+    return kernels[links > 1][subtracts & 3];
+}
+
 StepKernel PortableKernel(KernelId id) {
     switch (id) {
     case KernelId::Mov:
@@ -379,6 +407,10 @@ StepKernel PortableKernel(KernelId id) {
         return ternary<Mad>;
     case KernelId::Movc:
         return ternary<Movc>;
+    case KernelId::MulSub:
+        return ternary<MulSub>;
+    case KernelId::Add3:
+        return ternary<Add3>;
     case KernelId::Sample:
         return sampleKernel;
     default:

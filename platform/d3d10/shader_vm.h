@@ -65,7 +65,13 @@ enum class KernelId : uint8_t {
     Ine,
     AddNeg, // a + -b: an add whose second operand was negated, fused (binary)
     Mad,
-    Movc, // ternary
+    Movc,
+    MulSub, // c + -(a * b): a multiply and a negated add, fused
+    Add3,   // (a + b) + c: two adds, fused (ternary)
+    // A product taken through one or two multiply-adds or multiply-subtracts, fused: `resource` is the
+    // number of links, bit j of `sampler` set where link j subtracts. acc = a * b, then per link j with
+    // operands (x, y) = (c, out[0]), (out[1], out[2]): x * y + acc, or acc + -(x * y).
+    MulChain,
     Sample,
     Count
 };
@@ -91,8 +97,10 @@ struct Step {
     uint8_t resource, sampler;
 };
 
-// The kernel of the baseline instruction set for an operation.
+// The kernel of the baseline instruction set for an operation (none for MulChain: see MulChainKernel).
 StepKernel PortableKernel(KernelId id);
+// The baseline kernel of a MulChain step of 1 or 2 links (bit j of `subtracts`: link j subtracts).
+StepKernel PortableMulChainKernel(int links, unsigned subtracts);
 
 class ExecutionPlan {
 public:

@@ -7,8 +7,7 @@ namespace platform::d3d10 {
 
 size_t ShadingCache::Band::bytes() const {
     size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.steps.capacity() * sizeof(Step) +
-               steps.moved.capacity() * sizeof(MovedOutput) +
-               foldedFor.capacity() * sizeof(uint32_t);
+               steps.moved.capacity() * sizeof(MovedOutput) + foldedFor.capacity() * sizeof(uint32_t);
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);
@@ -132,7 +131,8 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (size_t f = 0; f < routine.footprints.size(); ++f) {
             const PixelRoutine::Footprint& fp = routine.footprints[f];
             const SampledTexture& t = setup.bindings.textures[fp.resource];
-            float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]), vm.slot(fp.out[3])};
+            float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]),
+                             fp.alpha ? vm.slot(fp.out[3]) : nullptr};
             fp.fetch(t.data, t.rowPitch, cache.offsets[f].data() + base, cache.weights[f].data() + base, out,
                      n);
         }

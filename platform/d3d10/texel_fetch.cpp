@@ -49,7 +49,8 @@ void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t
         out[kSwapRedBlue ? 2 : 0][i] = float(int32_t(c0)) / kWeightDenominator;
         out[kSwapRedBlue ? 0 : 2][i] = float(int32_t(c2)) / kWeightDenominator;
         out[1][i] = float(int32_t((topOdd & 0xFFFF) * by + (botOdd & 0xFFFF) * ay)) / kWeightDenominator;
-        out[3][i] = float(int32_t((topOdd >> 16) * by + (botOdd >> 16) * ay)) / kWeightDenominator;
+        if (out[3])
+            out[3][i] = float(int32_t((topOdd >> 16) * by + (botOdd >> 16) * ay)) / kWeightDenominator;
     }
 }
 

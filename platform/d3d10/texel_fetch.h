@@ -27,7 +27,8 @@ using FootprintCompute = void (*)(const SampledTexture& texture, const float* u,
                                   uint32_t* offsets, uint16_t* weights, int n);
 FootprintCompute FootprintComputer(Isa isa);
 
-// out[c][i] is channel c (r, g, b, a) of footprint i of a texture whose texel 0 is at `texels`.
+// out[c][i] is channel c (r, g, b, a) of footprint i of a texture whose texel 0 is at `texels`; out[3]
+// may be null where the alpha channel is not wanted.
 using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                                 const uint16_t* weights, float* const out[4], int n);
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);

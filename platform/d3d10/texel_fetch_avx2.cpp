@@ -46,7 +46,7 @@ UNFOLD_AVX2_INLINE void rowTexels(const uint8_t* at, const uint32_t* offsets, __
     right = _mm256_castps_si256(_mm256_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-template <bool kSwapRedBlue>
+template <bool kSwapRedBlue, bool kAlpha>
 UNFOLD_AVX2 void fetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                                  const uint16_t* weights, float* const out[4], int n) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF);
@@ -73,13 +73,23 @@ UNFOLD_AVX2 void fetchFootprints(const uint8_t* texels, size_t pitch, const uint
                          blendY(_mm256_srli_epi32(topEven, 16), _mm256_srli_epi32(botEven, 16), fby, fy));
         _mm256_storeu_ps(out[1] + i,
                          blendY(_mm256_and_si256(topOdd, low16), _mm256_and_si256(botOdd, low16), fby, fy));
-        _mm256_storeu_ps(out[3] + i,
-                         blendY(_mm256_srli_epi32(topOdd, 16), _mm256_srli_epi32(botOdd, 16), fby, fy));
+        if (kAlpha)
+            _mm256_storeu_ps(out[3] + i,
+                             blendY(_mm256_srli_epi32(topOdd, 16), _mm256_srli_epi32(botOdd, 16), fby, fy));
     }
     if (i < n) {
-        float* rest[4] = {out[0] + i, out[1] + i, out[2] + i, out[3] + i};
+        float* rest[4] = {out[0] + i, out[1] + i, out[2] + i, kAlpha ? out[3] + i : nullptr};
         FetchFootprintsPortable<kSwapRedBlue>(texels, pitch, offsets + i, weights + i, rest, n - i);
     }
+}
+
+template <bool kSwapRedBlue>
+UNFOLD_AVX2 void fetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
+                                 const uint16_t* weights, float* const out[4], int n) {
+    if (out[3])
+        fetchFootprints<kSwapRedBlue, true>(texels, pitch, offsets, weights, out, n);
+    else
+        fetchFootprints<kSwapRedBlue, false>(texels, pitch, offsets, weights, out, n);
 }
 
 // ToFixed8: x * 256 + 0.5, NaN to 0, held within +-2^30, truncated and corrected downwards.

@@ -11,8 +11,12 @@ namespace platform::d3d10 {
 // portable kernel stands).
 StepKernel KernelFor(KernelId id, Isa isa);
 
+// The kernel of a MulChain step (see KernelId) in an instruction set.
+StepKernel MulChainKernel(Isa isa, int links, unsigned subtracts);
+
 namespace detail {
 StepKernel Avx2Kernel(KernelId id);
-}
+StepKernel Avx2MulChainKernel(int links, unsigned subtracts);
+} // namespace detail
 
 } // namespace platform::d3d10

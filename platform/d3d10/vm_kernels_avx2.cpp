@@ -50,6 +50,26 @@ UNFOLD_AVX2_INLINE __m256 signBit() {
     return _mm256_castsi256_ps(_mm256_set1_epi32(int(0x80000000u)));
 }
 
+// acc + -(x * y) where kSubtract, else x * y + acc: the multiply-subtract and multiply-add steps.
+template <bool kSubtract>
+UNFOLD_AVX2_INLINE __m256 link(__m256 acc, __m256 x, __m256 y) {
+    __m256 product = _mm256_mul_ps(x, y);
+    return kSubtract ? _mm256_add_ps(acc, _mm256_xor_ps(product, signBit())) : _mm256_add_ps(product, acc);
+}
+
+template <int kLinks, bool kSubtract0, bool kSubtract1>
+UNFOLD_AVX2 void mulChain(const VmContext& vm, const Step& s, int) {
+    float* d = lane(vm, s.d);
+    const float *a = lane(vm, s.a), *b = lane(vm, s.b), *x0 = lane(vm, s.c), *y0 = lane(vm, s.out[0]);
+    const float *x1 = lane(vm, s.out[kLinks > 1 ? 1 : 0]), *y1 = lane(vm, s.out[kLinks > 1 ? 2 : 0]);
+    for (int i = 0; i < kLanes; i += 8) {
+        __m256 acc = _mm256_mul_ps(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i));
+        acc = link<kSubtract0>(acc, _mm256_loadu_ps(x0 + i), _mm256_loadu_ps(y0 + i));
+        if (kLinks > 1) acc = link<kSubtract1>(acc, _mm256_loadu_ps(x1 + i), _mm256_loadu_ps(y1 + i));
+        _mm256_storeu_ps(d + i, acc);
+    }
+}
+
 struct Mov {
     UNFOLD_AVX2_INLINE static __m256 op(__m256 a) { return a; }
 };
@@ -168,11 +188,23 @@ struct Ige {
 };
 
 struct AddNeg {
-    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b) { return _mm256_add_ps(a, _mm256_xor_ps(b, signBit())); }
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b) {
+        return _mm256_add_ps(a, _mm256_xor_ps(b, signBit()));
+    }
 };
 struct Mad {
     UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
         return _mm256_add_ps(_mm256_mul_ps(a, b), c);
+    }
+};
+struct MulSub {
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
+        return _mm256_add_ps(c, _mm256_xor_ps(_mm256_mul_ps(a, b), signBit()));
+    }
+};
+struct Add3 {
+    UNFOLD_AVX2_INLINE static __m256 op(__m256 a, __m256 b, __m256 c) {
+        return _mm256_add_ps(_mm256_add_ps(a, b), c);
     }
 };
 // a's bits non-zero ? b : c.
@@ -184,6 +216,14 @@ struct Movc {
 };
 
 } // namespace
+
+StepKernel Avx2MulChainKernel(int links, unsigned subtracts) {
+    static constexpr StepKernel kernels[2][4] = {{mulChain<1, false, false>, mulChain<1, true, false>,
+                                                  mulChain<1, false, false>, mulChain<1, true, false>},
+                                                 {mulChain<2, false, false>, mulChain<2, true, false>,
+                                                  mulChain<2, false, true>, mulChain<2, true, true>}};
+    return kernels[links > 1][subtracts & 3];
+}
 
 StepKernel Avx2Kernel(KernelId id) {
     switch (id) {
@@ -251,6 +291,10 @@ StepKernel Avx2Kernel(KernelId id) {
         return ternary<Mad>;
     case KernelId::Movc:
         return ternary<Movc>;
+    case KernelId::MulSub:
+        return ternary<MulSub>;
+    case KernelId::Add3:
+        return ternary<Add3>;
     default:
         return nullptr;
     }

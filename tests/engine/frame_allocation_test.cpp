@@ -8,8 +8,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "tools/scene/fisheye_renderer.h"
-#include "tools/unfold/unfolder.h"
+#include "tests/tools/unfold/quick_scene.h"
 
 namespace {
 std::atomic<uint64_t> g_allocations{0};
@@ -78,37 +77,34 @@ namespace tools::unfold {
 namespace {
 
 TEST(FrameAllocation, SteadyFramesAllocateNothing) {
-    scene::RenderOptions quick;
-    quick.samplesPerAxis = 1;
-    const image::Image fisheye = scene::RenderFisheye(scene::FisheyeCamera(256), quick);
-    std::string error;
-    auto unfolder = Unfolder::Create(error);
-    ASSERT_TRUE(unfolder) << error;
+    const image::Image fisheye = testing::QuickFisheye();
     UnfoldSettings s;
     s.width = 320, s.height = 180;
+    std::string error;
+    auto unfolder = testing::ConnectedUnfolder(fisheye, s, error);
+    ASSERT_TRUE(unfolder) << error;
     image::Image picture;
-    ASSERT_TRUE(unfolder->unfold(fisheye, s, picture)); // connects the engine
     COrbExpander& engine = unfolder->engine();
-    std::vector<BYTE> frame(fisheye.data(), fisheye.data() + size_t(256) * 256 * 4);
+    std::vector<BYTE> frame(fisheye.data(), fisheye.data() + fisheye.byteSize()); // rows of 4 bytes a pixel
     std::vector<BYTE> output(size_t(320) * 180 * 3);
 
     // The counter counts: the set-up above allocated.
     EXPECT_GT(g_allocations.load(), 0u);
     for (int32_t mode = 0; mode < 16; ++mode) {
-        if (mode == 14) continue;
+        if (mode == testing::kModeWithoutExpander) continue;
         for (bool filter : {false, true}) {
             s.mode = mode;
             ASSERT_TRUE(unfolder->unfold(fisheye, s, picture));
             if (filter) engine.Current()->SetSharpness(0.6f);
             // The first frames rasterise and build the caches replays shade from.
             for (int warm = 0; warm < 3; ++warm) {
-                ASSERT_TRUE(engine.UploadFrame(frame.data(), 256 * 4));
+                ASSERT_TRUE(engine.UploadFrame(frame.data(), testing::kQuickFisheyeSize * 4));
                 ASSERT_TRUE(SUCCEEDED(engine.Render(output.data())));
             }
             bool uploaded = true, rendered = true;
             const uint64_t before = g_allocations.load();
             for (int i = 0; i < 4; ++i) {
-                uploaded = engine.UploadFrame(frame.data(), 256 * 4) && uploaded;
+                uploaded = engine.UploadFrame(frame.data(), testing::kQuickFisheyeSize * 4) && uploaded;
                 rendered = SUCCEEDED(engine.Render(output.data())) && rendered;
             }
             const uint64_t allocations = g_allocations.load() - before;

@@ -4,13 +4,14 @@
 
 #include <oleauto.h>
 
+#include "tests/build_paths.h"
 #include "tests/filter/filter_fixture.h"
 
 namespace filter_testing {
 namespace {
 
 HRESULT callServer(const char* entry) {
-    void* module = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
     if (!module) return E_FAIL;
     auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, entry));
     HRESULT hr = fn ? fn() : E_FAIL;
@@ -52,7 +53,7 @@ TEST_F(RegistrationTest, RegisteredEntriesAndTheirRemoval) {
 }
 
 TEST_F(RegistrationTest, ClassObjectsAndUnloading) {
-    void* module = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     auto getClassObject =
         reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(dlsym(module, "DllGetClassObject"));

@@ -14,6 +14,7 @@
 #include "platform/win32/user_input.h"
 #include "platform/win32/windowing.h"
 #include "resources/unfoldfilter_resource.h"
+#include "tests/build_paths.h"
 #include "tests/filter/filter_fixture.h"
 #include "tests/platform/dshow/page_host.h"
 
@@ -245,7 +246,7 @@ HWND pageIn(HWND frame) {
 }
 
 TEST_F(FilterTest, TheModulesPageInARealFrameOverAConnectedFilter) {
-    void* module = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"));
     ASSERT_EQ(reg(), S_OK);

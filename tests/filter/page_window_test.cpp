@@ -16,42 +16,23 @@
 #include "platform/win32/display.h"
 #include "platform/win32/user_input.h"
 #include "resources/unfoldfilter_resource.h"
+#include "tests/build_paths.h"
 #include "tests/filter/filter_fixture.h"
+#include "tests/x_display.h"
 
 namespace filter_testing {
 namespace {
 
-// Centre of a window on the screen.
-POINT screenCentre(HWND hwnd) {
+using display_testing::PageIn;
+using display_testing::XClick;
+using display_testing::XPicture;
+
+// A click at the centre of a window on the screen.
+bool xClickCentre(HWND hwnd) {
     RECT r;
     GetWindowRect(hwnd, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    return XClick((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
-
-bool xClick(POINT p) {
-    const std::string command =
-        "xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 1 >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgba;
-    const uint8_t* at(int x, int y) const { return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4]; }
-    // Pixels of the rectangle that differ from `background` by more than a little.
-    int marked(const RECT& r, const uint8_t* background) const {
-        int n = 0;
-        for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
-            for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x) {
-                const uint8_t* p = at(x, y);
-                if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) +
-                        std::abs(p[2] - background[2]) >
-                    24)
-                    ++n;
-            }
-        return n;
-    }
-};
 
 // Steps run on the frame's idle moments; a step answering false runs again at the next one.
 std::vector<std::function<bool(HWND)>> g_steps;
@@ -74,16 +55,10 @@ LRESULT CALLBACK frameOwner(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     return DefWindowProcW(hwnd, msg, w, l);
 }
 
-HWND pageIn(HWND frame) {
-    for (HWND c = GetWindow(frame, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (GetWindowLongW(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) return c;
-    return nullptr;
-}
-
 TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThroughX) {
     std::string reason;
     ASSERT_TRUE(platform::OpenDisplay(reason)) << reason;
-    void* module = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))(), S_OK);
 
@@ -104,7 +79,7 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
         HWND owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 50, 60, 10, 10, nullptr, nullptr,
                                      nullptr, nullptr);
 
-        Shot shot;
+        XPicture shot;
         RECT frameRect{};
         std::vector<std::pair<int, RECT>> controls; // id and rectangle within the frame
         int during = -1;
@@ -116,7 +91,7 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
             [&](HWND frame) {
                 GetWindowRect(frame, &frameRect);
                 EXPECT_TRUE(platform::ActiveDisplay()->snapshot(frame, shot.width, shot.height, shot.rgba));
-                HWND page = pageIn(frame);
+                HWND page = PageIn(frame);
                 for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
                     if (!IsWindowVisible(c)) continue;
                     RECT r;
@@ -125,7 +100,7 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
                     controls.emplace_back(GetDlgCtrlID(c), r);
                 }
                 // A person clicks "Dome".
-                EXPECT_TRUE(xClick(screenCentre(GetDlgItem(page, IDC_MODE_DOME))));
+                EXPECT_TRUE(xClickCentre(GetDlgItem(page, IDC_MODE_DOME)));
                 return true;
             },
             [&](HWND frame) {
@@ -133,12 +108,12 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
                 filter->GetUnfoldMode(&index);
                 if (index != 5) return false; // the click is on its way
                 during = index;
-                EXPECT_EQ(IsDlgButtonChecked(pageIn(frame), IDC_MODE_DOME), 1u);
+                EXPECT_EQ(IsDlgButtonChecked(PageIn(frame), IDC_MODE_DOME), 1u);
                 return true;
             },
             [&](HWND frame) {
                 // A person drags the Horizontal thumb from the left end to the middle.
-                HWND slider = GetDlgItem(pageIn(frame), IDC_HORIZONTAL);
+                HWND slider = GetDlgItem(PageIn(frame), IDC_HORIZONTAL);
                 RECT r;
                 GetWindowRect(slider, &r);
                 const POINT from = platform::input::TrackbarPoint(slider, 0);
@@ -152,13 +127,13 @@ TEST_F(FilterTest, ThePageAsARealWindowDrawnAtTheModelsRectanglesAndClickedThrou
                 return true;
             },
             [&](HWND frame) {
-                HWND slider = GetDlgItem(pageIn(frame), IDC_HORIZONTAL);
+                HWND slider = GetDlgItem(PageIn(frame), IDC_HORIZONTAL);
                 dragged = LONG(SendMessageW(slider, TBM_GETPOS, 0, 0));
                 if (dragged < 40) return false; // the drag is on its way
                 float h = 0, v = 0;
                 general->GetViewPos(&h, &v);
                 viewAfterDrag = h;
-                EXPECT_TRUE(xClick(screenCentre(GetDlgItem(frame, IDCANCEL))));
+                EXPECT_TRUE(xClickCentre(GetDlgItem(frame, IDCANCEL)));
                 return true;
             }};
 

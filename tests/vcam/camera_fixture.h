@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "tests/build_paths.h"
 #include "tests/tools/image/temp_dir.h"
 #include "tests/vcam/vcam_fixture.h"
 #include "tools/image/mjpg_clip.h"
@@ -32,7 +33,7 @@ class CameraTest : public VCamTest {
 protected:
     void SetUp() override {
         VCamTest::SetUp();
-        ASSERT_EQ(CallModule(UNFOLDFILTER_PATH, "DllRegisterServer"), S_OK);
+        ASSERT_EQ(CallModule(kUnfoldFilterPath, "DllRegisterServer"), S_OK);
     }
     void TearDown() override {
         CoFreeUnusedLibraries();

@@ -3,6 +3,7 @@
 // picture of the camera's.
 #include "filter/expansion_filter.h"
 #include "platform/win32/debug.h"
+#include "tests/build_paths.h"
 #include "tests/vcam/camera_fixture.h"
 #include "tools/image/dib.h"
 #include "tools/unfold/unfolder.h"
@@ -112,7 +113,7 @@ TEST_F(InternalGraphTest, VirtualCameraModesSelectTheFiltersModes) {
 }
 
 TEST_F(InternalGraphTest, WithoutTheExpansionFilterFramesAreGrey) {
-    ASSERT_EQ(CallModule(UNFOLDFILTER_PATH, "DllUnregisterServer"), S_OK);
+    ASSERT_EQ(CallModule(kUnfoldFilterPath, "DllUnregisterServer"), S_OK);
     DefineCamera("1440x1440@15");
     CVCam* camera = NewCamera();
     EXPECT_EQ(CVCam::PrivateGraph()->State(), -1);

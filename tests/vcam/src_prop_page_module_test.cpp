@@ -10,6 +10,7 @@
 
 #include "platform/win32/user_input.h"
 #include "resources/unfoldcam_resource.h"
+#include "tests/build_paths.h"
 #include "tests/vcam/vcam_fixture.h"
 
 namespace vcam_testing {
@@ -36,8 +37,8 @@ HWND pageIn(HWND frame) {
 }
 
 TEST_F(VCamTest, TheModulesPageInAFrameOverACameraMadeThroughCom) {
-    void* filterModule = dlopen(UNFOLDFILTER_PATH, RTLD_NOW | RTLD_LOCAL);
-    void* module = dlopen(UNFOLDCAM_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* filterModule = dlopen(kUnfoldFilterPath, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kUnfoldCamPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(dlsym(filterModule, "DllRegisterServer"))(), S_OK);
     ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"))(), S_OK);

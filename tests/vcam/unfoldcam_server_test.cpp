@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include "platform/win32/fault_injection.h"
+#include "tests/build_paths.h"
 #include "tests/vcam/vcam_fixture.h"
 
 namespace vcam_testing {
@@ -42,8 +43,8 @@ bool Contains(const std::vector<std::wstring>& names, const wchar_t* name) {
 using ServerTest = VCamTest;
 
 TEST_F(ServerTest, RegisteredAmongTheVideoCaptureDevicesAndGoneAfterUnregistering) {
-    ASSERT_EQ(CallModule(UNFOLDFILTER_PATH, "DllRegisterServer"), S_OK);
-    ASSERT_EQ(CallModule(UNFOLDCAM_PATH, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(CallModule(kUnfoldFilterPath, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(CallModule(kUnfoldCamPath, "DllRegisterServer"), S_OK);
     EXPECT_TRUE(Contains(DeviceNames(CLSID_VideoInputDeviceCategory), L"TELMAR ZK900 4K UVC"));
     EXPECT_FALSE(Contains(DeviceNames(CLSID_LegacyAmFilterCategory), L"TELMAR ZK900 4K UVC"));
     EXPECT_TRUE(Contains(DeviceNames(CLSID_LegacyAmFilterCategory), L"ZK900 4K Expander"));
@@ -63,7 +64,7 @@ TEST_F(ServerTest, RegisteredAmongTheVideoCaptureDevicesAndGoneAfterUnregisterin
 
     // The module serves the camera's class (the page's factory is tested with the page).
     {
-        void* module = dlopen(UNFOLDCAM_PATH, RTLD_NOW | RTLD_LOCAL);
+        void* module = dlopen(kUnfoldCamPath, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(module, nullptr);
         auto getClassObject =
             reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(dlsym(module, "DllGetClassObject"));
@@ -74,20 +75,20 @@ TEST_F(ServerTest, RegisteredAmongTheVideoCaptureDevicesAndGoneAfterUnregisterin
         dlclose(module);
     }
 
-    ASSERT_EQ(CallModule(UNFOLDCAM_PATH, "DllUnregisterServer"), S_OK);
+    ASSERT_EQ(CallModule(kUnfoldCamPath, "DllUnregisterServer"), S_OK);
     EXPECT_FALSE(Contains(DeviceNames(CLSID_VideoInputDeviceCategory), L"TELMAR ZK900 4K UVC"));
     EXPECT_TRUE(Contains(DeviceNames(CLSID_LegacyAmFilterCategory), L"ZK900 4K Expander"));
     EXPECT_EQ(CoCreateInstance(CLSID_VCam, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, byClass.putVoid()),
               REGDB_E_CLASSNOTREG);
     // Unregistering twice leaves things as they are.
-    EXPECT_EQ(CallModule(UNFOLDCAM_PATH, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(CallModule(kUnfoldCamPath, "DllUnregisterServer"), S_OK);
     CoFreeUnusedLibraries();
 }
 
 TEST_F(ServerTest, ARegistrationFailureIsReportedWithItsStepAndReturned) {
     platform::ScopedFault noRegistry("RegCreateKeyExW", E_ACCESSDENIED, 0, 0);
     ::testing::internal::CaptureStdout();
-    const HRESULT hr = CallModule(UNFOLDCAM_PATH, "DllRegisterServer");
+    const HRESULT hr = CallModule(kUnfoldCamPath, "DllRegisterServer");
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(FAILED(hr));
     EXPECT_NE(out.find("[EXP][RegisterFilter:158] value:0x"), std::string::npos) << out;

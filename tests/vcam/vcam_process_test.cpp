@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 
+#include "tests/build_paths.h"
 #include "tests/tools/image/temp_dir.h"
 #include "tests/vcam/vcam_fixture.h"
 
@@ -72,15 +73,15 @@ TEST_F(ProcessTest, InASkypeHostAskingForThePageListLeavesTheReferenceCount) {
                  {"skype.exe.bin", "pages 1\n"}};
     for (const auto& host : hosts) {
         const std::string copy = dir.file(host.name);
-        std::filesystem::copy_file(VCAM_PROBE_PATH, copy);
+        std::filesystem::copy_file(kVcamProbePath, copy);
         std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
         EXPECT_EQ(RunProbe(copy, "pages"), host.seen) << host.name;
     }
 }
 
 TEST_F(ProcessTest, TwoProcessesConstructingAtOnceBothSucceed) {
-    Probe a = StartProbe(VCAM_PROBE_PATH, "construct");
-    Probe b = StartProbe(VCAM_PROBE_PATH, "construct");
+    Probe a = StartProbe(kVcamProbePath, "construct");
+    Probe b = StartProbe(kVcamProbePath, "construct");
     std::string textA, textB;
     EXPECT_EQ(Finish(a, textA), 0) << textA;
     EXPECT_EQ(Finish(b, textB), 0) << textB;
@@ -92,7 +93,7 @@ TEST_F(ProcessTest, TwoProcessesConstructingAtOnceBothSucceed) {
 TEST_F(ProcessTest, AProcessKilledWhileSavingLeavesTheRegistryWhole) {
     std::mt19937 random(7);
     for (int round = 0; round < 5; ++round) {
-        Probe p = StartProbe(VCAM_PROBE_PATH, "save-loop");
+        Probe p = StartProbe(kVcamProbePath, "save-loop");
         // Killed at a random moment after its first save (a slow start, as under the sanitizers,
         // must not kill it before).
         std::string text;

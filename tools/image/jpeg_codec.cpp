@@ -165,7 +165,7 @@ Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::str
     const jpeg_decompress_struct& c = state.cinfo;
     if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK)
         return Status::Error("JPEG '" + what + "' is in CMYK, which is not supported");
-    if (!ImageSizeAllowed(c.image_width, c.image_height))
+    if (!ReadableImageSize(c.image_width, c.image_height))
         return Status::Error("JPEG '" + what + "' is too large (" + std::to_string(c.image_width) + " x " +
                              std::to_string(c.image_height) + ")");
     if (check)

@@ -34,7 +34,7 @@ bool FrameRate::FromDouble(double fps, FrameRate& rate) {
 
 Status MjpgClipWriter::Open(const std::string& path, uint32_t width, uint32_t height, FrameRate rate) {
     frames_ = 0;
-    if (!ImageSizeAllowed(width, height))
+    if (!ReadableImageSize(width, height))
         return Status::Error("cannot write '" + path + "': frame size " + std::to_string(width) + " x " +
                              std::to_string(height) + " is not allowed");
     if (rate.numerator == 0 || rate.denominator == 0)
@@ -137,7 +137,7 @@ Status MjpgClipReader::Open(const std::string& path) {
     uint32_t width = GetU32(header + 12), height = GetU32(header + 16);
     FrameRate rate{GetU32(header + 20), GetU32(header + 24)};
     uint32_t count = GetU32(header + kFrameCountOffset);
-    if (!ImageSizeAllowed(width, height))
+    if (!ReadableImageSize(width, height))
         return fail("corrupt MJPG clip '" + path + "': frame size " + std::to_string(width) + " x " +
                     std::to_string(height));
     if (rate.numerator == 0 || rate.denominator == 0)

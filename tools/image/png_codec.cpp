@@ -33,7 +33,7 @@ Status DecodePng(const uint8_t* data, size_t size, Image& image, const std::stri
     PngImage png;
     if (!png_image_begin_read_from_memory(&png.control, data, size))
         return Status::Error("corrupt PNG '" + what + "': " + png.message());
-    if (!ImageSizeAllowed(png.control.width, png.control.height))
+    if (!ReadableImageSize(png.control.width, png.control.height))
         return Status::Error("PNG '" + what + "' is too large (" + std::to_string(png.control.width) + " x " +
                              std::to_string(png.control.height) + ")");
     if (check)

@@ -19,6 +19,7 @@
 #include "platform/win32/debug.h"
 #include "platform/win32/display.h"
 #include "tools/image/image_file.h"
+#include "tools/unfold/build_paths.h"
 #include "tools/unfold/capture_session.h"
 #include "tools/unfold/com_objects.h"
 #include "tools/unfold/command.h"
@@ -170,7 +171,7 @@ LRESULT CALLBACK previewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 HRESULT openDevice(Preview& p, CommandContext& context) {
     HRESULT hr = OpenVideoDevice(p.deviceName, p.device);
     if (hr != VFW_E_NOT_FOUND || p.deviceName != kVirtualCameraName) return hr;
-    if (FAILED(RegisterModule(UNFOLD_CAMERA_MODULE, context.out))) return hr;
+    if (FAILED(RegisterModule(kCameraModulePath, context.out))) return hr;
     return OpenVideoDevice(p.deviceName, p.device);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/display.h"
 #include "tools/image/image_file.h"
+#include "tools/unfold/build_paths.h"
 #include "tools/unfold/com_objects.h"
 #include "tools/unfold/command.h"
 #include "tools/unfold/option_parser.h"
@@ -79,8 +80,8 @@ HRESULT showFrame(IUnknown* object, const wchar_t* caption, Screenshot* screensh
 
 int filterProps(CommandContext& context, Screenshot* screenshot) {
     ComPtr<IBaseFilter> filter;
-    HRESULT hr = CreateRegistered(CLSID_ExpansionFilter, UNFOLD_FILTER_MODULE, IID_IBaseFilter,
-                                  filter.putVoid(), context.out);
+    HRESULT hr = CreateRegistered(CLSID_ExpansionFilter, kFilterModulePath, IID_IBaseFilter, filter.putVoid(),
+                                  context.out);
     if (FAILED(hr)) {
         context.err << "unfold props: cannot create the expansion filter \"ZK900 4K Expander\": "
                     << HResultText(hr) << "\n";
@@ -120,7 +121,7 @@ int filterProps(CommandContext& context, Screenshot* screenshot) {
 int cameraProps(CommandContext& context, Screenshot* screenshot) {
     ComPtr<IBaseFilter> camera;
     HRESULT hr =
-        CreateRegistered(CLSID_VCam, UNFOLD_CAMERA_MODULE, IID_IBaseFilter, camera.putVoid(), context.out);
+        CreateRegistered(CLSID_VCam, kCameraModulePath, IID_IBaseFilter, camera.putVoid(), context.out);
     if (FAILED(hr)) {
         context.err << "unfold props: cannot create the virtual camera \"TELMAR ZK900 4K UVC\": "
                     << HResultText(hr) << "\n";

@@ -11,6 +11,7 @@
 
 #include <objbase.h>
 
+#include "tools/unfold/build_paths.h"
 #include "tools/unfold/command.h"
 #include "tools/unfold/option_parser.h"
 #include "tools/unfold/sample_camera.h"
@@ -43,7 +44,7 @@ int Register(const Arguments& args, CommandContext& context, bool doRegister) {
     parser.declare("--filter-module", 1);
     parser.declare("--camera-module", 1);
     if (doRegister) parser.declare("--sample-clip", 1);
-    std::string filter = UNFOLD_FILTER_MODULE, camera = UNFOLD_CAMERA_MODULE, clip;
+    std::string filter = kFilterModulePath, camera = kCameraModulePath, clip;
     bool ok = parser.parse(args) && parser.getText("--filter-module", filter) &&
               parser.getText("--camera-module", camera) &&
               (!doRegister || parser.getText("--sample-clip", clip));

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "platform/dshow/camera/clip_camera_registry.h"
+#include "tools/unfold/build_paths.h"
 #include "tools/unfold/command.h"
 
 namespace tools::unfold {
@@ -27,7 +28,7 @@ bool Run(const Arguments& args, std::string& error, std::ostream* progress) {
 } // namespace
 
 std::string DefaultSampleClip() {
-    return UNFOLD_SAMPLE_CLIP;
+    return kSampleClipPath;
 }
 
 bool EnsureSampleClip(const std::string& clip, std::string& error, std::ostream* progress) {

@@ -11,12 +11,9 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/fault_injection.h"
+#include "tests/build_paths.h"
 #include "tests/platform/com/test_server.h"
 #include "tests/platform/win32/temp_registry.h"
-
-#ifndef TEST_SERVER_PATH
-#error "TEST_SERVER_PATH names the test COM server module"
-#endif
 
 namespace {
 
@@ -24,7 +21,7 @@ using platform::ComPtr;
 
 // Registers the test server as regsvr32 would: load it, call DllRegisterServer, unload it.
 HRESULT callServer(const char* entry) {
-    void* module = dlopen(TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kComTestServerPath, RTLD_NOW | RTLD_LOCAL);
     if (!module) return E_FAIL;
     auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, entry));
     HRESULT hr = fn ? fn() : E_FAIL;
@@ -33,7 +30,7 @@ HRESULT callServer(const char* entry) {
 }
 
 bool serverLoaded() {
-    void* module = dlopen(TEST_SERVER_PATH, RTLD_NOW | RTLD_NOLOAD);
+    void* module = dlopen(kComTestServerPath, RTLD_NOW | RTLD_NOLOAD);
     if (module) dlclose(module);
     return module != nullptr;
 }
@@ -51,7 +48,7 @@ TEST_F(ComTest, RegisteredServerIsCreatedLoadedOnceAndUnloadedWhenUnused) {
     EXPECT_NE(hive.find("[HKEY_CLASSES_ROOT\\CLSID\\{7D3C1A52-3F0B-4E51-9A55-1C2B3D4E5F01}\\InprocServer32]"),
               std::string::npos);
     EXPECT_NE(hive.find("\"ThreadingModel\"=\"Both\""), std::string::npos);
-    EXPECT_NE(hive.find(TEST_SERVER_PATH), std::string::npos);
+    EXPECT_NE(hive.find(kComTestServerPath), std::string::npos);
     ASSERT_FALSE(serverLoaded());
 
     ComPtr<ITestCounter> a, b;
@@ -66,7 +63,7 @@ TEST_F(ComTest, RegisteredServerIsCreatedLoadedOnceAndUnloadedWhenUnused) {
     b->Increment(&value);
     EXPECT_EQ(value, 1); // two objects
 
-    void* loaded = dlopen(TEST_SERVER_PATH, RTLD_NOW | RTLD_NOLOAD);
+    void* loaded = dlopen(kComTestServerPath, RTLD_NOW | RTLD_NOLOAD);
     auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(loaded, "DllCanUnloadNow"));
     dlclose(loaded); // COM's own reference keeps it loaded
     ASSERT_NE(canUnload, nullptr);

@@ -52,8 +52,9 @@ add r0, r0, r1
 mul o0, r0, l(0.5)
 )";
 
-// Products and negations with one reader and with two: a replay may fuse only those with one reader
-// into the add that reads them.
+// Products, negations and sums with one reader and with two, read as either operand of an add, and
+// chains of multiply-adds and multiply-subtracts: a replay may fuse only what has one reader into the
+// step that reads it.
 constexpr const char* kFusionPs = R"(ps
 input SV_Position0 v0 sv_position
 input COLOR0 v1
@@ -68,7 +69,31 @@ mul r5, r3, r1
 mul r6, r0, l(0.5, 0.5, 0.5, 0.5)
 add r6, r6, -r4
 add r7, r4, -r6
-add o0, r7, r5
+mul r8, r7, v2.yxyx
+add r8, r5, r8
+mul r9, r8, l(3, -2, 0.75, 1.5)
+add r9, r7, -r9
+add r10, r9, r0
+add r10, r10, r6
+add r11, r8, r9
+add r11, r0, r11
+add r12, r11, r4
+add r12, r12, r11
+mul r13, r0, l(0.3, 0.6, 0.1, 0.2)
+mul r14, r1, v2.xyxy
+add r13, r13, -r14
+mul r14, r5, l(0.5, -0.25, 2, 1)
+add r13, r13, -r14
+mul r14, r0.yzxw, v1
+mad r14, r6, l(0.125, 3, -1, 0.5), r14
+mad r14, r2, r7, r14
+mul r15, r0.zxyw, r2
+add r15, r15, -r13
+mad r15, r8, l(0.5, 0.25, 4, -2), r15
+add r10, r10, r13
+add r12, r12, r14
+add r10, r10, r15
+add o0, r10, r12
 )";
 
 struct FrameState {

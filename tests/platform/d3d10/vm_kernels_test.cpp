@@ -60,6 +60,50 @@ TEST(VmKernels, Avx2KernelsGiveThePortableBits) {
     EXPECT_GT(checked, 64 * 20);
 }
 
+// A chain of a multiply and one or two multiply-adds or multiply-subtracts, fused, gives the bits of
+// its steps run one by one, in either instruction set.
+TEST(VmKernels, MulChainsGiveTheBitsOfTheirSteps) {
+    std::vector<float> special = specialValues();
+    std::mt19937 random(13);
+    constexpr int kSlots = 9; // six operands, two partial results, the chain's result
+    std::vector<float> arena(size_t(kLanes) * kSlots);
+    VmContext vm{arena.data(), nullptr, nullptr};
+    auto run = [&](KernelId id, PlanSlot d, PlanSlot a, PlanSlot b, PlanSlot c) {
+        Step s{};
+        s.id = id, s.d = d, s.a = a, s.b = b, s.c = c;
+        PortableKernel(id)(vm, s, kLanes);
+    };
+    for (int round = 0; round < 16; ++round) {
+        for (int i = 0; i < kLanes * 6; ++i)
+            arena[size_t(i)] = round % 2 ? special[random() % special.size()]
+                                         : std::bit_cast<float>(uint32_t(random()) & 0xBFFFFFFFu);
+        for (int links = 1; links <= 2; ++links) {
+            for (unsigned subtracts = 0; subtracts < (links == 1 ? 2u : 4u); ++subtracts) {
+                // The steps: 6 = 0 * 1, then 7 = 2 * 3 (+|-) 6, then 6 = 4 * 5 (+|-) 7.
+                run(KernelId::Mul, 6, 0, 1, 0);
+                run(subtracts & 1 ? KernelId::MulSub : KernelId::Mad, 7, 2, 3, 6);
+                PlanSlot result = 7;
+                if (links == 2) run(subtracts & 2 ? KernelId::MulSub : KernelId::Mad, 6, 4, 5, 7), result = 6;
+                std::vector<float> expected(arena.begin() + result * kLanes,
+                                            arena.begin() + (result + 1) * kLanes);
+                Step chain{};
+                chain.id = KernelId::MulChain;
+                chain.d = 8, chain.a = 0, chain.b = 1, chain.c = 2;
+                chain.out[0] = 3, chain.out[1] = 4, chain.out[2] = 5;
+                for (Isa isa : {Isa::Portable, Isa::Avx2}) {
+                    if (!IsaSupported(isa)) continue;
+                    std::fill_n(arena.begin() + 8 * kLanes, kLanes, 0.0f);
+                    MulChainKernel(isa, links, subtracts)(vm, chain, kLanes);
+                    for (int i = 0; i < kLanes; ++i)
+                        ASSERT_EQ(canonical(arena[8 * size_t(kLanes) + i]), canonical(expected[size_t(i)]))
+                            << links << " links, subtracts " << subtracts << ", lane " << i
+                            << (isa == Isa::Avx2 ? " (AVX2)" : " (portable)");
+                }
+            }
+        }
+    }
+}
+
 // Footprints fetched by either instruction set equal the sampler's own result, at random coordinates
 // inside, at the edges of and far outside the texture, and at NaN.
 TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
@@ -103,15 +147,20 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
             }
             for (Isa isa : {Isa::Portable, Isa::Avx2}) {
                 if (!IsaSupported(isa)) continue;
-                float* g[4] = {got[0], got[1], got[2], got[3]};
-                // An odd count leaves a tail for the AVX2 fetch to finish the portable way.
-                FootprintFetcher(isa, format)(texels.data(), pitch, offsets.data(), weights.data(), g,
-                                              kLanes - 3);
-                for (int c = 0; c < 4; ++c)
-                    for (int i = 0; i < kLanes - 3; ++i)
-                        ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]), std::bit_cast<uint32_t>(expected[c][i]))
-                            << "size " << size << " channel " << c << " at (" << u[i] << ", " << v[i] << ")"
-                            << (isa == Isa::Avx2 ? " AVX2" : " portable");
+                for (bool alpha : {true, false}) {
+                    std::fill_n(got[3], kLanes, -1.0f);
+                    float* g[4] = {got[0], got[1], got[2], alpha ? got[3] : nullptr};
+                    // An odd count leaves a tail for the AVX2 fetch to finish the portable way.
+                    FootprintFetcher(isa, format)(texels.data(), pitch, offsets.data(), weights.data(), g,
+                                                  kLanes - 3);
+                    for (int c = 0; c < 4; ++c)
+                        for (int i = 0; i < kLanes - 3; ++i)
+                            ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]),
+                                      std::bit_cast<uint32_t>(c == 3 && !alpha ? -1.0f : expected[c][i]))
+                                << "size " << size << " channel " << c << " at (" << u[i] << ", " << v[i]
+                                << ")" << (isa == Isa::Avx2 ? " AVX2" : " portable")
+                                << (alpha ? "" : " without alpha");
+                }
             }
         }
     }

@@ -13,6 +13,7 @@
 
 #include "platform/com/unknown.h"
 #include "platform/win32/com_ptr.h"
+#include "tests/build_paths.h"
 #include "tests/platform/win32/temp_registry.h"
 
 namespace testfilters {
@@ -72,7 +73,7 @@ inline HRESULT CallServer(const char* path, const char* entry) {
 }
 
 inline HRESULT CallTestServer(const char* entry) {
-    return CallServer(DSHOW_TEST_SERVER_PATH, entry);
+    return CallServer(kDshowTestServerPath, entry);
 }
 
 class DShowTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 // installer would. A row names what the filter's input takes and its output gives; a filter without
 // an input (a source) or without an output (a renderer) skips the checks of that side.
 #include "filter/expansion_filter.h"
+#include "tests/build_paths.h"
 #include "tests/platform/dshow/dshow_fixture.h"
 #include "tests/platform/dshow/test_filters.h"
 
@@ -161,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FilterCase{"SampleGrabber", &CLSID_SampleGrabber, nullptr, &MEDIASUBTYPE_RGB32,
                                  &MEDIASUBTYPE_RGB32},
                       FilterCase{"NullRenderer", &CLSID_NullRenderer, nullptr, &MEDIASUBTYPE_RGB32, nullptr},
-                      FilterCase{"ExpansionFilter", &CLSID_ExpansionFilter, UNFOLDFILTER_PATH,
+                      FilterCase{"ExpansionFilter", &CLSID_ExpansionFilter, kUnfoldFilterPath,
                                  &MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_RGB32}),
     [](const ::testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
 

@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include "platform/win32/fault_injection.h"
+#include "tests/build_paths.h"
 #include "tests/platform/dshow/dshow_fixture.h"
 #include "tests/platform/dshow/test_filters.h"
 
@@ -285,7 +286,7 @@ TEST_F(GraphTest, EventsFromAStreamingThreadWhileTheFilterJoinsAndLeaves) {
 }
 
 TEST_F(GraphTest, ServerEntryPointsFollowTheBaseRules) {
-    void* module = dlopen(DSHOW_TEST_SERVER_PATH, RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(kDshowTestServerPath, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr);
     auto get = reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(module, "DllGetClassObject"));
     auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(module, "DllCanUnloadNow"));

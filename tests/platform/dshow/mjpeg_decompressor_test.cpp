@@ -17,19 +17,7 @@ using testcamera::MakeJpeg;
 constexpr LONG kWidth = 48, kHeight = 32;
 
 CMediaType MjpgType(LONG width, LONG height) {
-    CMediaType mt(&MEDIATYPE_Video);
-    mt.SetSubtype(&MEDIASUBTYPE_MJPG);
-    mt.SetFormatType(&FORMAT_VideoInfo);
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    vih->AvgTimePerFrame = 666667;
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = width;
-    vih->bmiHeader.biHeight = height;
-    vih->bmiHeader.biPlanes = 1;
-    vih->bmiHeader.biBitCount = 24;
-    vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
-    mt.SetSampleSize(static_cast<ULONG>(width * height * 3));
-    return mt;
+    return testfilters::MjpgType(width, height, 666667);
 }
 
 // The same picture coded with Huffman tables 0 and 1 trading places (each DHT table's slot and each scan

@@ -38,6 +38,24 @@ inline CMediaType VideoType(const GUID& subtype, LONG width, LONG height) {
     return mt;
 }
 
+// A camera's MJPG stream: frames of width x height every frameTime (100 ns units), each at most the
+// size of the picture in 24-bit RGB.
+inline CMediaType MjpgType(LONG width, LONG height, REFERENCE_TIME frameTime) {
+    CMediaType mt(&MEDIATYPE_Video);
+    mt.SetSubtype(&MEDIASUBTYPE_MJPG);
+    mt.SetFormatType(&FORMAT_VideoInfo);
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    vih->AvgTimePerFrame = frameTime;
+    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih->bmiHeader.biWidth = width;
+    vih->bmiHeader.biHeight = height;
+    vih->bmiHeader.biPlanes = 1;
+    vih->bmiHeader.biBitCount = 24;
+    vih->bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
+    mt.SetSampleSize(static_cast<ULONG>(width * height * 3));
+    return mt;
+}
+
 // Keeps a new filter alive for a test and releases it at the end.
 template <class T>
 struct Held {

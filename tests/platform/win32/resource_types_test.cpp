@@ -11,13 +11,14 @@
 
 #include "platform/win32/fault_injection.h"
 #include "platform/win32/icons.h"
+#include "tests/build_paths.h"
 
 namespace {
 
 class ModuleResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        library_ = dlopen(RESOURCES_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
+        library_ = dlopen(kResourcesTestModule, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library_, nullptr) << dlerror();
         module_ = GetModuleHandleW(L"libresources_test_module.so");
         ASSERT_NE(module_, nullptr);
@@ -107,7 +108,7 @@ TEST_F(ModuleResources, IconsPickTheImageForTheSizeAndKeepTransparency) {
 }
 
 TEST_F(ModuleResources, IconFilesLoadLikeIconResources) {
-    const std::wstring path = std::wstring(L"" RESOURCES_TEST_DIR_W) + L"/resources_test.ico";
+    const std::wstring path = std::wstring(kResourcesTestDirW) + L"/resources_test.ico";
     auto icon = static_cast<HICON>(
         LoadImageW(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
     platform::IconPicture p;
@@ -172,7 +173,7 @@ TEST_F(ModuleResources, VersionBlockAnswersFixedTextAndBinaryQueries) {
 
 TEST(VersionInfo, ModulesNotLoadedAndFilesWithoutABlock) {
     // The test module's file, read while it is not loaded.
-    const std::wstring modulePath = L"" RESOURCES_TEST_MODULE_W;
+    const std::wstring modulePath = kResourcesTestModuleW;
     ASSERT_EQ(GetModuleHandleW(modulePath.c_str()), nullptr);
     std::vector<uint8_t> block = versionBlock(modulePath);
     ASSERT_FALSE(block.empty());

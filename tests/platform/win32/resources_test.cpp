@@ -9,11 +9,12 @@
 #include <windows.h>
 
 #include "platform/win32/fault_injection.h"
+#include "tests/build_paths.h"
 
 namespace {
 
 std::string fileText(const char* name) {
-    std::ifstream in(std::string(RESOURCES_TEST_DIR) + "/" + name, std::ios::binary);
+    std::ifstream in(std::string(kResourcesTestDir) + "/" + name, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
@@ -68,7 +69,7 @@ TEST(Resources, ExecutableHandleIsItsLoadAddress) {
 }
 
 TEST(Resources, SharedLibraryHasItsOwnTableWhileLoaded) {
-    void* library = dlopen(RESOURCES_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(kResourcesTestModule, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     auto handleOf = reinterpret_cast<HMODULE (*)()>(dlsym(library, "ResourcesTestModuleHandle"));
     ASSERT_NE(handleOf, nullptr);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/build_paths.h"
 #include "tests/platform/d3d10/effect_shader_runner.h"
 #include "tools/effect_compiler/compile_error.h"
 #include "tools/effect_compiler/effect_compiler.h"
@@ -354,7 +355,7 @@ TEST(EffectCompiler, ErrorsNameTheFileAndLine) {
 }
 
 TEST(EffectCompiler, DamagedSourceGivesAnErrorWithALine) {
-    std::ifstream in(UNFOLD_SOURCE_DIR "/resources/unfold.fx");
+    std::ifstream in(std::string(kSourceDir) + "/resources/unfold.fx");
     std::stringstream text;
     text << in.rdbuf();
     const std::string source = text.str();

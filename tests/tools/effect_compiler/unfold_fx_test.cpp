@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/build_paths.h"
 #include "tests/platform/d3d10/effect_reference.h"
 #include "tests/platform/d3d10/effect_shader_runner.h"
 #include "tools/effect_compiler/effect_compiler.h"
@@ -28,7 +29,7 @@ using platform::d3d10::testing::ShaderRunner;
 using platform::d3d10::testing::sharpen;
 
 std::string readSource() {
-    std::ifstream in(UNFOLD_SOURCE_DIR "/resources/unfold.fx");
+    std::ifstream in(std::string(kSourceDir) + "/resources/unfold.fx");
     std::stringstream s;
     s << in.rdbuf();
     return s.str();

@@ -159,6 +159,35 @@ TEST(ImageFile, ReadErrorsNameTheFileAndTheProblem) {
     }
 }
 
+// A side longer than the largest texture is refused from the header; the largest side is read.
+TEST(ImageFile, PicturesLongerThanTheLargestTextureAreRefusedBeforeDecoding) {
+    TempDir dir;
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(EncodeJpeg(testing::Gradient(16, 16), 90, jpeg, "tall").ok());
+    for (size_t i = 0; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) { // start of frame: height then width
+            jpeg[i + 5] = 0x20, jpeg[i + 6] = 0x01;   // 8193 rows, whose data the file lacks
+            break;
+        }
+    }
+    PutFile(dir.file("tall.jpg"), jpeg);
+    PutFile(dir.file("wide.png"), PngHeaderOnly(8193, 1));
+    for (const char* name : {"tall.jpg", "wide.png"}) {
+        Image out;
+        Status s = ReadImage(dir.file(name), out);
+        EXPECT_NE(s.message().find("too large"), std::string::npos) << name << ": " << s.message();
+    }
+
+    Image wide = testing::Gradient(kMaxTextureSide, 2), tall = testing::Gradient(2, kMaxTextureSide);
+    ASSERT_TRUE(WritePng(dir.file("wide.png"), wide).ok());
+    ASSERT_TRUE(WriteJpeg(dir.file("tall.jpg"), tall, 90).ok());
+    Image back;
+    ASSERT_TRUE(ReadImage(dir.file("wide.png"), back).ok());
+    EXPECT_EQ(back, wide);
+    ASSERT_TRUE(ReadImage(dir.file("tall.jpg"), back).ok());
+    EXPECT_EQ(back.height(), kMaxTextureSide);
+}
+
 TEST(ImageFile, FailedWritesLeaveNoPartialFileAndKeepTheOldOne) {
     TempDir dir;
     Image before = testing::Gradient(20, 10), after = testing::Noise(20, 10, 3, true);

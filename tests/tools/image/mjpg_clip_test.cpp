@@ -151,6 +151,7 @@ TEST(MjpgClip, ReaderRefusesDamagedFiles) {
         {"more.mjpg", with([&](auto& b) { put32(b, 28, 4); }), "declares 4 frames, the file holds 3"},
         {"none.mjpg", with([&](auto& b) { put32(b, 28, 0); }), "no frames"},
         {"size.mjpg", with([&](auto& b) { put32(b, 12, 0); }), "frame size"},
+        {"wide.mjpg", with([&](auto& b) { put32(b, 12, 8193); }), "frame size"},
         {"rate.mjpg", with([&](auto& b) { put32(b, 24, 0); }), "frame rate"},
         {"length.mjpg", with([&](auto& b) { put32(b, 32, 0xFFFFFFF0u); }), "claims"},
     };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/build_paths.h"
 #include "tools/resource_compiler/rc_emitter.h"
 #include "tools/resource_compiler/rc_error.h"
 #include "tools/resource_compiler/rc_parser.h"
@@ -30,8 +31,8 @@ protected:
 
     ResourceScript compile(const std::string& script) {
         write("test.rc", script);
-        reader_ = std::make_unique<RcReader>(
-            std::vector<std::string>{(dir_ / "include").string(), UNFOLD_SOURCE_DIR "/platform/include"});
+        reader_ = std::make_unique<RcReader>(std::vector<std::string>{
+            (dir_ / "include").string(), std::string(kSourceDir) + "/platform/include"});
         auto tokens = reader_->read((dir_ / "test.rc").string());
         return ParseScript(tokens, *reader_);
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/dshow/camera/clip_camera_registry.h"
+#include "tests/build_paths.h"
 #include "tests/platform/win32/temp_registry.h"
 #include "tests/tools/image/temp_dir.h"
 #include "tools/image/mjpg_clip.h"
@@ -149,9 +150,9 @@ TEST_F(CameraCommandTest, RefusesBadArgumentsWithoutWritingAnything) {
 // The sample camera's clips as the build made them (plain builds make them; others may not have).
 TEST(SampleCamera, ClipsLoopFourSecondsOfVisibleMotionAtBothSizes) {
     image::MjpgClipReader big, wide;
-    if (!big.Open(UNFOLD_SAMPLE_DIR "/zk900-1440x1440.mjpg").ok())
+    if (!big.Open(std::string(kSampleDir) + "/zk900-1440x1440.mjpg").ok())
         GTEST_SKIP() << "the sample clips are not built";
-    ASSERT_TRUE(wide.Open(UNFOLD_SAMPLE_DIR "/1280x720.mjpg").ok());
+    ASSERT_TRUE(wide.Open(std::string(kSampleDir) + "/1280x720.mjpg").ok());
     EXPECT_EQ(big.width(), 1440u);
     EXPECT_EQ(big.height(), 1440u);
     EXPECT_EQ(big.frameRate(), (image::FrameRate{30, 1}));

@@ -26,6 +26,8 @@
 
 #include "platform/win32/com_ptr.h"
 #include "resources/unfoldcam_resource.h"
+#include "tests/build_paths.h"
+#include "tests/x_display.h"
 #include "vcam/orbe_src_gen.h"
 
 extern char** environ;
@@ -33,6 +35,9 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using display_testing::PageIn;
+using display_testing::XClick;
+using display_testing::XPicture;
 using platform::ComPtr;
 
 // A command's standard output; its exit status in `status`.
@@ -48,32 +53,13 @@ std::string Shell(const std::string& command, int* status = nullptr) {
     return out;
 }
 
-// An X window's picture as xwd writes it, read into 8-bit red, green, blue.
-struct XPicture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
-    // Pixels of the rectangle that differ from `background` by more than a little.
-    int marked(const RECT& r, const uint8_t* background) const {
-        int n = 0;
-        for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
-            for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x) {
-                const uint8_t* p = at(x, y);
-                if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) +
-                        std::abs(p[2] - background[2]) >
-                    24)
-                    ++n;
-            }
-        return n;
-    }
-};
-
 uint32_t BigEndian(const std::string& data, size_t offset) {
     const auto* b = reinterpret_cast<const uint8_t*>(data.data() + offset);
     return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
 }
 
-// The ZPixmap, 32 bits a pixel, that xwd writes for a 24-bit TrueColor screen; false for anything else.
+// An X window's picture as xwd writes it: the ZPixmap, 32 bits a pixel, of a 24-bit TrueColor screen;
+// false for anything else.
 bool ReadXwd(const std::string& path, XPicture& picture) {
     std::ifstream file(path, std::ios::binary);
     const std::string data{std::istreambuf_iterator<char>(file), {}};
@@ -89,7 +75,7 @@ bool ReadXwd(const std::string& path, XPicture& picture) {
         return false;
     picture.width = int(width);
     picture.height = int(height);
-    picture.rgb.resize(size_t(width) * height * 3);
+    picture.rgba.assign(size_t(width) * height * 4, 255);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
             const auto* b =
@@ -102,7 +88,7 @@ bool ReadXwd(const std::string& path, XPicture& picture) {
                 const uint32_t mask = masks[c];
                 if (!mask) return false;
                 const int shift = __builtin_ctz(mask);
-                picture.rgb[(size_t(y) * width + x) * 3 + size_t(c)] = uint8_t((v & mask) >> shift);
+                picture.rgba[(size_t(y) * width + x) * 4 + size_t(c)] = uint8_t((v & mask) >> shift);
             }
         }
     return true;
@@ -115,12 +101,6 @@ struct ModelFrame {
     std::vector<std::pair<int, RECT>> controls;
 };
 ModelFrame* g_model = nullptr;
-
-HWND PageIn(HWND frame) {
-    for (HWND c = GetWindow(frame, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (GetWindowLongW(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) return c;
-    return nullptr;
-}
 
 LRESULT CALLBACK ModelOwner(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     if (msg == WM_ENTERIDLE && w == MSGF_DIALOGBOX && g_model && g_model->size.cx == 0) {
@@ -149,10 +129,10 @@ protected:
         dir_ = fs::temp_directory_path() / ("camera-window-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         setenv("UNFOLD_REGISTRY", (dir_ / "registry").c_str(), 1);
-        unfold_ = UNFOLD_PATH;
+        unfold_ = kUnfoldPath;
         // Both modules, and the sample camera when the build has recorded its clip (sanitizer builds
         // do not: the camera then runs without it and delivers grey frames, which is enough here).
-        for (const char* module : {UNFOLDFILTER_PATH, UNFOLDCAM_PATH}) {
+        for (const char* module : {kUnfoldFilterPath, kUnfoldCamPath}) {
             void* library = dlopen(module, RTLD_NOW | RTLD_LOCAL);
             ASSERT_NE(library, nullptr) << dlerror();
             auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"));
@@ -160,10 +140,10 @@ protected:
             EXPECT_EQ(reg(), S_OK) << module;
             dlclose(library);
         }
-        if (fs::exists(UNFOLD_SAMPLE_CLIP)) {
+        if (fs::exists(kSampleClipPath)) {
             int status = -1;
             const std::string out =
-                Shell(unfold_ + " register --sample-clip " + UNFOLD_SAMPLE_CLIP + " 2>&1", &status);
+                Shell(unfold_ + " register --sample-clip " + kSampleClipPath + " 2>&1", &status);
             ASSERT_EQ(status, 0) << out;
         }
     }
@@ -240,12 +220,6 @@ protected:
     std::string unfold_;
 };
 
-bool Click(int x, int y) {
-    const std::string command =
-        "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1 >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
 RECT RectOf(const ModelFrame& model, int id) {
     for (const auto& [i, r] : model.controls)
         if (i == id) return r;
@@ -257,7 +231,7 @@ struct XWindow {
     std::string id;
     int left = -1, top = -1, width = 0, height = 0;
     bool clickAt(const RECT& r) const {
-        return Click(left + (r.left + r.right) / 2, top + (r.top + r.bottom) / 2);
+        return XClick(left + (r.left + r.right) / 2, top + (r.top + r.bottom) / 2);
     }
 };
 

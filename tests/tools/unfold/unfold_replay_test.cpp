@@ -4,32 +4,28 @@
 #include <gtest/gtest.h>
 
 #include "platform/d3d10/software_device.h"
-#include "tools/scene/fisheye_renderer.h"
-#include "tools/unfold/unfolder.h"
+#include "tests/tools/unfold/quick_scene.h"
 
 namespace tools::unfold {
 namespace {
 
 TEST(UnfoldReplay, EveryModesPictureIsTheSameWhenReplayed) {
-    scene::RenderOptions quick;
-    quick.samplesPerAxis = 1;
-    const image::Image fisheye = scene::RenderFisheye(scene::FisheyeCamera(256), quick);
+    const image::Image fisheye = testing::QuickFisheye();
     std::vector<image::Image> portable;
     for (bool avx2 : {false, true}) {
-        std::string error;
-        auto unfolder = Unfolder::Create(error);
-        ASSERT_TRUE(unfolder) << error;
         UnfoldSettings s;
         s.width = 320, s.height = 180;
+        std::string error;
+        auto unfolder = testing::ConnectedUnfolder(fisheye, s, error);
+        ASSERT_TRUE(unfolder) << error;
         image::Image picture;
-        ASSERT_TRUE(unfolder->unfold(fisheye, s, picture)); // connects the engine
         ID3D10Device* device = unfolder->engine().Device();
         if (avx2 && !platform::d3d10::SetDeviceAvx2(device, true))
             GTEST_SKIP() << "no AVX2 on this processor";
         if (!avx2) platform::d3d10::SetDeviceAvx2(device, false);
         size_t k = 0;
         for (int32_t mode = 0; mode < 16; ++mode) {
-            if (mode == 14) continue;
+            if (mode == testing::kModeWithoutExpander) continue;
             for (bool filter : {false, true}) {
                 if (filter && mode != 9 && mode != 6) continue;
                 s.mode = mode;
