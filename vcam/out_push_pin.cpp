@@ -1,6 +1,7 @@
 #include "vcam/out_push_pin.h"
 
 #include <atomic>
+#include <cstring>
 
 #include <mmsystem.h>
 

@@ -202,22 +202,32 @@ void Device::PSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** b) {
     getConstantBuffers(ps_, start, n, b);
 }
 
-void Device::PSGetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView** views) {
-    if (!views) return;
+namespace {
+
+// Copies bound objects out of a stage's slots; slots past the end give null.
+template <class Slot, class Out>
+void copySlots(const Slot* slots, UINT slotCount, UINT start, UINT n, Out** out) {
+    if (!out) return;
     for (UINT i = 0; i < n; ++i)
-        if (start + i < isa::kResourceSlots)
-            ps_.views[start + i].copyTo(&views[i]);
+        if (start + i < slotCount)
+            slots[start + i].copyTo(&out[i]);
         else
-            views[i] = nullptr;
+            out[i] = nullptr;
 }
 
+} // namespace
+
+void Device::PSGetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView** views) {
+    copySlots(ps_.views, isa::kResourceSlots, start, n, views);
+}
+void Device::VSGetShaderResources(UINT start, UINT n, ID3D10ShaderResourceView** views) {
+    copySlots(vs_.views, isa::kResourceSlots, start, n, views);
+}
 void Device::PSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) {
-    if (!samplers) return;
-    for (UINT i = 0; i < n; ++i)
-        if (start + i < isa::kSamplerSlots)
-            ps_.samplers[start + i].copyTo(&samplers[i]);
-        else
-            samplers[i] = nullptr;
+    copySlots(ps_.samplers, isa::kSamplerSlots, start, n, samplers);
+}
+void Device::VSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) {
+    copySlots(vs_.samplers, isa::kSamplerSlots, start, n, samplers);
 }
 
 void Device::PSGetShader(ID3D10PixelShader** shader) {
@@ -288,6 +298,17 @@ void Device::RSGetViewports(UINT* n, D3D10_VIEWPORT* viewports) {
     UINT count = std::min(*n, viewportCount_);
     std::copy(viewports_, viewports_ + count, viewports);
     for (UINT i = count; i < *n; ++i) viewports[i] = D3D10_VIEWPORT{};
+}
+
+void Device::RSGetScissorRects(UINT* n, D3D10_RECT* rects) {
+    if (!n) return;
+    if (!rects) {
+        *n = scissorCount_;
+        return;
+    }
+    UINT count = std::min(*n, scissorCount_);
+    std::copy(scissors_, scissors_ + count, rects);
+    for (UINT i = count; i < *n; ++i) rects[i] = D3D10_RECT{};
 }
 
 void Device::ClearState() {

@@ -10,6 +10,7 @@
 
 #include "platform/d3d10/coverage_cache.h"
 #include "platform/d3d10/cpu_features.h"
+#include "platform/d3d10/device_unsupported.h"
 #include "platform/d3d10/pixel_routine.h"
 #include "platform/d3d10/pixel_stage.h"
 #include "platform/d3d10/resources.h"
@@ -19,7 +20,7 @@
 
 namespace platform::d3d10 {
 
-class Device final : public ID3D10Device {
+class Device final : public DeviceUnsupported {
 public:
     static HRESULT Create(UINT flags, Device** out);
 
@@ -65,6 +66,9 @@ public:
                                                 ID3D10ShaderResourceView** views) override;
     void STDMETHODCALLTYPE PSGetShader(ID3D10PixelShader** shader) override;
     void STDMETHODCALLTYPE PSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) override;
+    void STDMETHODCALLTYPE VSGetShaderResources(UINT start, UINT n,
+                                                ID3D10ShaderResourceView** views) override;
+    void STDMETHODCALLTYPE VSGetSamplers(UINT start, UINT n, ID3D10SamplerState** samplers) override;
     void STDMETHODCALLTYPE VSGetShader(ID3D10VertexShader** shader) override;
     void STDMETHODCALLTYPE PSGetConstantBuffers(UINT start, UINT n, ID3D10Buffer** buffers) override;
     void STDMETHODCALLTYPE IAGetInputLayout(ID3D10InputLayout** layout) override;
@@ -79,6 +83,7 @@ public:
     void STDMETHODCALLTYPE OMGetDepthStencilState(ID3D10DepthStencilState** state, UINT* stencilRef) override;
     void STDMETHODCALLTYPE RSGetState(ID3D10RasterizerState** state) override;
     void STDMETHODCALLTYPE RSGetViewports(UINT* n, D3D10_VIEWPORT* viewports) override;
+    void STDMETHODCALLTYPE RSGetScissorRects(UINT* n, D3D10_RECT* rects) override;
     HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT flags) override;
     UINT STDMETHODCALLTYPE GetExceptionMode() override { return exceptionMode_; }

@@ -18,14 +18,13 @@ uint64_t NewUniqueVersion() {
 
 AlignedBytes::AlignedBytes(size_t bytes) : size_(bytes) {
     size_t rounded = (bytes + 63) / 64 * 64;
-    auto* p = static_cast<uint8_t*>(std::aligned_alloc(64, rounded ? rounded : 64));
-    if (!p) throw std::bad_alloc();
+    auto* p = static_cast<uint8_t*>(::operator new(rounded ? rounded : 64, std::align_val_t(64)));
     std::memset(p, 0, rounded ? rounded : 64);
     data_.reset(p);
 }
 
 void AlignedBytes::Free::operator()(uint8_t* p) const {
-    std::free(p);
+    ::operator delete(p, std::align_val_t(64));
 }
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <winerror.h>
+#include <windows.h>
 
 #include "platform/d3d10/shader_isa.h"
 

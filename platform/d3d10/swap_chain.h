@@ -37,6 +37,11 @@ public:
                                             UINT flags) override;
     HRESULT STDMETHODCALLTYPE ResizeTarget(const DXGI_MODE_DESC* mode) override;
     HRESULT STDMETHODCALLTYPE GetContainingOutput(IDXGIOutput** output) override;
+    // No display: there are no frame statistics.
+    HRESULT STDMETHODCALLTYPE GetFrameStatistics(DXGI_FRAME_STATISTICS* stats) override {
+        if (stats) *stats = DXGI_FRAME_STATISTICS{};
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetLastPresentCount(UINT* count) override;
 
     unsigned presents() const { return presents_; }

@@ -6,7 +6,6 @@
 #include "platform/win32/debug.h"
 #include "platform/win32/fault_injection.h"
 
-
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;

@@ -1,5 +1,6 @@
-// Direct3D 10: the subset of the device interface this system draws with, with the real names,
-// values and signatures. The device behind it is the platform's software device.
+// Direct3D 10: the interfaces whole, in Windows' method order (so their method tables are Windows'),
+// with the real names, values and signatures; the types and constants are the subset this system
+// uses. The device behind it is the platform's software device.
 #pragma once
 
 #include "d3dcommon.h"
@@ -385,6 +386,101 @@ typedef struct D3D10_DEPTH_STENCIL_VIEW_DESC {
     };
 } D3D10_DEPTH_STENCIL_VIEW_DESC;
 
+typedef struct D3D10_TEXTURE1D_DESC {
+    UINT Width;
+    UINT MipLevels;
+    UINT ArraySize;
+    DXGI_FORMAT Format;
+    D3D10_USAGE Usage;
+    UINT BindFlags;
+    UINT CPUAccessFlags;
+    UINT MiscFlags;
+} D3D10_TEXTURE1D_DESC;
+
+typedef struct D3D10_TEXTURE3D_DESC {
+    UINT Width;
+    UINT Height;
+    UINT Depth;
+    UINT MipLevels;
+    DXGI_FORMAT Format;
+    D3D10_USAGE Usage;
+    UINT BindFlags;
+    UINT CPUAccessFlags;
+    UINT MiscFlags;
+} D3D10_TEXTURE3D_DESC;
+
+typedef struct D3D10_MAPPED_TEXTURE3D {
+    void* pData;
+    UINT RowPitch;
+    UINT DepthPitch;
+} D3D10_MAPPED_TEXTURE3D;
+
+typedef struct D3D10_SO_DECLARATION_ENTRY {
+    LPCSTR SemanticName;
+    UINT SemanticIndex;
+    BYTE StartComponent;
+    BYTE ComponentCount;
+    BYTE OutputSlot;
+} D3D10_SO_DECLARATION_ENTRY;
+
+typedef enum D3D10_QUERY {
+    D3D10_QUERY_EVENT = 0,
+    D3D10_QUERY_OCCLUSION = 1,
+    D3D10_QUERY_TIMESTAMP = 2,
+    D3D10_QUERY_TIMESTAMP_DISJOINT = 3,
+    D3D10_QUERY_PIPELINE_STATISTICS = 4,
+    D3D10_QUERY_OCCLUSION_PREDICATE = 5,
+    D3D10_QUERY_SO_STATISTICS = 6,
+    D3D10_QUERY_SO_OVERFLOW_PREDICATE = 7
+} D3D10_QUERY;
+
+typedef struct D3D10_QUERY_DESC {
+    D3D10_QUERY Query;
+    UINT MiscFlags;
+} D3D10_QUERY_DESC;
+
+typedef enum D3D10_ASYNC_GETDATA_FLAG { D3D10_ASYNC_GETDATA_DONOTFLUSH = 0x1 } D3D10_ASYNC_GETDATA_FLAG;
+
+typedef enum D3D10_COUNTER {
+    D3D10_COUNTER_GPU_IDLE = 0,
+    D3D10_COUNTER_VERTEX_PROCESSING = 1,
+    D3D10_COUNTER_GEOMETRY_PROCESSING = 2,
+    D3D10_COUNTER_PIXEL_PROCESSING = 3,
+    D3D10_COUNTER_OTHER_GPU_PROCESSING = 4,
+    D3D10_COUNTER_HOST_ADAPTER_BANDWIDTH_UTILIZATION = 5,
+    D3D10_COUNTER_LOCAL_VIDMEM_BANDWIDTH_UTILIZATION = 6,
+    D3D10_COUNTER_VERTEX_THROUGHPUT_UTILIZATION = 7,
+    D3D10_COUNTER_TRIANGLE_SETUP_THROUGHPUT_UTILIZATION = 8,
+    D3D10_COUNTER_FILLRATE_THROUGHPUT_UTILIZATION = 9,
+    D3D10_COUNTER_VS_MEMORY_LIMITED = 10,
+    D3D10_COUNTER_VS_COMPUTATION_LIMITED = 11,
+    D3D10_COUNTER_GS_MEMORY_LIMITED = 12,
+    D3D10_COUNTER_GS_COMPUTATION_LIMITED = 13,
+    D3D10_COUNTER_PS_MEMORY_LIMITED = 14,
+    D3D10_COUNTER_PS_COMPUTATION_LIMITED = 15,
+    D3D10_COUNTER_POST_TRANSFORM_CACHE_HIT_RATE = 16,
+    D3D10_COUNTER_TEXTURE_CACHE_HIT_RATE = 17,
+    D3D10_COUNTER_DEVICE_DEPENDENT_0 = 0x40000000
+} D3D10_COUNTER;
+
+typedef enum D3D10_COUNTER_TYPE {
+    D3D10_COUNTER_TYPE_FLOAT32 = 0,
+    D3D10_COUNTER_TYPE_UINT16 = 1,
+    D3D10_COUNTER_TYPE_UINT32 = 2,
+    D3D10_COUNTER_TYPE_UINT64 = 3
+} D3D10_COUNTER_TYPE;
+
+typedef struct D3D10_COUNTER_DESC {
+    D3D10_COUNTER Counter;
+    UINT MiscFlags;
+} D3D10_COUNTER_DESC;
+
+typedef struct D3D10_COUNTER_INFO {
+    D3D10_COUNTER LastDeviceDependentCounter;
+    UINT NumSimultaneousCounters;
+    UINT8 NumDetectableParallelUnits;
+} D3D10_COUNTER_INFO;
+
 DEFINE_GUID(IID_ID3D10DeviceChild, 0x9B7E4C00, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
             0xF0);
 DEFINE_GUID(IID_ID3D10Resource, 0x9B7E4C01, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
@@ -413,6 +509,16 @@ DEFINE_GUID(IID_ID3D10DepthStencilState, 0x2B4B1CC8, 0xA4AD, 0x41F8, 0x83, 0x22,
 DEFINE_GUID(IID_ID3D10BlendState, 0xEDAD8D19, 0x8A35, 0x4D6D, 0x85, 0x66, 0x2E, 0xA2, 0x76, 0xCD, 0xE1, 0x61);
 DEFINE_GUID(IID_ID3D10RasterizerState, 0xA2A07292, 0x89AF, 0x4345, 0xBE, 0x2E, 0xC5, 0x3D, 0x9F, 0xBB, 0x6E,
             0x9F);
+
+DEFINE_GUID(IID_ID3D10Texture1D, 0x9B7E4C03, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10Texture3D, 0x9B7E4C05, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10Asynchronous, 0x9B7E4C0D, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
+DEFINE_GUID(IID_ID3D10Query, 0x9B7E4C0E, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10Predicate, 0x9B7E4C10, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10Counter, 0x9B7E4C11, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89, 0xF0);
+DEFINE_GUID(IID_ID3D10Multithread, 0x9B7E4E00, 0x342C, 0x4106, 0xA1, 0x9F, 0x4F, 0x27, 0x04, 0xF6, 0x89,
+            0xF0);
 
 struct ID3D10Device;
 
@@ -472,6 +578,16 @@ protected:
     ~ID3D10Buffer() = default;
 };
 
+struct ID3D10Texture1D : public ID3D10Resource {
+    virtual HRESULT STDMETHODCALLTYPE Map(UINT Subresource, D3D10_MAP MapType, UINT MapFlags,
+                                          void** ppData) = 0;
+    virtual void STDMETHODCALLTYPE Unmap(UINT Subresource) = 0;
+    virtual void STDMETHODCALLTYPE GetDesc(D3D10_TEXTURE1D_DESC* pDesc) = 0;
+
+protected:
+    ~ID3D10Texture1D() = default;
+};
+
 struct ID3D10Texture2D : public ID3D10Resource {
     virtual HRESULT STDMETHODCALLTYPE Map(UINT Subresource, D3D10_MAP MapType, UINT MapFlags,
                                           D3D10_MAPPED_TEXTURE2D* pMappedTex2D) = 0;
@@ -480,6 +596,16 @@ struct ID3D10Texture2D : public ID3D10Resource {
 
 protected:
     ~ID3D10Texture2D() = default;
+};
+
+struct ID3D10Texture3D : public ID3D10Resource {
+    virtual HRESULT STDMETHODCALLTYPE Map(UINT Subresource, D3D10_MAP MapType, UINT MapFlags,
+                                          D3D10_MAPPED_TEXTURE3D* pMappedTex3D) = 0;
+    virtual void STDMETHODCALLTYPE Unmap(UINT Subresource) = 0;
+    virtual void STDMETHODCALLTYPE GetDesc(D3D10_TEXTURE3D_DESC* pDesc) = 0;
+
+protected:
+    ~ID3D10Texture3D() = default;
 };
 
 struct ID3D10View : public ID3D10DeviceChild {
@@ -531,6 +657,36 @@ protected:
     ~ID3D10InputLayout() = default;
 };
 
+struct ID3D10Asynchronous : public ID3D10DeviceChild {
+    virtual void STDMETHODCALLTYPE Begin() = 0;
+    virtual void STDMETHODCALLTYPE End() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetData(void* pData, UINT DataSize, UINT GetDataFlags) = 0;
+    virtual UINT STDMETHODCALLTYPE GetDataSize() = 0;
+
+protected:
+    ~ID3D10Asynchronous() = default;
+};
+
+struct ID3D10Query : public ID3D10Asynchronous {
+    virtual void STDMETHODCALLTYPE GetDesc(D3D10_QUERY_DESC* pDesc) = 0;
+
+protected:
+    ~ID3D10Query() = default;
+};
+
+struct ID3D10Predicate : public ID3D10Query {
+
+protected:
+    ~ID3D10Predicate() = default;
+};
+
+struct ID3D10Counter : public ID3D10Asynchronous {
+    virtual void STDMETHODCALLTYPE GetDesc(D3D10_COUNTER_DESC* pDesc) = 0;
+
+protected:
+    ~ID3D10Counter() = default;
+};
+
 struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE VSSetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer* const* ppConstantBuffers) = 0;
@@ -540,6 +696,8 @@ struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE PSSetSamplers(UINT StartSlot, UINT NumSamplers,
                                                  ID3D10SamplerState* const* ppSamplers) = 0;
     virtual void STDMETHODCALLTYPE VSSetShader(ID3D10VertexShader* pVertexShader) = 0;
+    virtual void STDMETHODCALLTYPE DrawIndexed(UINT IndexCount, UINT StartIndexLocation,
+                                               INT BaseVertexLocation) = 0;
     virtual void STDMETHODCALLTYPE Draw(UINT VertexCount, UINT StartVertexLocation) = 0;
     virtual void STDMETHODCALLTYPE PSSetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer* const* ppConstantBuffers) = 0;
@@ -547,11 +705,25 @@ struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE IASetVertexBuffers(UINT StartSlot, UINT NumBuffers,
                                                       ID3D10Buffer* const* ppVertexBuffers,
                                                       const UINT* pStrides, const UINT* pOffsets) = 0;
+    virtual void STDMETHODCALLTYPE IASetIndexBuffer(ID3D10Buffer* pIndexBuffer, DXGI_FORMAT Format,
+                                                    UINT Offset) = 0;
+    virtual void STDMETHODCALLTYPE DrawIndexedInstanced(UINT IndexCountPerInstance, UINT InstanceCount,
+                                                        UINT StartIndexLocation, INT BaseVertexLocation,
+                                                        UINT StartInstanceLocation) = 0;
+    virtual void STDMETHODCALLTYPE DrawInstanced(UINT VertexCountPerInstance, UINT InstanceCount,
+                                                 UINT StartVertexLocation, UINT StartInstanceLocation) = 0;
+    virtual void STDMETHODCALLTYPE GSSetConstantBuffers(UINT StartSlot, UINT NumBuffers,
+                                                        ID3D10Buffer* const* ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE GSSetShader(ID3D10GeometryShader* pShader) = 0;
     virtual void STDMETHODCALLTYPE IASetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY Topology) = 0;
     virtual void STDMETHODCALLTYPE VSSetShaderResources(
         UINT StartSlot, UINT NumViews, ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
     virtual void STDMETHODCALLTYPE VSSetSamplers(UINT StartSlot, UINT NumSamplers,
+                                                 ID3D10SamplerState* const* ppSamplers) = 0;
+    virtual void STDMETHODCALLTYPE SetPredication(ID3D10Predicate* pPredicate, BOOL PredicateValue) = 0;
+    virtual void STDMETHODCALLTYPE GSSetShaderResources(
+        UINT StartSlot, UINT NumViews, ID3D10ShaderResourceView* const* ppShaderResourceViews) = 0;
+    virtual void STDMETHODCALLTYPE GSSetSamplers(UINT StartSlot, UINT NumSamplers,
                                                  ID3D10SamplerState* const* ppSamplers) = 0;
     virtual void STDMETHODCALLTYPE OMSetRenderTargets(UINT NumViews,
                                                       ID3D10RenderTargetView* const* ppRenderTargetViews,
@@ -560,9 +732,16 @@ struct ID3D10Device : public IUnknown {
                                                    UINT SampleMask) = 0;
     virtual void STDMETHODCALLTYPE OMSetDepthStencilState(ID3D10DepthStencilState* pDepthStencilState,
                                                           UINT StencilRef) = 0;
+    virtual void STDMETHODCALLTYPE SOSetTargets(UINT NumBuffers, ID3D10Buffer* const* ppSOTargets,
+                                                const UINT* pOffsets) = 0;
+    virtual void STDMETHODCALLTYPE DrawAuto() = 0;
     virtual void STDMETHODCALLTYPE RSSetState(ID3D10RasterizerState* pRasterizerState) = 0;
     virtual void STDMETHODCALLTYPE RSSetViewports(UINT NumViewports, const D3D10_VIEWPORT* pViewports) = 0;
     virtual void STDMETHODCALLTYPE RSSetScissorRects(UINT NumRects, const D3D10_RECT* pRects) = 0;
+    virtual void STDMETHODCALLTYPE CopySubresourceRegion(ID3D10Resource* pDstResource, UINT DstSubresource,
+                                                         UINT DstX, UINT DstY, UINT DstZ,
+                                                         ID3D10Resource* pSrcResource, UINT SrcSubresource,
+                                                         const D3D10_BOX* pSrcBox) = 0;
     virtual void STDMETHODCALLTYPE CopyResource(ID3D10Resource* pDstResource,
                                                 ID3D10Resource* pSrcResource) = 0;
     virtual void STDMETHODCALLTYPE UpdateSubresource(ID3D10Resource* pDstResource, UINT DstSubresource,
@@ -572,6 +751,10 @@ struct ID3D10Device : public IUnknown {
                                                          const FLOAT ColorRGBA[4]) = 0;
     virtual void STDMETHODCALLTYPE ClearDepthStencilView(ID3D10DepthStencilView* pDepthStencilView,
                                                          UINT ClearFlags, FLOAT Depth, UINT8 Stencil) = 0;
+    virtual void STDMETHODCALLTYPE GenerateMips(ID3D10ShaderResourceView* pShaderResourceView) = 0;
+    virtual void STDMETHODCALLTYPE ResolveSubresource(ID3D10Resource* pDstResource, UINT DstSubresource,
+                                                      ID3D10Resource* pSrcResource, UINT SrcSubresource,
+                                                      DXGI_FORMAT Format) = 0;
     virtual void STDMETHODCALLTYPE VSGetConstantBuffers(UINT StartSlot, UINT NumBuffers,
                                                         ID3D10Buffer** ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE PSGetShaderResources(UINT StartSlot, UINT NumViews,
@@ -586,8 +769,21 @@ struct ID3D10Device : public IUnknown {
     virtual void STDMETHODCALLTYPE IAGetVertexBuffers(UINT StartSlot, UINT NumBuffers,
                                                       ID3D10Buffer** ppVertexBuffers, UINT* pStrides,
                                                       UINT* pOffsets) = 0;
+    virtual void STDMETHODCALLTYPE IAGetIndexBuffer(ID3D10Buffer** pIndexBuffer, DXGI_FORMAT* Format,
+                                                    UINT* Offset) = 0;
+    virtual void STDMETHODCALLTYPE GSGetConstantBuffers(UINT StartSlot, UINT NumBuffers,
+                                                        ID3D10Buffer** ppConstantBuffers) = 0;
     virtual void STDMETHODCALLTYPE GSGetShader(ID3D10GeometryShader** ppGeometryShader) = 0;
     virtual void STDMETHODCALLTYPE IAGetPrimitiveTopology(D3D10_PRIMITIVE_TOPOLOGY* pTopology) = 0;
+    virtual void STDMETHODCALLTYPE VSGetShaderResources(UINT StartSlot, UINT NumViews,
+                                                        ID3D10ShaderResourceView** ppShaderResourceViews) = 0;
+    virtual void STDMETHODCALLTYPE VSGetSamplers(UINT StartSlot, UINT NumSamplers,
+                                                 ID3D10SamplerState** ppSamplers) = 0;
+    virtual void STDMETHODCALLTYPE GetPredication(ID3D10Predicate** ppPredicate, BOOL* pPredicateValue) = 0;
+    virtual void STDMETHODCALLTYPE GSGetShaderResources(UINT StartSlot, UINT NumViews,
+                                                        ID3D10ShaderResourceView** ppShaderResourceViews) = 0;
+    virtual void STDMETHODCALLTYPE GSGetSamplers(UINT StartSlot, UINT NumSamplers,
+                                                 ID3D10SamplerState** ppSamplers) = 0;
     virtual void STDMETHODCALLTYPE OMGetRenderTargets(UINT NumViews,
                                                       ID3D10RenderTargetView** ppRenderTargetViews,
                                                       ID3D10DepthStencilView** ppDepthStencilView) = 0;
@@ -595,8 +791,11 @@ struct ID3D10Device : public IUnknown {
                                                    UINT* pSampleMask) = 0;
     virtual void STDMETHODCALLTYPE OMGetDepthStencilState(ID3D10DepthStencilState** ppDepthStencilState,
                                                           UINT* pStencilRef) = 0;
+    virtual void STDMETHODCALLTYPE SOGetTargets(UINT NumBuffers, ID3D10Buffer** ppSOTargets,
+                                                UINT* pOffsets) = 0;
     virtual void STDMETHODCALLTYPE RSGetState(ID3D10RasterizerState** ppRasterizerState) = 0;
     virtual void STDMETHODCALLTYPE RSGetViewports(UINT* NumViewports, D3D10_VIEWPORT* pViewports) = 0;
+    virtual void STDMETHODCALLTYPE RSGetScissorRects(UINT* NumRects, D3D10_RECT* pRects) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() = 0;
     virtual HRESULT STDMETHODCALLTYPE SetExceptionMode(UINT RaiseFlags) = 0;
     virtual UINT STDMETHODCALLTYPE GetExceptionMode() = 0;
@@ -608,9 +807,15 @@ struct ID3D10Device : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D10_BUFFER_DESC* pDesc,
                                                    const D3D10_SUBRESOURCE_DATA* pInitialData,
                                                    ID3D10Buffer** ppBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateTexture1D(const D3D10_TEXTURE1D_DESC* pDesc,
+                                                      const D3D10_SUBRESOURCE_DATA* pInitialData,
+                                                      ID3D10Texture1D** ppTexture1D) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D10_TEXTURE2D_DESC* pDesc,
                                                       const D3D10_SUBRESOURCE_DATA* pInitialData,
                                                       ID3D10Texture2D** ppTexture2D) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateTexture3D(const D3D10_TEXTURE3D_DESC* pDesc,
+                                                      const D3D10_SUBRESOURCE_DATA* pInitialData,
+                                                      ID3D10Texture3D** ppTexture3D) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateShaderResourceView(ID3D10Resource* pResource,
                                                                const D3D10_SHADER_RESOURCE_VIEW_DESC* pDesc,
                                                                ID3D10ShaderResourceView** ppSRView) = 0;
@@ -627,6 +832,11 @@ struct ID3D10Device : public IUnknown {
                                                         ID3D10InputLayout** ppInputLayout) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                          ID3D10VertexShader** ppVertexShader) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                           ID3D10GeometryShader** ppGeometryShader) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateGeometryShaderWithStreamOutput(
+        const void* pShaderBytecode, SIZE_T BytecodeLength, const D3D10_SO_DECLARATION_ENTRY* pSODeclaration,
+        UINT NumEntries, UINT OutputStreamStride, ID3D10GeometryShader** ppGeometryShader) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                         ID3D10PixelShader** ppPixelShader) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D10_BLEND_DESC* pBlendStateDesc,
@@ -637,11 +847,39 @@ struct ID3D10Device : public IUnknown {
                                                             ID3D10RasterizerState** ppRasterizerState) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D10_SAMPLER_DESC* pSamplerDesc,
                                                          ID3D10SamplerState** ppSamplerState) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateQuery(const D3D10_QUERY_DESC* pQueryDesc,
+                                                  ID3D10Query** ppQuery) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreatePredicate(const D3D10_QUERY_DESC* pPredicateDesc,
+                                                      ID3D10Predicate** ppPredicate) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateCounter(const D3D10_COUNTER_DESC* pCounterDesc,
+                                                    ID3D10Counter** ppCounter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT Format, UINT* pFormatSupport) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CheckMultisampleQualityLevels(DXGI_FORMAT Format, UINT SampleCount,
+                                                                    UINT* pNumQualityLevels) = 0;
+    virtual void STDMETHODCALLTYPE CheckCounterInfo(D3D10_COUNTER_INFO* pCounterInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CheckCounter(const D3D10_COUNTER_DESC* pDesc, D3D10_COUNTER_TYPE* pType,
+                                                   UINT* pActiveCounters, LPSTR szName, UINT* pNameLength,
+                                                   LPSTR szUnits, UINT* pUnitsLength, LPSTR szDescription,
+                                                   UINT* pDescriptionLength) = 0;
     virtual UINT STDMETHODCALLTYPE GetCreationFlags() = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenSharedResource(HANDLE hResource, REFIID ReturnedInterface,
+                                                         void** ppResource) = 0;
+    virtual void STDMETHODCALLTYPE SetTextFilterSize(UINT Width, UINT Height) = 0;
+    virtual void STDMETHODCALLTYPE GetTextFilterSize(UINT* pWidth, UINT* pHeight) = 0;
 
 protected:
     ~ID3D10Device() = default;
 };
 
-#include "d3d10misc.h"
+struct ID3D10Multithread : public IUnknown {
+    virtual void STDMETHODCALLTYPE Enter() = 0;
+    virtual void STDMETHODCALLTYPE Leave() = 0;
+    virtual BOOL STDMETHODCALLTYPE SetMultithreadProtected(BOOL bMTProtect) = 0;
+    virtual BOOL STDMETHODCALLTYPE GetMultithreadProtected() = 0;
+
+protected:
+    ~ID3D10Multithread() = default;
+};
+
 #include "d3d10effect.h"
+#include "d3d10misc.h"

@@ -125,6 +125,7 @@ DECLARE_HANDLE(HDC);
 DECLARE_HANDLE(HRSRC);
 DECLARE_HANDLE(HBITMAP);
 DECLARE_HANDLE(HFONT);
+DECLARE_HANDLE(HMONITOR);
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HANDLE HGLOBAL;
@@ -175,6 +176,11 @@ typedef union _ULARGE_INTEGER {
     } u;
     ULONGLONG QuadPart;
 } ULARGE_INTEGER, *PULARGE_INTEGER;
+
+typedef struct _LUID {
+    DWORD LowPart;
+    LONG HighPart;
+} LUID, *PLUID;
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))

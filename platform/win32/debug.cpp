@@ -178,11 +178,3 @@ void TraceWrite(const char* level, const char* channel, const char* function, co
 }
 
 } // namespace platform
-
-void WINAPI OutputDebugStringW(LPCWSTR text) {
-    if (text) platform::WriteDebugOutput(text);
-}
-
-void WINAPI OutputDebugStringA(LPCSTR text) {
-    if (text) platform::WriteDebugOutput(platform::ToWide(text));
-}

@@ -10,6 +10,13 @@
 #include <cstdio>
 #include <string>
 
+// mingw-w64's C++ runtime formats as the C standard says (not as msvcrt does): check formats so.
+#ifdef __MINGW32__
+#define UNFOLD_PRINTF_FORMAT gnu_printf
+#else
+#define UNFOLD_PRINTF_FORMAT printf
+#endif
+
 namespace platform {
 
 class DebugOutputCapture {
@@ -36,7 +43,7 @@ void WriteDebugOutput(const std::wstring& text);
 
 bool TraceEnabled(const char* channel);
 void TraceWrite(const char* level, const char* channel, const char* function, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+    __attribute__((format(UNFOLD_PRINTF_FORMAT, 4, 5)));
 
 // Text conversions between the system's wide strings and UTF-8. The std::string and std::wstring forms
 // convert every character, embedded NULs included. What has no counterpart (invalid UTF-8, a wide

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include <winerror.h>
+#include <windows.h>
 
 namespace platform {
 

@@ -282,5 +282,19 @@ TEST_F(SwapChainTest, FailuresLeaveNoDeviceBehind) {
     EXPECT_EQ(LiveObjectCount(), before);
 }
 
+// There is no display, so no frame statistics; the answer says so and leaves no stale values.
+TEST_F(SwapChainTest, HasNoFrameStatistics) {
+    ComPtr<IDXGISwapChain> chain;
+    ComPtr<ID3D10Device> device;
+    ASSERT_EQ(D3D10CreateDeviceAndSwapChain(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0,
+                                            D3D10_SDK_VERSION, &desc, chain.put(), device.put()),
+              S_OK);
+    DXGI_FRAME_STATISTICS stats;
+    std::memset(&stats, 0x7F, sizeof stats);
+    EXPECT_EQ(chain->GetFrameStatistics(&stats), E_NOTIMPL);
+    EXPECT_EQ(stats.PresentCount, 0u);
+    EXPECT_EQ(stats.SyncQPCTime.QuadPart, 0);
+}
+
 } // namespace
 } // namespace platform::d3d10::testing

@@ -1,4 +1,4 @@
-// `unfold props --camera` as a real window on a virtual X server (run under xvfb-run): the frame of the
+// `unfold props --camera` as a real window on a virtual X server of its own: the frame of the
 // virtual camera's page in another process, found and photographed through X (xdotool, xwd), each
 // control drawn where the headless model puts it, and a synthetic click on a mode button that changes
 // the mode the virtual camera keeps for the next application (read back with `unfold get`).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `unfold props` and `unfold preview` on a display (run under xvfb-run), and both without one. The
-# registry is a temporary folder, so the modules are registered there by the commands themselves.
+# `unfold props` and `unfold preview` on a display (a virtual X server of its own), and both without
+# one. The registry is a temporary folder, so the modules are registered there by the commands themselves.
 set -u
 unfold="$1"
 dir="$(mktemp -d)"
