@@ -238,7 +238,7 @@ void Effect::stateMask(const EffectPassInfo& pass, D3D10_STATE_BLOCK_MASK& mask)
 
 STDAPI D3D10CreateEffectFromMemory(void* pData, SIZE_T DataLength, UINT FXFlags, ID3D10Device* pDevice,
                                    ID3D10EffectPool* pEffectPool, ID3D10Effect** ppEffect) {
-    TRACE("d3d10", "data %p, %zu bytes, flags 0x%x, device %p, pool %p", pData, DataLength, FXFlags,
+    TRACE("d3d10", "data %p, %zu bytes, flags 0x%x, device %p, pool %p", pData, size_t(DataLength), FXFlags,
           static_cast<void*>(pDevice), static_cast<void*>(pEffectPool));
     if (!ppEffect) return E_INVALIDARG;
     *ppEffect = nullptr;
