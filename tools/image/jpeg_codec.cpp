@@ -69,10 +69,17 @@ bool ReadHeader(DecodeState* s, const uint8_t* data, size_t size) {
     return true;
 }
 
-bool ReadPixels(DecodeState* s, uint8_t* pixels, size_t stride) {
+// Checks the first scan's tables (and, for a file of several scans, reads them all) before the caller
+// allocates the picture, so that damaged data fails before megabytes are cleared for it.
+bool StartPixels(DecodeState* s) {
     if (setjmp(s->err.jump)) return false;
     s->cinfo.out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(&s->cinfo);
+    return true;
+}
+
+bool ReadPixels(DecodeState* s, uint8_t* pixels, size_t stride) {
+    if (setjmp(s->err.jump)) return false;
     while (s->cinfo.output_scanline < s->cinfo.output_height) {
         JSAMPROW row = pixels + size_t(s->cinfo.output_scanline) * stride;
         jpeg_read_scanlines(&s->cinfo, &row, 1);
@@ -170,7 +177,8 @@ Status DecodeJpeg(const uint8_t* data, size_t size, Image& image, const std::str
                              std::to_string(c.image_height) + ")");
     if (check)
         if (Status s = check(c.image_width, c.image_height); !s) return s;
-    Image decoded(c.image_width, c.image_height);
+    if (!StartPixels(&state)) return Status::Error("corrupt JPEG '" + what + "': " + state.err.message);
+    Image decoded(c.output_width, c.output_height);
     if (!ReadPixels(&state, decoded.data(), decoded.stride()))
         return Status::Error("corrupt JPEG '" + what + "': " + state.err.message);
     image = std::move(decoded);

@@ -223,13 +223,16 @@ TEST_F(GraphTest, AStateChangeAStopAndAnEventFromAStreamingThreadDoNotDeadlock) 
 TEST(CritSec, OwnershipIsAnsweredWhileOtherThreadsTakeTheLock) {
     CCritSec lock;
     std::atomic<bool> done{false};
-    std::atomic<int> otherSawItself{0}, otherSawMine{0};
+    std::atomic<int> taken{0}, otherSawItself{0}, otherSawMine{0};
     std::thread other([&] {
         while (!done) {
             CAutoLock hold(&lock);
             otherSawItself += lock.OwnedByCurrentThread();
+            ++taken;
         }
     });
+    // The questions below come while the other thread is taking the lock, however late it starts.
+    while (taken == 0) std::this_thread::yield();
     int mine = 0;
     for (int i = 0; i < 2000; ++i) mine += lock.OwnedByCurrentThread();
     EXPECT_EQ(mine, 0);
@@ -242,6 +245,7 @@ TEST(CritSec, OwnershipIsAnsweredWhileOtherThreadsTakeTheLock) {
     done = true;
     other.join();
     EXPECT_GT(otherSawItself, 0);
+    EXPECT_EQ(otherSawItself, taken);
     EXPECT_EQ(otherSawMine, 0);
 }
 
