@@ -19,6 +19,7 @@
 #include "platform/win32/fault_injection.h"
 #include "platform/win32/registry.h"
 #include "tests/platform/win32/temp_registry.h"
+#include "tests/processor_time.h"
 
 namespace {
 
@@ -323,21 +324,13 @@ TEST_F(RegistryTest, NamesAndDataTheFileCannotHoldAreRefused) {
     RegCloseKey(key);
 }
 
-// The process's processor time in seconds: unlike the wall clock it does not run on while other
-// programs of a busy machine have the processor.
-double processorSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // Processor seconds to read a key with count subkeys and enumerate them all.
 double enumerationSeconds(const platform::testing::TempRegistry& registry, int count) {
     std::string text = "Windows Registry Editor Version 5.00\n";
     for (int i = 0; i < count; ++i)
         text += "[HKEY_CURRENT_USER\\Many\\key" + std::to_string(100000 + i) + "]\n";
     registry.write("HKEY_CURRENT_USER", text);
-    const double start = processorSeconds();
+    const double start = testing_time::ProcessorSeconds();
     HKEY many = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Many", 0, KEY_READ, &many), ERROR_SUCCESS);
     DWORD found = 0;
@@ -350,7 +343,7 @@ double enumerationSeconds(const platform::testing::TempRegistry& registry, int c
     }
     EXPECT_EQ(found, static_cast<DWORD>(count));
     RegCloseKey(many);
-    return processorSeconds() - start;
+    return testing_time::ProcessorSeconds() - start;
 }
 
 // Four times the subkeys take about four times as long to enumerate, not sixteen (in quadratic time
