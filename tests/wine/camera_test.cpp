@@ -143,28 +143,14 @@ TEST_F(CameraTest, StreamsIntoACaptureGraph) {
     CoTaskMemFree(format->pbFormat);
     CoTaskMemFree(format);
 
-    ComPtr<IBaseFilter> grabberFilter, nullRenderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               grabberFilter.outVoid()),
-              S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               nullRenderer.outVoid()),
-              S_OK);
-    ComPtr<ISampleGrabber> grabber;
-    ASSERT_EQ(grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.outVoid()), S_OK);
-    AM_MEDIA_TYPE want{};
-    want.majortype = MEDIATYPE_Video;
-    want.subtype = MEDIASUBTYPE_RGB24;
-    ASSERT_EQ(grabber->SetMediaType(&want), S_OK);
     wine::FrameCollector collector;
-    ASSERT_EQ(grabber->SetCallback(&collector, 0), S_OK);
-    ASSERT_EQ(graph->AddFilter(grabberFilter.get(), L"Sample Grabber"), S_OK);
-    ASSERT_EQ(graph->AddFilter(nullRenderer.get(), L"Null Renderer"), S_OK);
+    wine::GrabberSink sink;
+    ASSERT_EQ(wine::AddGrabberSink(graph.get(), MEDIASUBTYPE_RGB24, collector, sink), S_OK);
     // No pin category: the builder connects the camera's pin straight to the grabber. (For the capture
     // category Wine's builder inserts its Smart Tee, which copies each frame into a second buffer of the
     // camera's one-buffer allocator and so waits forever; Windows' Smart Tee passes the sample on.)
-    ASSERT_EQ(builder->RenderStream(nullptr, &MEDIATYPE_Video, camera.get(), grabberFilter.get(),
-                                    nullRenderer.get()),
+    ASSERT_EQ(builder->RenderStream(nullptr, &MEDIATYPE_Video, camera.get(), sink.grabber.get(),
+                                    sink.renderer.get()),
               S_OK);
 
     ComPtr<IMediaControl> media;

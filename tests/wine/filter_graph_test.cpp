@@ -248,34 +248,20 @@ TEST_P(WineGraph, FramesEqualTheLinuxBuild) {
     ASSERT_EQ(source->NonDelegatingQueryInterface(IID_IBaseFilter, sourceFilter.outVoid()), S_OK);
     ComPtr<IBaseFilter> expander = wine::FilterByName(CLSID_LegacyAmFilterCategory, kFilterName);
     ASSERT_TRUE(expander);
-    ComPtr<IBaseFilter> grabberFilter, nullRenderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               grabberFilter.outVoid()),
-              S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               nullRenderer.outVoid()),
-              S_OK);
-    ComPtr<ISampleGrabber> grabber;
-    ASSERT_EQ(grabberFilter->QueryInterface(IID_ISampleGrabber, grabber.outVoid()), S_OK);
-    AM_MEDIA_TYPE want{};
-    want.majortype = MEDIATYPE_Video;
-    want.subtype = MEDIASUBTYPE_RGB32;
-    ASSERT_EQ(grabber->SetMediaType(&want), S_OK);
     wine::FrameCollector collector;
-    ASSERT_EQ(grabber->SetCallback(&collector, 0), S_OK);
+    wine::GrabberSink sink;
+    ASSERT_EQ(wine::AddGrabberSink(graph.get(), MEDIASUBTYPE_RGB32, collector, sink), S_OK);
 
     ASSERT_EQ(graph->AddFilter(sourceFilter.get(), L"Picture source"), S_OK);
     ASSERT_EQ(graph->AddFilter(expander.get(), kFilterName), S_OK);
-    ASSERT_EQ(graph->AddFilter(grabberFilter.get(), L"Sample Grabber"), S_OK);
-    ASSERT_EQ(graph->AddFilter(nullRenderer.get(), L"Null Renderer"), S_OK);
     ASSERT_EQ(graph->ConnectDirect(wine::PinOf(sourceFilter.get(), PINDIR_OUTPUT).get(),
                                    wine::PinOf(expander.get(), PINDIR_INPUT).get(), nullptr),
               S_OK);
     ASSERT_EQ(graph->ConnectDirect(wine::PinOf(expander.get(), PINDIR_OUTPUT).get(),
-                                   wine::PinOf(grabberFilter.get(), PINDIR_INPUT).get(), nullptr),
+                                   wine::PinOf(sink.grabber.get(), PINDIR_INPUT).get(), nullptr),
               S_OK);
-    ASSERT_EQ(graph->ConnectDirect(wine::PinOf(grabberFilter.get(), PINDIR_OUTPUT).get(),
-                                   wine::PinOf(nullRenderer.get(), PINDIR_INPUT).get(), nullptr),
+    ASSERT_EQ(graph->ConnectDirect(wine::PinOf(sink.grabber.get(), PINDIR_OUTPUT).get(),
+                                   wine::PinOf(sink.renderer.get(), PINDIR_INPUT).get(), nullptr),
               S_OK);
 
     // The settings, in the order the virtual camera applies them: mode, view, zoom, lens direction.

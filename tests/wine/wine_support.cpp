@@ -212,4 +212,22 @@ size_t FrameCollector::count() {
     return frames_.size();
 }
 
+HRESULT AddGrabberSink(IGraphBuilder* graph, REFGUID subtype, FrameCollector& collector, GrabberSink& sink) {
+    HRESULT hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                  sink.grabber.outVoid());
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              sink.renderer.outVoid());
+    ComPtr<ISampleGrabber> grabber;
+    if (SUCCEEDED(hr)) hr = sink.grabber->QueryInterface(IID_ISampleGrabber, grabber.outVoid());
+    AM_MEDIA_TYPE want{};
+    want.majortype = MEDIATYPE_Video;
+    want.subtype = subtype;
+    if (SUCCEEDED(hr)) hr = grabber->SetMediaType(&want);
+    if (SUCCEEDED(hr)) hr = grabber->SetCallback(&collector, 0);
+    if (SUCCEEDED(hr)) hr = graph->AddFilter(sink.grabber.get(), L"Sample Grabber");
+    if (SUCCEEDED(hr)) hr = graph->AddFilter(sink.renderer.get(), L"Null Renderer");
+    return hr;
+}
+
 } // namespace wine

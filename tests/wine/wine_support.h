@@ -94,4 +94,11 @@ private:
     std::vector<std::vector<BYTE>> frames_;
 };
 
+// Wine's Sample Grabber, taking video of `subtype` and handing each frame to `collector`, and Wine's
+// Null Renderer after it, both added to `graph` (not connected). The first failing call's result.
+struct GrabberSink {
+    ComPtr<IBaseFilter> grabber, renderer;
+};
+HRESULT AddGrabberSink(IGraphBuilder* graph, REFGUID subtype, FrameCollector& collector, GrabberSink& sink);
+
 } // namespace wine
