@@ -9,7 +9,6 @@
 #include <qedit.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,12 +28,8 @@ constexpr LONG kWidth = 1280, kHeight = 720;
 constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * 3;
 constexpr BYTE kGrey = 128;
 
-std::wstring ClsidKey(REFCLSID clsid) {
-    return L"CLSID\\" + wine::GuidText(clsid);
-}
 std::wstring CameraInstanceKey() {
-    return L"CLSID\\" + wine::GuidText(CLSID_VideoInputDeviceCategory) + L"\\Instance\\" +
-           wine::GuidText(CLSID_VCam);
+    return wine::InstanceKey(CLSID_VideoInputDeviceCategory, CLSID_VCam);
 }
 
 class CameraTest : public ::testing::Test {
@@ -55,29 +50,26 @@ TEST_F(CameraTest, RegisterAndUnregister) {
     ASSERT_EQ(wine::Regsvr32(wine::CameraDll(), false), 0u);
 
     const std::wstring dll = wine::Lower(wine::FullPath(wine::CameraDll()));
-    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, ClsidKey(CLSID_VCam), nullptr), kCameraName);
-    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, ClsidKey(CLSID_SrcPropPage), nullptr), kPageName);
+    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_VCam), nullptr), kCameraName);
+    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_SrcPropPage), nullptr), kPageName);
     for (REFCLSID clsid : {CLSID_VCam, CLSID_SrcPropPage}) {
-        const std::wstring server = ClsidKey(clsid) + L"\\InprocServer32";
+        const std::wstring server = wine::ClsidKey(clsid) + L"\\InprocServer32";
         EXPECT_EQ(wine::Lower(wine::RegText(HKEY_CLASSES_ROOT, server, nullptr).value_or(L"")), dll);
         EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, server, L"ThreadingModel"), L"Both");
     }
 
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, CameraInstanceKey(), L"FriendlyName"), kCameraName);
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, CameraInstanceKey(), L"CLSID"), wine::GuidText(CLSID_VCam));
-    const std::vector<BYTE> data = wine::RegBinary(HKEY_CLASSES_ROOT, CameraInstanceKey(), L"FilterData");
-    ASSERT_GE(data.size(), 12u);
-    DWORD version, merit, pins;
-    std::memcpy(&version, data.data(), 4);
-    std::memcpy(&merit, data.data() + 4, 4);
-    std::memcpy(&pins, data.data() + 8, 4);
-    EXPECT_EQ(version, 2u);
-    EXPECT_EQ(merit, kMerit);
-    EXPECT_EQ(pins, 1u);
+    const std::optional<wine::FilterRecord> record =
+        wine::ReadFilterRecord(CLSID_VideoInputDeviceCategory, CLSID_VCam);
+    ASSERT_TRUE(record) << "no FilterData of at least 12 bytes";
+    EXPECT_EQ(record->version, 2u);
+    EXPECT_EQ(record->merit, kMerit);
+    EXPECT_EQ(record->pins, 1u);
 
     ASSERT_EQ(wine::Regsvr32(wine::CameraDll(), true), 0u);
-    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(CLSID_VCam)));
-    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(CLSID_SrcPropPage)));
+    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_VCam)));
+    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_SrcPropPage)));
     EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, CameraInstanceKey()));
     ComPtr<IBaseFilter> camera;
     EXPECT_EQ(CoCreateInstance(CLSID_VCam, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, camera.outVoid()),

@@ -32,12 +32,8 @@ constexpr DWORD kMerit = 0x200000;
 constexpr LONG kOutWidth = 1280, kOutHeight = 720;
 constexpr size_t kOutFrameBytes = size_t(kOutWidth) * kOutHeight * 3;
 
-std::wstring ClsidKey(REFCLSID clsid) {
-    return L"CLSID\\" + wine::GuidText(clsid);
-}
 std::wstring FilterInstanceKey() {
-    return L"CLSID\\" + wine::GuidText(CLSID_LegacyAmFilterCategory) + L"\\Instance\\" +
-           wine::GuidText(CLSID_ExpansionFilter);
+    return wine::InstanceKey(CLSID_LegacyAmFilterCategory, CLSID_ExpansionFilter);
 }
 
 class Registration : public ::testing::Test {
@@ -51,8 +47,8 @@ protected:
 TEST_F(Registration, RegisterAndUnregister) {
     ASSERT_EQ(wine::Regsvr32(wine::FilterDll(), false), 0u);
 
-    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, ClsidKey(CLSID_ExpansionFilter), nullptr), kFilterName);
-    const std::wstring server = ClsidKey(CLSID_ExpansionFilter) + L"\\InprocServer32";
+    EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_ExpansionFilter), nullptr), kFilterName);
+    const std::wstring server = wine::ClsidKey(CLSID_ExpansionFilter) + L"\\InprocServer32";
     EXPECT_EQ(wine::Lower(wine::RegText(HKEY_CLASSES_ROOT, server, nullptr).value_or(L"")),
               wine::Lower(wine::FullPath(wine::FilterDll())));
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, server, L"ThreadingModel"), L"Both");
@@ -61,18 +57,15 @@ TEST_F(Registration, RegisterAndUnregister) {
     EXPECT_EQ(wine::RegText(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"CLSID"),
               wine::GuidText(CLSID_ExpansionFilter));
     // The filter record: version 2 of the registry form, the merit, two pins.
-    const std::vector<BYTE> data = wine::RegBinary(HKEY_CLASSES_ROOT, FilterInstanceKey(), L"FilterData");
-    ASSERT_GE(data.size(), 12u);
-    DWORD version, merit, pins;
-    std::memcpy(&version, data.data(), 4);
-    std::memcpy(&merit, data.data() + 4, 4);
-    std::memcpy(&pins, data.data() + 8, 4);
-    EXPECT_EQ(version, 2u);
-    EXPECT_EQ(merit, kMerit);
-    EXPECT_EQ(pins, 2u);
+    const std::optional<wine::FilterRecord> record =
+        wine::ReadFilterRecord(CLSID_LegacyAmFilterCategory, CLSID_ExpansionFilter);
+    ASSERT_TRUE(record) << "no FilterData of at least 12 bytes";
+    EXPECT_EQ(record->version, 2u);
+    EXPECT_EQ(record->merit, kMerit);
+    EXPECT_EQ(record->pins, 2u);
 
     ASSERT_EQ(wine::Regsvr32(wine::FilterDll(), true), 0u);
-    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, ClsidKey(CLSID_ExpansionFilter)));
+    EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, wine::ClsidKey(CLSID_ExpansionFilter)));
     EXPECT_FALSE(wine::KeyExists(HKEY_CLASSES_ROOT, FilterInstanceKey()));
     ComPtr<IBaseFilter> filter;
     EXPECT_EQ(CoCreateInstance(CLSID_ExpansionFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,

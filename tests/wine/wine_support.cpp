@@ -1,6 +1,7 @@
 #include "tests/wine/wine_support.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <fstream>
 
@@ -46,6 +47,24 @@ std::wstring GuidText(REFGUID guid) {
     wchar_t text[40];
     StringFromGUID2(guid, text, 40);
     return text;
+}
+
+std::wstring ClsidKey(REFCLSID clsid) {
+    return L"CLSID\\" + GuidText(clsid);
+}
+
+std::wstring InstanceKey(REFCLSID category, REFCLSID clsid) {
+    return ClsidKey(category) + L"\\Instance\\" + GuidText(clsid);
+}
+
+std::optional<FilterRecord> ReadFilterRecord(REFCLSID category, REFCLSID clsid) {
+    const std::vector<BYTE> data = RegBinary(HKEY_CLASSES_ROOT, InstanceKey(category, clsid), L"FilterData");
+    if (data.size() < 12) return std::nullopt;
+    FilterRecord record;
+    std::memcpy(&record.version, data.data(), 4);
+    std::memcpy(&record.merit, data.data() + 4, 4);
+    std::memcpy(&record.pins, data.data() + 8, 4);
+    return record;
 }
 
 std::wstring FilterDll() {

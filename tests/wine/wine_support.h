@@ -57,6 +57,17 @@ std::wstring FullPath(const std::wstring& path);
 // Runs Wine's regsvr32 (silent) on a DLL and gives its exit code.
 DWORD Regsvr32(const std::wstring& dll, bool unregister);
 
+// HKEY_CLASSES_ROOT paths of a class and of a filter's entry in a category.
+std::wstring ClsidKey(REFCLSID clsid);
+std::wstring InstanceKey(REFCLSID category, REFCLSID clsid);
+
+// The head of a filter's FilterData record: the registry form's version, the merit, the pin count.
+struct FilterRecord {
+    DWORD version = 0, merit = 0, pins = 0;
+};
+// The head of the FilterData of a filter's entry in a category; nothing when it is absent or short.
+std::optional<FilterRecord> ReadFilterRecord(REFCLSID category, REFCLSID clsid);
+
 std::optional<std::wstring> RegText(HKEY root, const std::wstring& key, const wchar_t* value);
 std::vector<BYTE> RegBinary(HKEY root, const std::wstring& key, const wchar_t* value);
 bool KeyExists(HKEY root, const std::wstring& key);
