@@ -256,9 +256,15 @@ void Device::Draw(UINT count, UINT start) {
     std::shared_ptr<const CoverageRecord> record = cache_.find(key);
     if (shade && record && !record->hasSpans())
         for (RenderTargetSetup& rt : pixel.targets) rt.fillClear = false;
+    // A replay that writes each covered pixel once fills the clear in only around them (a target with
+    // nothing to write keeps the whole fill).
+    const bool around = shade && record && record->hasSpans() && writesEachPixelOnce(record);
+    if (around)
+        for (RenderTargetSetup& rt : pixel.targets) rt.clearUnder = rt.fillClear && rt.writeMask != 0;
     auto fill = [&](unsigned part) {
         if (shade)
-            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, part, parts);
+            for (const RenderTargetSetup& rt : pixel.targets)
+                FillPendingClear(rt, part, parts, around ? &record->bands[part] : nullptr);
     };
     if (!record) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
@@ -305,6 +311,14 @@ void Device::Draw(UINT count, UINT start) {
     if (shade)
         for (const auto& rt : renderTargets_)
             if (rt) rt->texture()->setVersion(NewUniqueVersion());
+}
+
+bool Device::writesEachPixelOnce(const std::shared_ptr<const CoverageRecord>& record) {
+    if (orderedRecord_.lock() != record) {
+        orderedRecord_ = record;
+        ordered_ = std::all_of(record->bands.begin(), record->bands.end(), SpansInRowOrder);
+    }
+    return ordered_;
 }
 
 void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT colour[4]) {

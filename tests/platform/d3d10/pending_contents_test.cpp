@@ -146,6 +146,77 @@ TEST_F(PendingContentsTest, ReplayedDepthStencilWritesReachALaterDraw) {
     EXPECT_EQ(replayed[kWidth * 2 + kWidth - 2], kBlue);
 }
 
+// Replayed draws fill a pending clear in only around the pixels they write, and blend those with the
+// clear colour: every frame reads back as on a device that filled the whole clear first. Draw A
+// writes each pixel once (blended, half its channels masked); draw B's quads overlap, and draw C's
+// two triangles share pixels on one row only (rows 8-10 and, nearer, 10-13), so both must see the
+// whole clear filled in; a second draw of a frame blends over the first.
+TEST_F(PendingContentsTest, ReplayedDrawsOverAPendingClearMatchAFullFill) {
+    D3D10_BLEND_DESC b{};
+    b.BlendEnable[0] = TRUE;
+    b.SrcBlend = D3D10_BLEND_SRC_ALPHA;
+    b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
+    b.SrcBlendAlpha = D3D10_BLEND_ONE;
+    b.DestBlendAlpha = D3D10_BLEND_ZERO;
+    b.BlendOp = b.BlendOpAlpha = D3D10_BLEND_OP_ADD;
+    b.RenderTargetWriteMask[0] = D3D10_COLOR_WRITE_ENABLE_RED | D3D10_COLOR_WRITE_ENABLE_BLUE;
+    ComPtr<ID3D10BlendState> masked;
+    ASSERT_EQ(device->CreateBlendState(&b, masked.put()), S_OK);
+    ComPtr<ID3D10BlendState> adding = additive();
+    std::vector<Vertex> overlapping = quad(0.0f, -0.5f, 0.75f, 0.5f, {0, 1, 0, 0.5f});
+    const std::vector<Vertex> above = quad(-0.75f, -1, 0.5f, 0.25f, {1, 1, 0, 0.25f}, 0.25f);
+    overlapping.insert(overlapping.end(), above.begin(), above.end());
+    auto ndcX = [](float x) { return 2.0f * x / float(kWidth) - 1.0f; };
+    auto ndcY = [](float y) { return 1.0f - 2.0f * y / float(kHeight); };
+    const std::array<float, 4> dim{0.25f, 0.125f, 0.0f, 0.25f};
+    const std::vector<Vertex> touching = {
+        V(ndcX(4), ndcY(8), 0.5f, 1, dim),    V(ndcX(36), ndcY(8), 0.5f, 1, dim),
+        V(ndcX(20), ndcY(11), 0.5f, 1, dim),  V(ndcX(20), ndcY(10), 0.25f, 1, dim),
+        V(ndcX(36), ndcY(14), 0.25f, 1, dim), V(ndcX(4), ndcY(14), 0.25f, 1, dim)};
+
+    auto drawA = [&] {
+        device->OMSetBlendState(masked.get(), nullptr, 0xFFFFFFFF);
+        draw(quad(-0.5f, -0.75f, 0.25f, 0.5f, {1, 0.25f, 0.5f, 0.5f}),
+             D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    };
+    auto drawB = [&] {
+        device->OMSetBlendState(nullptr, nullptr, 0xFFFFFFFF);
+        std::vector<Vertex> list;
+        for (size_t q = 0; q < overlapping.size(); q += 4)
+            for (size_t k : {0, 1, 2, 2, 1, 3}) list.push_back(overlapping[q + k]);
+        draw(list, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    };
+    auto drawC = [&] {
+        device->OMSetBlendState(adding.get(), nullptr, 0xFFFFFFFF);
+        draw(touching, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    };
+    auto frame = [&](int i) {
+        clear({0.1f * float(i), 0.5f, 1.0f - 0.1f * float(i), 1});
+        device->OMSetDepthStencilState(nullptr, 0);
+        switch (i % 3) {
+        case 0:
+            drawA();
+            drawB();
+            break;
+        case 1:
+            drawB();
+            drawA();
+            break;
+        default:
+            drawC();
+            break;
+        }
+        return readBack();
+    };
+    std::vector<std::vector<uint32_t>> replayed;
+    for (int i = 0; i < 9; ++i) replayed.push_back(frame(i));
+    EXPECT_GE(GetCoverageCacheStats(device.get()).hits, 10u);
+    for (int i = 0; i < 9; ++i) {
+        ClearCoverageCache(device.get());
+        EXPECT_EQ(frame(i), replayed[i]) << "frame " << i;
+    }
+}
+
 TEST_F(PendingContentsTest, PartialDepthStencilClearKeepsThePendingPart) {
     D3D10_DEPTH_STENCIL_DESC equal{
         FALSE, D3D10_DEPTH_WRITE_MASK_ZERO, D3D10_COMPARISON_ALWAYS, TRUE, 0xFF, 0xFF, {}, {}};
