@@ -176,19 +176,39 @@ const uint8_t* Texture2D::contents() {
 }
 
 uint8_t* Texture2D::beginWrite(bool whole) {
-    if (aliasOf_) dropAlias(!whole);
-    detachAliases(!whole);
-    if (whole)
-        clearFilled();
-    else if (pending_)
-        fillPending();
+    if (whole) {
+        releaseForWhole();
+    } else {
+        if (aliasOf_) dropAlias(true);
+        detachAliases(true);
+        if (pending_) fillPending();
+    }
+    filled_ = {};
     return storage_.data();
 }
 
+void Texture2D::releaseForWhole() {
+    if (aliasOf_) dropAlias(false);
+    detachAliases(false);
+    clearFilled();
+}
+
+// The bytes are left as they are (and so is the note of what they hold) until something reads them.
 void Texture2D::setPendingClear(const uint8_t* texel) {
-    beginWrite(true);
+    releaseForWhole();
     std::memcpy(clearTexel_, texel, format_->bytes);
     pending_ = true;
+}
+
+bool Texture2D::filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const {
+    return filled_.valid && !filled_.draw.owner_before(draw) && !draw.owner_before(filled_.draw) &&
+           std::memcmp(filled_.texel, texel, format_->bytes) == 0;
+}
+
+void Texture2D::setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) {
+    filled_.draw = draw;
+    std::memcpy(filled_.texel, texel, format_->bytes);
+    filled_.valid = true;
 }
 
 void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
@@ -212,6 +232,7 @@ void Texture2D::fillPending() {
         }
     }
     pending_ = false;
+    filled_ = {};
     for (const auto& w : deferred_) w->replay(storage_.data());
     deferred_.clear();
 }
@@ -224,8 +245,12 @@ void Texture2D::detachAliases(bool keepBytes) {
         Texture2D* alias = aliases_.back();
         aliases_.pop_back();
         alias->storage_.swap(storage_);
+        std::swap(alias->filled_, filled_);
         alias->aliasOf_ = nullptr;
-        if (keepBytes) std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
+        if (keepBytes) {
+            std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
+            filled_ = alias->filled_;
+        }
         pipelineRelease(); // the alias's reference
     }
 }
@@ -234,12 +259,15 @@ void Texture2D::dropAlias(bool keepBytes) {
     Texture2D* source = aliasOf_;
     aliasOf_ = nullptr;
     std::erase(source->aliases_, this);
-    if (keepBytes) std::memcpy(storage_.data(), source->storage_.data(), storage_.size());
+    if (keepBytes) {
+        std::memcpy(storage_.data(), source->storage_.data(), storage_.size());
+        filled_ = source->filled_;
+    }
     source->pipelineRelease();
 }
 
 void Texture2D::aliasTo(Texture2D* source) {
-    beginWrite(true);
+    releaseForWhole();
     source->contents();
     source->pipelineAddRef();
     source->aliases_.push_back(this);
