@@ -124,9 +124,9 @@ void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts,
                       const CoverageBand* covered) {
     if (!t.fillClear) return;
     const bool around = t.clearUnder && covered;
-    const std::vector<Span>* spans = around ? &covered->replaySpans() : nullptr;
-    const Span* span = spans ? spans->data() : nullptr;
-    const Span* const spansEnd = spans ? span + spans->size() : nullptr;
+    // The spans in row order (SpansInRowOrder), walked beside the rows.
+    const Span* span = around ? covered->spans.data() : nullptr;
+    const Span* const spansEnd = around ? span + covered->spans.size() : nullptr;
     for (uint32_t y0 = part * uint32_t(kBandRows); y0 < t.height; y0 += parts * uint32_t(kBandRows)) {
         for (uint32_t y = y0; y < std::min(t.height, y0 + uint32_t(kBandRows)); ++y) {
             uint8_t* row = t.data + size_t(y) * t.pitch;

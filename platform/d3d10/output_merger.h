@@ -38,7 +38,8 @@ struct RenderTargetSetup {
 struct CoverageBand;
 
 // Fills in the pending clear on the rows of `part` (of `parts`, in bands of rows as the rasteriser
-// deals them); with clearUnder set and the part's coverage given, only the pixels outside its spans.
+// deals them); with clearUnder set and the part's coverage given (its spans in row order), only the
+// pixels outside its spans.
 void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts,
                       const CoverageBand* covered = nullptr);
 
