@@ -237,22 +237,26 @@ void Texture2D::fillPending() {
     deferred_.clear();
 }
 
-// Each aliasing staging texture takes over the current buffer, so that a pointer it has handed out by
-// Map stays valid and unchanged; this texture continues in the staging texture's former buffer, with
-// the bytes copied back when they are to be kept.
+// One aliasing staging texture (a mapped one, if any) takes over the current buffer, so that a
+// pointer it has handed out by Map stays valid and unchanged; this texture continues in the staging
+// texture's former buffer, with the bytes copied back when they are to be kept. Every other alias
+// first copies the bytes into a buffer of its own.
 void Texture2D::detachAliases(bool keepBytes) {
-    while (!aliases_.empty()) {
-        Texture2D* alias = aliases_.back();
-        aliases_.pop_back();
-        alias->storage_.swap(storage_);
-        std::swap(alias->filled_, filled_);
-        alias->aliasOf_ = nullptr;
-        if (keepBytes) {
-            std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
-            filled_ = alias->filled_;
-        }
-        pipelineRelease(); // the alias's reference
+    if (aliases_.empty()) return;
+    auto keeper =
+        std::find_if(aliases_.begin(), aliases_.end(), [](const Texture2D* a) { return a->mapped_; });
+    if (keeper != aliases_.end()) std::iter_swap(keeper, aliases_.end() - 1);
+    while (aliases_.size() > 1) aliases_.front()->dropAlias(true);
+    Texture2D* alias = aliases_.back();
+    aliases_.pop_back();
+    alias->storage_.swap(storage_);
+    std::swap(alias->filled_, filled_);
+    alias->aliasOf_ = nullptr;
+    if (keepBytes) {
+        std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
+        filled_ = alias->filled_;
     }
+    pipelineRelease(); // the alias's reference
 }
 
 void Texture2D::dropAlias(bool keepBytes) {

@@ -66,6 +66,60 @@ TEST_F(PendingContentsTest, DrawAfterACopyKeepsTheSourceBytesItDoesNotCover) {
     for (uint32_t t : copied) ASSERT_EQ(t, kRed);
 }
 
+// Two staging copies of one texture, then every way the source's bytes change: each copy keeps what
+// it was copied from. An update and a write map change the source's bytes in place; a clear replaces
+// them all; the second pair of copies is taken from a dynamic texture.
+TEST_F(PendingContentsTest, StagingCopiesKeepTheirBytesWhenTheSourceIsUpdatedMappedOrCleared) {
+    auto check = [&](ID3D10Texture2D* copy, uint32_t texel, const char* what) {
+        auto bytes = readBack(copy);
+        for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], texel) << what << " texel " << i;
+    };
+    clear({1, 0, 0, 1});
+    auto first = stagingFor(device.get(), colourTarget.get(), D3D10_CPU_ACCESS_READ);
+    auto second = stagingFor(device.get(), colourTarget.get(), D3D10_CPU_ACCESS_READ);
+    device->CopyResource(first.get(), colourTarget.get());
+    device->CopyResource(second.get(), colourTarget.get());
+    const std::vector<uint32_t> blue(4, kBlue);
+    D3D10_BOX box{0, 0, 0, 2, 2, 1};
+    device->UpdateSubresource(colourTarget.get(), 0, &box, blue.data(), 8, 0);
+    EXPECT_EQ(readBack()[0], kBlue);
+    check(first.get(), kRed, "updated, first copy");
+    check(second.get(), kRed, "updated, second copy");
+
+    device->CopyResource(first.get(), colourTarget.get());
+    device->CopyResource(second.get(), colourTarget.get());
+    clear({0, 1, 0, 1});
+    EXPECT_EQ(readBack()[0], kGreen);
+    for (ID3D10Texture2D* copy : {first.get(), second.get()}) {
+        auto bytes = readBack(copy);
+        EXPECT_EQ(bytes[0], kBlue);
+        EXPECT_EQ(bytes[kWidth * 2 + 2], kRed);
+    }
+
+    D3D10_TEXTURE2D_DESC d;
+    colourTarget->GetDesc(&d);
+    d.Usage = D3D10_USAGE_DYNAMIC;
+    d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
+    d.CPUAccessFlags = D3D10_CPU_ACCESS_WRITE;
+    ComPtr<ID3D10Texture2D> dynamic;
+    ASSERT_EQ(device->CreateTexture2D(&d, nullptr, dynamic.put()), S_OK);
+    auto fill = [&](uint32_t texel) {
+        D3D10_MAPPED_TEXTURE2D m{};
+        ASSERT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &m), S_OK);
+        for (UINT y = 0; y < kHeight; ++y)
+            for (UINT x = 0; x < kWidth; ++x)
+                std::memcpy(static_cast<uint8_t*>(m.pData) + y * m.RowPitch + x * 4, &texel, 4);
+        dynamic->Unmap(0);
+    };
+    fill(kRed);
+    device->CopyResource(first.get(), dynamic.get());
+    device->CopyResource(second.get(), dynamic.get());
+    fill(kBlue);
+    check(first.get(), kRed, "mapped, first copy");
+    check(second.get(), kRed, "mapped, second copy");
+    check(dynamic.get(), kBlue, "mapped source");
+}
+
 TEST_F(PendingContentsTest, WritingAStagingCopyLeavesItsSourceAlone) {
     draw(quad(-1, -1, 1, 1, {1, 0, 0, 1}), D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     auto staging =
