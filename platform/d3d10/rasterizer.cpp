@@ -243,11 +243,22 @@ void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, Dept
 void OrderSpans(CoverageBand& band) {
     band.rows.clear();
     if (band.spans.empty()) return;
-    auto before = [](const Span& a, const Span& b) { return a.y != b.y ? a.y < b.y : a.x0 < b.x0; };
-    std::vector<Span> sorted = band.spans;
-    std::sort(sorted.begin(), sorted.end(), before);
-    for (size_t i = 1; i < sorted.size(); ++i)
-        if (sorted[i].y == sorted[i - 1].y && sorted[i].x0 < sorted[i - 1].x1) return; // shared pixels
+    // Spans bucketed by row (a counting sort: the band's rows are few), then each row by column.
+    uint16_t top = band.spans[0].y, bottom = top;
+    for (const Span& s : band.spans) top = std::min(top, s.y), bottom = std::max(bottom, s.y);
+    std::vector<uint32_t> rowEnd(size_t(bottom - top) + 2, 0);
+    for (const Span& s : band.spans) rowEnd[size_t(s.y - top) + 1]++;
+    for (size_t r = 1; r < rowEnd.size(); ++r) rowEnd[r] += rowEnd[r - 1];
+    std::vector<Span> sorted(band.spans.size());
+    for (const Span& s : band.spans) sorted[rowEnd[s.y - top]++] = s; // rowEnd[r]: now row r's end
+    uint32_t rowStart = 0;
+    for (size_t r = 0; r + 1 < rowEnd.size(); ++r) {
+        auto first = sorted.begin() + rowStart, last = sorted.begin() + rowEnd[r];
+        std::sort(first, last, [](const Span& a, const Span& b) { return a.x0 < b.x0; });
+        for (auto it = first; it != last && it + 1 != last; ++it)
+            if (it[1].x0 < it[0].x1) return; // shared pixels
+        rowStart = rowEnd[r];
+    }
     band.spans = std::move(sorted);
     for (const Span& s : band.spans) {
         if (!band.rows.empty() && band.rows.back().y == s.y && band.rows.back().x1 == s.x0)

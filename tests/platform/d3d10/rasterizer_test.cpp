@@ -1,4 +1,5 @@
 // Rasterisation through the device: coverage rules, clipping, culling and lines.
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -50,6 +51,35 @@ TEST(OrderSpans, DisjointSpansAreSortedAndJoinedOverlappingOnesKeepTheirOrder) {
     OrderSpans(apart);
     EXPECT_TRUE(apart.rows.empty());
     EXPECT_EQ(pixelsOf(apart.replaySpans()), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 5}}));
+}
+
+// Rows cut into disjoint spans at random and dealt out in random order (rows apart, rows empty): the
+// walk is every row's pixels left to right, top to bottom; two spans starting at one pixel keep theirs.
+TEST(OrderSpans, ShuffledRowsComeBackInRowAndColumnOrder) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 20; ++trial) {
+        CoverageBand band;
+        std::vector<std::pair<int, int>> expected;
+        for (uint16_t y = 600; y < 640; y += uint16_t(1 + random() % 3)) {
+            uint16_t x = uint16_t(random() % 5);
+            while (x < 1200) {
+                uint16_t end = uint16_t(x + 1 + random() % 40);
+                band.spans.push_back({y, x, end, uint32_t(band.spans.size())});
+                for (int i = x; i < end; ++i) expected.emplace_back(y, i);
+                x = uint16_t(end + random() % 3);
+            }
+        }
+        std::shuffle(band.spans.begin(), band.spans.end(), random);
+        OrderSpans(band);
+        ASSERT_EQ(pixelsOf(band.spans), expected);
+        ASSERT_EQ(pixelsOf(band.replaySpans()), expected);
+        CoverageBand twice = band;
+        twice.spans.push_back({twice.spans[5].y, twice.spans[5].x0, uint16_t(twice.spans[5].x0 + 1), 9});
+        const std::vector<Span> original = twice.spans;
+        OrderSpans(twice);
+        EXPECT_TRUE(twice.rows.empty());
+        EXPECT_EQ(pixelsOf(twice.spans), pixelsOf(original));
+    }
 }
 
 // Each covered pixel receives 1/4 with additive blending, so a pixel covered twice reads 128.
