@@ -26,6 +26,13 @@ void ComputeFootprints(const SampledTexture& t, const float* u, const float* v, 
     }
 }
 
+void PrefetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets, int n) {
+    for (int i = 0; i < n; ++i) {
+        __builtin_prefetch(texels + offsets[i]);
+        __builtin_prefetch(texels + offsets[i] + pitch);
+    }
+}
+
 namespace detail {
 
 template <bool kSwapRedBlue>
