@@ -88,7 +88,7 @@ TEST(FrameWorker, EveryJobRunsEachPartOnceAndIsDoneWhenRunReturns) {
     std::vector<uint32_t> cells(1000);
     std::atomic<int> otherThread{0};
     const std::thread::id caller = std::this_thread::get_id();
-    unsigned seenParts = 0;
+    std::atomic<unsigned> seenParts{0};
     for (uint32_t job = 1; job <= 200; ++job) {
         auto fill = [&](unsigned part, unsigned parts) {
             seenParts = parts;
@@ -102,10 +102,10 @@ TEST(FrameWorker, EveryJobRunsEachPartOnceAndIsDoneWhenRunReturns) {
         for (uint32_t i = 0; i < cells.size(); ++i) ASSERT_EQ(cells[i], job * (job + 1) / 2) << i;
     }
     if (std::thread::hardware_concurrency() > 1) {
-        EXPECT_EQ(seenParts, 2u);
+        EXPECT_EQ(seenParts.load(), 2u);
         EXPECT_EQ(otherThread.load(), 200);
     } else {
-        EXPECT_EQ(seenParts, 1u);
+        EXPECT_EQ(seenParts.load(), 1u);
     }
 }
 
