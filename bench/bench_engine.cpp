@@ -2,7 +2,7 @@
 // reference room) into a 1280 x 720 frame, as the expansion filter runs them for every frame. One line
 // per mode: "mode=<NAME> frame_ms=<median> fps=<frames per second>".
 //
-// Usage: bench_engine [frames (30)] [mode id: that mode alone]. Under
+// Usage: bench_engine [frames (30)] [mode id: that mode alone] [sharpness: the colour filter on]. Under
 // `valgrind --tool=callgrind --instr-atstart=no` only the timed frames are counted.
 #include <algorithm>
 #include <chrono>
@@ -23,6 +23,7 @@
 int main(int argc, char** argv) {
     int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int32_t only = argc > 2 ? std::atoi(argv[2]) : -1;
+    const float sharpness = argc > 3 ? float(std::atof(argv[3])) : 0.0f;
     std::string error;
     auto unfolder = tools::unfold::Unfolder::Create(error);
     if (!unfolder) {
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     std::vector<BYTE> output(size_t(1280) * 720 * 3);
     for (int32_t mode = 0; mode < kModeCount; ++mode) {
         if ((only >= 0 && mode != only) || !engine.SetExpMode(mode)) continue;
+        if (sharpness != 0.0f) engine.Current()->SetSharpness(sharpness);
         // The first frame rasterises, the second builds what replays shade from; later ones replay.
         for (int warm = 0; warm < 2; ++warm) {
             engine.UploadFrame(frame.data(), 1440 * 4);
