@@ -128,9 +128,11 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
     uint32_t base = 0;
     int n = 0;
     auto flush = [&] {
+        const int next = int(std::min<uint32_t>(kLanes, cache.pixels - base - uint32_t(n)));
         for (size_t f = 0; f < routine.footprints.size(); ++f) {
             const PixelRoutine::Footprint& fp = routine.footprints[f];
             const SampledTexture& t = setup.bindings.textures[fp.resource];
+            PrefetchFootprints(t.data, t.rowPitch, cache.offsets[f].data() + base + n, next);
             float* out[4] = {vm.slot(fp.out[0]), vm.slot(fp.out[1]), vm.slot(fp.out[2]),
                              fp.alpha ? vm.slot(fp.out[3]) : nullptr};
             fp.fetch(t.data, t.rowPitch, cache.offsets[f].data() + base, cache.weights[f].data() + base, out,

@@ -50,6 +50,13 @@ void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t
     }
 }
 
+void PrefetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets, int n) {
+    for (int i = 0; i < n; ++i) {
+        __builtin_prefetch(texels + offsets[i]);
+        __builtin_prefetch(texels + offsets[i] + pitch);
+    }
+}
+
 namespace detail {
 
 template <bool kSwapRedBlue>

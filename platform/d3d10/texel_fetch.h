@@ -48,6 +48,11 @@ using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint3
                                 const uint16_t* weights, float* const out[4], int n);
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);
 
+// Asks for the texel rows of n footprints to be brought into the cache ahead of their fetch. A replay
+// calls it for its next batch, so that the misses of that batch's scattered rows are under way while
+// the current batch is fetched, shaded and written; the fetch alone has too few loads in flight.
+void PrefetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets, int n);
+
 namespace detail {
 template <bool kSwapRedBlue>
 void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
