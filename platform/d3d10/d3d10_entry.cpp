@@ -91,6 +91,10 @@ bool SetDeviceAvx2(ID3D10Device* device, bool avx2) {
     return d->isa() == Isa::Avx2;
 }
 
+void SetDeviceInterpretsNewCoverage(ID3D10Device* device, bool interpret) {
+    static_cast<Device*>(device)->setInterpretNewCoverage(interpret);
+}
+
 unsigned GetDeviceThreads(ID3D10Device* device) {
     return static_cast<Device*>(device)->threads();
 }

@@ -134,6 +134,9 @@ public:
     void setIsa(Isa isa);
     Isa isa() const { return isa_; }
     RoutineCache& routineCache() { return routines_; }
+    // Whether newly rasterised coverage is shaded by the interpreter (the reference the specialised
+    // routines are tested against) rather than by the routine, which also keeps what it read for replays.
+    void setInterpretNewCoverage(bool interpret) { interpretNewCoverage_ = interpret; }
 
 private:
     explicit Device(UINT flags);
@@ -168,6 +171,7 @@ private:
     RoutineCache routines_;
     VertexStageCache vertices_;
     Isa isa_ = DefaultIsa();
+    bool interpretNewCoverage_ = false;
     // A draw's working state, kept between draws so that a replayed draw allocates nothing.
     StageBindings vsb_, psb_;
     PixelSetup pixel_;

@@ -267,11 +267,20 @@ void Device::Draw(UINT count, UINT start) {
         SetupPrimitives(*key.vertices, sources_, setup, primitives);
         fresh->bands.resize(parts);
         ShadingPlanes planes{primitives.primitives.data(), primitives.attributePlanes.data()};
+        // The routine shades new coverage too: keeping what its pixels read costs less than
+        // interpreting them, and the next frame then only replays.
+        const PixelRoutine* routine =
+            shade && !interpretNewCoverage_ ? &routines_.get(pixel, isa_, parts) : nullptr;
+        ShadingCache* shading = routine ? &fresh->shadingFor(*routine, pixel.bindings, parts) : nullptr;
         pool_->run([&](unsigned part) {
             fill(part);
-            RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, part, parts, fresh->bands[part]);
-            OrderSpans(fresh->bands[part]);
-            if (shade) ShadeBand(planes, fresh->bands[part], pixel);
+            CoverageBand& band = fresh->bands[part];
+            RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, part, parts, band);
+            OrderSpans(band);
+            if (!shade || band.spans.empty()) return;
+            if (!routine) return ShadeBand(planes, band, pixel);
+            BuildShadingBand(*routine, pixel, planes, band, part, shading->bands[part]);
+            ReplayShadingBand(*routine, pixel, band, part, shading->bands[part]);
         });
         fresh->primitives = std::move(primitives.primitives);
         fresh->attributePlanes = std::move(primitives.attributePlanes);

@@ -68,6 +68,10 @@ public:
         out_.spans.clear();
         out_.runs.clear();
         out_.values.clear();
+        if (ds_) {
+            faces_[0] = FaceTable(ds_->desc, ds_->desc.FrontFace, ds_->reference);
+            faces_[1] = FaceTable(ds_->desc, ds_->desc.BackFace, ds_->reference);
+        }
     }
 
     void run() {
@@ -77,14 +81,33 @@ public:
     }
 
 private:
+    // A face's stencil test and the stencil value each outcome leaves, per stored stencil value, worked
+    // out once per draw (with the masks, reference and operations applied) so that the per-pixel test
+    // is two table reads.
+    struct FaceTable {
+        enum Outcome { kStencilFail, kDepthFail, kPass };
+        bool stencilPasses[256];
+        uint8_t next[3][256];
+        FaceTable() = default;
+        FaceTable(const D3D10_DEPTH_STENCIL_DESC& d, const D3D10_DEPTH_STENCILOP_DESC& face, uint32_t ref) {
+            const uint32_t read = d.StencilReadMask, write = d.StencilWriteMask;
+            const D3D10_STENCIL_OP ops[3] = {face.StencilFailOp, face.StencilDepthFailOp, face.StencilPassOp};
+            for (uint32_t s = 0; s < 256; ++s) {
+                stencilPasses[s] = !d.StencilEnable || compare(face.StencilFunc, ref & read, s & read);
+                for (int o = 0; o < 3; ++o)
+                    next[o][s] =
+                        uint8_t(d.StencilEnable ? (s & ~write) | (stencilOp(ops[o], s, ref) & write) : s);
+            }
+        }
+    };
+
     // Pixels x0..x1-1 of row y are covered by the primitive; keep those that pass depth and stencil.
     void cover(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
         if (x0 >= x1) return;
         if (!ds_) return emit(y, x0, x1, prim);
         const PrimitivePlanes& pp = p_.primitives[prim];
         const D3D10_DEPTH_STENCIL_DESC& d = ds_->desc;
-        const D3D10_DEPTH_STENCILOP_DESC& face = pp.front ? d.FrontFace : d.BackFace;
-        uint32_t readMask = d.StencilReadMask, writeMask = d.StencilWriteMask, ref = ds_->reference;
+        const FaceTable& face = faces_[pp.front ? 0 : 1];
         bool depthWrites = d.DepthEnable && d.DepthWriteMask == D3D10_DEPTH_WRITE_MASK_ALL;
         uint32_t* row = ds_->texels + size_t(y) * ds_->pitch;
         float py = float(y) + 0.5f - pp.refY;
@@ -93,35 +116,26 @@ private:
         for (int32_t x = x0; x < x1; ++x) {
             uint32_t old = row[x];
             uint32_t stencil = StencilOf(old), depth = DepthOf(old);
-            bool pass = true;
-            D3D10_STENCIL_OP op = D3D10_STENCIL_OP_KEEP;
+            int outcome = FaceTable::kStencilFail;
             uint32_t newDepth = depth;
-            if (d.StencilEnable && !compare(face.StencilFunc, ref & readMask, stencil & readMask)) {
-                pass = false;
-                op = face.StencilFailOp;
-            } else {
+            if (face.stencilPasses[stencil]) {
+                outcome = FaceTable::kPass;
                 if (d.DepthEnable) {
                     float z = zRow + pp.z.a * (float(x) + 0.5f - pp.refX);
                     z = std::clamp(z, ds_->minDepth, ds_->maxDepth);
                     uint32_t z24 = FloatToUnorm24(z);
-                    if (!compare(d.DepthFunc, z24, depth)) {
-                        pass = false;
-                        op = face.StencilDepthFailOp;
-                    } else if (depthWrites) {
+                    if (!compare(d.DepthFunc, z24, depth))
+                        outcome = FaceTable::kDepthFail;
+                    else if (depthWrites)
                         newDepth = z24;
-                    }
                 }
-                if (pass) op = face.StencilPassOp;
             }
-            uint32_t newStencil = stencil;
-            if (d.StencilEnable)
-                newStencil = (stencil & ~writeMask) | (stencilOp(op, stencil, ref) & writeMask);
-            uint32_t value = PackDepthStencil(newDepth, newStencil);
+            uint32_t value = PackDepthStencil(newDepth, face.next[outcome][stencil]);
             if (value != old) {
                 row[x] = value;
                 record(uint32_t(size_t(y) * ds_->pitch + size_t(x)), value);
             }
-            if (pass) {
+            if (outcome == FaceTable::kPass) {
                 if (runStart < 0) runStart = x;
             } else if (runStart >= 0) {
                 emit(y, runStart, x, prim);
@@ -229,6 +243,7 @@ private:
     const PrimitiveSet& p_;
     const PixelRect& bounds_;
     DepthStencilSetup* ds_;
+    FaceTable faces_[2]; // front, back
     unsigned part_, parts_;
     CoverageBand& out_;
 };
@@ -243,11 +258,22 @@ void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, Dept
 void OrderSpans(CoverageBand& band) {
     band.rows.clear();
     if (band.spans.empty()) return;
-    auto before = [](const Span& a, const Span& b) { return a.y != b.y ? a.y < b.y : a.x0 < b.x0; };
-    std::vector<Span> sorted = band.spans;
-    std::sort(sorted.begin(), sorted.end(), before);
-    for (size_t i = 1; i < sorted.size(); ++i)
-        if (sorted[i].y == sorted[i - 1].y && sorted[i].x0 < sorted[i - 1].x1) return; // shared pixels
+    // Spans bucketed by row (a counting sort: the band's rows are few), then each row by column.
+    uint16_t top = band.spans[0].y, bottom = top;
+    for (const Span& s : band.spans) top = std::min(top, s.y), bottom = std::max(bottom, s.y);
+    std::vector<uint32_t> rowEnd(size_t(bottom - top) + 2, 0);
+    for (const Span& s : band.spans) rowEnd[size_t(s.y - top) + 1]++;
+    for (size_t r = 1; r < rowEnd.size(); ++r) rowEnd[r] += rowEnd[r - 1];
+    std::vector<Span> sorted(band.spans.size());
+    for (const Span& s : band.spans) sorted[rowEnd[s.y - top]++] = s; // rowEnd[r]: now row r's end
+    uint32_t rowStart = 0;
+    for (size_t r = 0; r + 1 < rowEnd.size(); ++r) {
+        auto first = sorted.begin() + rowStart, last = sorted.begin() + rowEnd[r];
+        std::sort(first, last, [](const Span& a, const Span& b) { return a.x0 < b.x0; });
+        for (auto it = first; it != last && it + 1 != last; ++it)
+            if (it[1].x0 < it[0].x1) return; // shared pixels
+        rowStart = rowEnd[r];
+    }
     band.spans = std::move(sorted);
     for (const Span& s : band.spans) {
         if (!band.rows.empty() && band.rows.back().y == s.y && band.rows.back().x1 == s.x0)

@@ -50,12 +50,13 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
     std::vector<float*> lanes;
     for (const PixelInput& in : setup.inputs) lanes.push_back(vm.slot(in.slot));
     LaneFeeder feeder(planes, coverage, setup.inputs, lanes.data());
+    const FootprintCompute compute = FootprintComputer(routine.key.isa);
     uint32_t base = 0;
     while (int n = feeder.next()) {
         for (size_t f = 0; f < routine.footprints.size(); ++f) {
             const PixelRoutine::Footprint& fp = routine.footprints[f];
-            ComputeFootprints(setup.bindings.textures[fp.resource], vm.slot(fp.u), vm.slot(fp.v),
-                              out.offsets[f].data() + base, out.weights[f].data() + base, n);
+            compute(setup.bindings.textures[fp.resource], vm.slot(fp.u), vm.slot(fp.v),
+                    out.offsets[f].data() + base, out.weights[f].data() + base, n);
         }
         for (size_t k = 0; k < routine.inputs.size(); ++k) {
             const float* lane = vm.slot(routine.inputs[k].slot);

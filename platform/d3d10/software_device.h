@@ -16,6 +16,11 @@ unsigned GetDeviceThreads(ID3D10Device* device);
 // has it, AVX2 (the default). Both give the same bytes. Returns whether AVX2 is in use afterwards.
 bool SetDeviceAvx2(ID3D10Device* device, bool avx2);
 
+// Newly rasterised coverage is shaded by the specialised routines (the default), which keep what they
+// read for later frames, or by the interpreter, the reference they are tested against. Both give the
+// same bytes.
+void SetDeviceInterpretsNewCoverage(ID3D10Device* device, bool interpret);
+
 struct CoverageCacheStats {
     unsigned long long hits, misses;
     size_t records, bytes;

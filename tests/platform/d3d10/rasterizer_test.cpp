@@ -1,9 +1,12 @@
 // Rasterisation through the device: coverage rules, clipping, culling and lines.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <utility>
 #include <vector>
 
+#include "platform/d3d10/format.h"
 #include "platform/d3d10/rasterizer.h"
 #include "tests/platform/d3d10/device_fixture.h"
 
@@ -50,6 +53,153 @@ TEST(OrderSpans, DisjointSpansAreSortedAndJoinedOverlappingOnesKeepTheirOrder) {
     OrderSpans(apart);
     EXPECT_TRUE(apart.rows.empty());
     EXPECT_EQ(pixelsOf(apart.replaySpans()), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 5}}));
+}
+
+// Rows cut into disjoint spans at random and dealt out in random order (rows apart, rows empty): the
+// walk is every row's pixels left to right, top to bottom; two spans starting at one pixel keep theirs.
+TEST(OrderSpans, ShuffledRowsComeBackInRowAndColumnOrder) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 20; ++trial) {
+        CoverageBand band;
+        std::vector<std::pair<int, int>> expected;
+        for (uint16_t y = 600; y < 640; y += uint16_t(1 + random() % 3)) {
+            uint16_t x = uint16_t(random() % 5);
+            while (x < 1200) {
+                uint16_t end = uint16_t(x + 1 + random() % 40);
+                band.spans.push_back({y, x, end, uint32_t(band.spans.size())});
+                for (int i = x; i < end; ++i) expected.emplace_back(y, i);
+                x = uint16_t(end + random() % 3);
+            }
+        }
+        std::shuffle(band.spans.begin(), band.spans.end(), random);
+        OrderSpans(band);
+        ASSERT_EQ(pixelsOf(band.spans), expected);
+        ASSERT_EQ(pixelsOf(band.replaySpans()), expected);
+        CoverageBand twice = band;
+        twice.spans.push_back({twice.spans[5].y, twice.spans[5].x0, uint16_t(twice.spans[5].x0 + 1), 9});
+        const std::vector<Span> original = twice.spans;
+        OrderSpans(twice);
+        EXPECT_TRUE(twice.rows.empty());
+        EXPECT_EQ(pixelsOf(twice.spans), pixelsOf(original));
+    }
+}
+
+// The depth and stencil tests of random states on a surface holding every stencil value, for a front
+// and a back-facing triangle, against the tests applied pixel by pixel as Direct3D 10 defines them.
+TEST(RasterizeBand, DepthAndStencilTestsOfRandomStatesFollowTheRules) {
+    constexpr int32_t kW = 32, kH = 16;
+    PrimitiveSet set;
+    auto triangle = [&](std::array<int64_t, 6> p, bool front) {
+        RasterTriangle t{
+            {p[0] * 256, p[2] * 256, p[4] * 256}, {p[1] * 256, p[3] * 256, p[5] * 256}, 0, 0, kW - 1, kH - 1,
+            uint32_t(set.primitives.size())};
+        set.triangles.push_back(t);
+        set.primitives.push_back({0.0f, 0.0f, {0.5f, 0.011f, -0.023f}, {1.0f, 0.0f, 0.0f}, 0, front});
+    };
+    triangle({0, 0, kW, 0, 0, kH}, true);
+    triangle({kW, 0, kW, kH, 0, kH}, false);
+    const PixelRect bounds{0, 0, kW, kH};
+    CoverageBand all;
+    RasterizeBand(set, bounds, nullptr, 0, 1, all);
+
+    auto compare = [](D3D10_COMPARISON_FUNC f, uint32_t a, uint32_t b) {
+        switch (f) {
+        case D3D10_COMPARISON_NEVER:
+            return false;
+        case D3D10_COMPARISON_LESS:
+            return a < b;
+        case D3D10_COMPARISON_EQUAL:
+            return a == b;
+        case D3D10_COMPARISON_LESS_EQUAL:
+            return a <= b;
+        case D3D10_COMPARISON_GREATER:
+            return a > b;
+        case D3D10_COMPARISON_NOT_EQUAL:
+            return a != b;
+        case D3D10_COMPARISON_GREATER_EQUAL:
+            return a >= b;
+        default:
+            return true;
+        }
+    };
+    auto apply = [](D3D10_STENCIL_OP op, uint32_t s, uint32_t ref) -> uint32_t {
+        switch (op) {
+        case D3D10_STENCIL_OP_ZERO:
+            return 0;
+        case D3D10_STENCIL_OP_REPLACE:
+            return ref;
+        case D3D10_STENCIL_OP_INCR_SAT:
+            return std::min(s + 1, 255u);
+        case D3D10_STENCIL_OP_DECR_SAT:
+            return s ? s - 1 : 0;
+        case D3D10_STENCIL_OP_INVERT:
+            return ~s & 255;
+        case D3D10_STENCIL_OP_INCR:
+            return (s + 1) & 255;
+        case D3D10_STENCIL_OP_DECR:
+            return (s - 1) & 255;
+        default:
+            return s;
+        }
+    };
+    std::mt19937 random(11);
+    auto pick = [&](int first, int last) { return first + int(random() % unsigned(last - first + 1)); };
+    for (int trial = 0; trial < 300; ++trial) {
+        D3D10_DEPTH_STENCIL_DESC d{};
+        d.DepthEnable = pick(0, 3) != 0;
+        d.DepthWriteMask = D3D10_DEPTH_WRITE_MASK(pick(0, 1));
+        d.DepthFunc = D3D10_COMPARISON_FUNC(pick(1, 8));
+        d.StencilEnable = pick(0, 3) != 0;
+        d.StencilReadMask = uint8_t(pick(0, 1) ? 0xFF : random());
+        d.StencilWriteMask = uint8_t(pick(0, 1) ? 0xFF : random());
+        for (D3D10_DEPTH_STENCILOP_DESC* f : {&d.FrontFace, &d.BackFace})
+            *f = {D3D10_STENCIL_OP(pick(1, 8)), D3D10_STENCIL_OP(pick(1, 8)), D3D10_STENCIL_OP(pick(1, 8)),
+                  D3D10_COMPARISON_FUNC(pick(1, 8))};
+        DepthStencilSetup ds;
+        ds.pitch = kW;
+        ds.desc = d;
+        ds.reference = uint8_t(random());
+        std::vector<uint32_t> texels(kW * kH), expected;
+        for (uint32_t& t : texels) t = (random() & 0x00FFFFFF) | ((random() % 256) << 24);
+        texels[5] = 0x00800000u | (uint32_t(ds.reference) << 24); // an equal stencil value
+        expected = texels;
+        std::vector<uint32_t> before = texels;
+        std::vector<std::pair<int, int>> passed;
+        for (const Span& span : all.spans) {
+            const PrimitivePlanes& pp = set.primitives[span.primitive];
+            const D3D10_DEPTH_STENCILOP_DESC& face = pp.front ? d.FrontFace : d.BackFace;
+            for (int x = span.x0; x < span.x1; ++x) {
+                uint32_t& t = expected[size_t(span.y) * kW + size_t(x)];
+                uint32_t stencil = t >> 24, depth = t & 0x00FFFFFF, ref = ds.reference;
+                D3D10_STENCIL_OP op = face.StencilPassOp;
+                bool pass = true;
+                if (d.StencilEnable &&
+                    !compare(face.StencilFunc, ref & d.StencilReadMask, stencil & d.StencilReadMask)) {
+                    pass = false, op = face.StencilFailOp;
+                } else if (d.DepthEnable) {
+                    float z = (0.5f + -0.023f * (float(span.y) + 0.5f)) + 0.011f * (float(x) + 0.5f);
+                    uint32_t z24 = FloatToUnorm24(std::clamp(z, 0.0f, 1.0f));
+                    if (!compare(d.DepthFunc, z24, depth))
+                        pass = false, op = face.StencilDepthFailOp;
+                    else if (d.DepthWriteMask == D3D10_DEPTH_WRITE_MASK_ALL)
+                        depth = z24;
+                }
+                if (d.StencilEnable)
+                    stencil = (stencil & ~uint32_t(d.StencilWriteMask)) |
+                              (apply(op, stencil, ref) & d.StencilWriteMask);
+                t = depth | (stencil << 24);
+                if (pass) passed.emplace_back(span.y, x);
+            }
+        }
+        ds.texels = texels.data();
+        CoverageBand band;
+        RasterizeBand(set, bounds, &ds, 0, 1, band);
+        ASSERT_EQ(texels, expected) << "trial " << trial;
+        ASSERT_EQ(pixelsOf(band.spans), passed) << "trial " << trial;
+        // The recorded writes, replayed on the surface as it was, give the same surface.
+        ReplayDepthStencil(band, before.data());
+        ASSERT_EQ(before, expected) << "trial " << trial << ": replayed";
+    }
 }
 
 // Each covered pixel receives 1/4 with additive blending, so a pixel covered twice reads 128.
