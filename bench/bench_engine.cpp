@@ -1,10 +1,11 @@
-// The engine's frame cost per unfold mode: UploadFrame + Render of a 1440 x 1440 fisheye picture (the
-// reference room) into a 1280 x 720 frame, as the expansion filter runs them for every frame. One line
-// per mode: "mode=<NAME> frame_ms=<median> fps=<frames per second> cpu_ms=<median>", where cpu_ms is the
-// processor time of all the process's threads in a frame: on a shared machine it varies less than the
-// wall-clock time, as time spent waiting for a core is not counted.
+// The engine's frame cost per unfold mode: UploadFrame + Render of a 1440 x 1440 (or the given size)
+// fisheye picture (the reference room) into a 1280 x 720 frame, as the expansion filter runs them for every
+// frame. One line per mode: "mode=<NAME> frame_ms=<median> fps=<frames per second> cpu_ms=<median>", where
+// cpu_ms is the processor time of all the process's threads in a frame: on a shared machine it varies less
+// than the wall-clock time, as time spent waiting for a core is not counted.
 //
-// Usage: bench_engine [frames (30)] [mode id: that mode alone] [sharpness: the colour filter on]. Under
+// Usage: bench_engine [frames (30)] [mode id: that mode alone, -1 all] [input side (1440)]
+// [sharpness: the colour filter on]. Under
 // `valgrind --tool=callgrind --instr-atstart=no` only the timed frames are counted.
 #include <algorithm>
 #include <chrono>
@@ -36,14 +37,15 @@ double processMs() {
 int main(int argc, char** argv) {
     int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int32_t only = argc > 2 ? std::atoi(argv[2]) : -1;
-    const float sharpness = argc > 3 ? float(std::atof(argv[3])) : 0.0f;
+    const int side = argc > 3 ? std::max(16, std::atoi(argv[3])) : 1440;
+    const float sharpness = argc > 4 ? float(std::atof(argv[4])) : 0.0f;
     std::string error;
     auto unfolder = tools::unfold::Unfolder::Create(error);
     if (!unfolder) {
         std::fprintf(stderr, "bench_engine: %s\n", error.c_str());
         return 1;
     }
-    tools::scene::FisheyeCamera camera(1440, tools::scene::LensFacing::Up, 0);
+    tools::scene::FisheyeCamera camera(side, tools::scene::LensFacing::Up, 0);
     tools::scene::RenderOptions quick;
     quick.samplesPerAxis = 1;
     tools::image::Image fisheye = tools::scene::RenderFisheye(camera, quick);
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
     if (!unfolder->unfold(fisheye, tools::unfold::UnfoldSettings{}, out)) return 1; // connects the engine
 
     COrbExpander& engine = unfolder->engine();
-    std::vector<BYTE> frame(size_t(1440) * 1440 * 4, 0);
+    std::vector<BYTE> frame(size_t(side) * side * 4, 0);
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = fisheye.data()[i];
     std::vector<BYTE> output(size_t(1280) * 720 * 3);
     for (int32_t mode = 0; mode < kModeCount; ++mode) {
@@ -59,7 +61,7 @@ int main(int argc, char** argv) {
         if (sharpness != 0.0f) engine.Current()->SetSharpness(sharpness);
         // The first frame rasterises, the second builds what replays shade from; later ones replay.
         for (int warm = 0; warm < 2; ++warm) {
-            engine.UploadFrame(frame.data(), 1440 * 4);
+            engine.UploadFrame(frame.data(), side * 4);
             engine.Render(output.data());
         }
         std::vector<double> ms, cpu;
@@ -67,7 +69,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < frames; ++i) {
             auto start = std::chrono::steady_clock::now();
             const double cpuStart = processMs();
-            engine.UploadFrame(frame.data(), 1440 * 4);
+            engine.UploadFrame(frame.data(), side * 4);
             engine.Render(output.data());
             cpu.push_back(processMs() - cpuStart);
             ms.push_back(

@@ -7,7 +7,7 @@
 // dome's rows are arcs): rows that run across texel rows, the case where locality matters. "flat"
 // keeps every footprint within a few texels, which leaves the fetch's arithmetic alone.
 //
-// Usage: bench_fetch [input side (1440)] [frames (40)] [polar|flat]. One line per instruction set and
+// Usage: bench_fetch [input side (1440)] [frames (40)] [polar|flat]. One line per fetch kernel and
 // prefetch choice: "isa=<set> prefetch=<0|1> fetch_us=<median> min_us=<min>", processor time of the
 // fetching thread per frame (on a shared machine it varies less than the wall-clock time).
 #include <algorithm>
@@ -19,6 +19,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d10/shader_vm.h"
@@ -67,9 +68,11 @@ int main(int argc, char** argv) {
     }
     const int pixels = int(offsets.size());
 
-    for (Isa isa : {Isa::Portable, Isa::Avx2}) {
-        if (!IsaSupported(isa)) continue;
-        const FootprintFetch fetch = FootprintFetcher(isa, DXGI_FORMAT_R8G8B8A8_UNORM);
+    std::vector<std::pair<const char*, FootprintFetch>> fetchers = {
+        {"portable", detail::FetchFootprintsPortable<false>}};
+    if (IsaSupported(Isa::Avx2)) fetchers.push_back({"avx2", detail::Avx2FootprintFetcher(false)});
+    if (FootprintFetch wide = detail::Avx512FootprintFetcher(false)) fetchers.push_back({"avx512", wide});
+    for (auto [name, fetch] : fetchers) {
         for (bool prefetch : {false, true}) {
             alignas(64) float channels[3][kLanes];
             float* out[4] = {channels[0], channels[1], channels[2], nullptr};
@@ -89,9 +92,8 @@ int main(int argc, char** argv) {
                 us.push_back(threadUs() - start);
             }
             std::sort(us.begin(), us.end());
-            std::printf("isa=%s prefetch=%d pixels=%d fetch_us=%.0f min_us=%.0f check=%.1f\n",
-                        isa == Isa::Avx2 ? "avx2" : "portable", prefetch, pixels, us[us.size() / 2], us[0],
-                        sum);
+            std::printf("isa=%s prefetch=%d pixels=%d fetch_us=%.0f min_us=%.0f check=%.1f\n", name, prefetch,
+                        pixels, us[us.size() / 2], us[0], sum);
             std::fflush(stdout);
         }
     }

@@ -7,7 +7,8 @@ namespace platform::d3d10 {
 enum class Isa { Portable, Avx2 };
 
 bool IsaSupported(Isa isa);
-// AVX2 when the processor has it, unless UNFOLD_D3D10_ISA=portable asks for the baseline.
+// AVX2 when the processor has it, unless UNFOLD_D3D10_ISA=portable asks for the baseline (=avx2 keeps the
+// footprint fetch from taking AVX-512, texel_fetch.h).
 Isa DefaultIsa();
 
 } // namespace platform::d3d10

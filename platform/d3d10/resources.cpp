@@ -127,6 +127,9 @@ HRESULT Texture2D::Create(Device* device, const D3D10_TEXTURE2D_DESC& desc,
     }
     size_t rowBytes = size_t(desc.Width) * format->bytes;
     size_t pitch = (rowBytes + 63) / 64 * 64;
+    // A pitch that is a multiple of 4 KB puts a column's texels in one set of the first-level cache
+    // (and of few in the second), so that a sampler walking down the texture evicts its own lines.
+    if (pitch % 4096 == 0) pitch += 64;
     try {
         AlignedBytes storage(pitch * (size_t(desc.Height) + 1) + 64);
         if (initial) {

@@ -46,6 +46,8 @@ void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t
 // may be null where the alpha channel is not wanted.
 using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                                 const uint16_t* weights, float* const out[4], int n);
+// For Isa::Avx2, the AVX-512 fetch where the processor has AVX-512 F and BW, unless
+// UNFOLD_D3D10_ISA=avx2 keeps to AVX2; every fetcher gives the same bits.
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);
 
 // Asks for the texel rows of n footprints to be brought into the cache ahead of their fetch. A replay
@@ -58,6 +60,8 @@ template <bool kSwapRedBlue>
 void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                              const uint16_t* weights, float* const out[4], int n);
 FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
+// Null where the processor lacks AVX-512 F or BW.
+FootprintFetch Avx512FootprintFetcher(bool swapRedBlue);
 FootprintCompute Avx2FootprintComputer();
 FootprintAxisCompute Avx2FootprintAxisComputer();
 FootprintJoin Avx2FootprintJoiner();

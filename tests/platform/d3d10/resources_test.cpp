@@ -15,38 +15,42 @@ D3D10_TEXTURE2D_DESC texture(UINT w, UINT h, D3D10_USAGE usage, UINT bind, UINT 
 }
 
 TEST_F(ResourceTest, DynamicTextureWrittenThroughMapAndReadBackThroughStaging) {
-    // 13 texels wide: the mapping's row pitch is wider than a row of texels.
-    const UINT w = 13, h = 5;
-    ComPtr<ID3D10Texture2D> dynamic, staging;
-    auto d = texture(w, h, D3D10_USAGE_DYNAMIC, D3D10_BIND_SHADER_RESOURCE, D3D10_CPU_ACCESS_WRITE);
-    ASSERT_EQ(device->CreateTexture2D(&d, nullptr, dynamic.put()), S_OK);
-    D3D10_MAPPED_TEXTURE2D m{};
-    ASSERT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &m), S_OK);
-    ASSERT_GE(m.RowPitch, w * 4);
-    EXPECT_GT(m.RowPitch, w * 4);
-    // A second map while mapped, reading a dynamic texture, and a write map are refused.
-    D3D10_MAPPED_TEXTURE2D again{};
-    EXPECT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &again), E_INVALIDARG);
-    for (UINT y = 0; y < h; ++y)
-        for (UINT x = 0; x < w; ++x) {
-            uint32_t v = 0xFF000000u | (y << 8) | x;
-            std::memcpy(static_cast<uint8_t*>(m.pData) + y * m.RowPitch + x * 4, &v, 4);
-        }
-    dynamic->Unmap(0);
-    EXPECT_EQ(dynamic->Map(0, D3D10_MAP_READ, 0, &again), E_INVALIDARG);
+    // 13 texels wide, and 1024 (rows of 4 KB): either way the mapping's row pitch is wider than a row
+    // of texels, and every copy keeps to it.
+    for (UINT w : {13u, 1024u}) {
+        SCOPED_TRACE(w);
+        const UINT h = 5;
+        ComPtr<ID3D10Texture2D> dynamic, staging;
+        auto d = texture(w, h, D3D10_USAGE_DYNAMIC, D3D10_BIND_SHADER_RESOURCE, D3D10_CPU_ACCESS_WRITE);
+        ASSERT_EQ(device->CreateTexture2D(&d, nullptr, dynamic.put()), S_OK);
+        D3D10_MAPPED_TEXTURE2D m{};
+        ASSERT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &m), S_OK);
+        ASSERT_GE(m.RowPitch, w * 4);
+        EXPECT_GT(m.RowPitch, w * 4);
+        // A second map while mapped, reading a dynamic texture, and a write map are refused.
+        D3D10_MAPPED_TEXTURE2D again{};
+        EXPECT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &again), E_INVALIDARG);
+        for (UINT y = 0; y < h; ++y)
+            for (UINT x = 0; x < w; ++x) {
+                uint32_t v = 0xFF000000u | (y << 16) | x;
+                std::memcpy(static_cast<uint8_t*>(m.pData) + y * m.RowPitch + x * 4, &v, 4);
+            }
+        dynamic->Unmap(0);
+        EXPECT_EQ(dynamic->Map(0, D3D10_MAP_READ, 0, &again), E_INVALIDARG);
 
-    // Copy into a default texture (the GPU side), then to staging and read it back.
-    ComPtr<ID3D10Texture2D> gpu;
-    auto g = texture(w, h, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0);
-    ASSERT_EQ(device->CreateTexture2D(&g, nullptr, gpu.put()), S_OK);
-    device->CopyResource(gpu.get(), dynamic.get());
-    auto pixels = readBack(gpu.get());
-    for (UINT y = 0; y < h; ++y)
-        for (UINT x = 0; x < w; ++x)
-            ASSERT_EQ(pixels[y * w + x], 0xFF000000u | (y << 8) | x) << x << "," << y;
+        // Copy into a default texture (the GPU side), then to staging and read it back.
+        ComPtr<ID3D10Texture2D> gpu;
+        auto g = texture(w, h, D3D10_USAGE_DEFAULT, D3D10_BIND_SHADER_RESOURCE, 0);
+        ASSERT_EQ(device->CreateTexture2D(&g, nullptr, gpu.put()), S_OK);
+        device->CopyResource(gpu.get(), dynamic.get());
+        auto pixels = readBack(gpu.get());
+        for (UINT y = 0; y < h; ++y)
+            for (UINT x = 0; x < w; ++x)
+                ASSERT_EQ(pixels[y * w + x], 0xFF000000u | (y << 16) | x) << x << "," << y;
 
-    // A default texture cannot be mapped at all.
-    EXPECT_EQ(gpu->Map(0, D3D10_MAP_READ, 0, &again), E_INVALIDARG);
+        // A default texture cannot be mapped at all.
+        EXPECT_EQ(gpu->Map(0, D3D10_MAP_READ, 0, &again), E_INVALIDARG);
+    }
 }
 
 TEST_F(ResourceTest, UpdateSubresourceWritesABox) {

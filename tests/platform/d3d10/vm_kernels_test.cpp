@@ -1,9 +1,11 @@
-// The AVX2 kernels and the footprint fetch against the portable code they stand in for, on special
-// values and on random ones: the same bits (every NaN counted as one NaN).
+// The AVX2 kernels and the footprint fetches (AVX2, AVX-512) against the portable code they stand in for,
+// on special values and on random ones: the same bits (every NaN counted as one NaN).
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -104,12 +106,27 @@ TEST(VmKernels, MulChainsGiveTheBitsOfTheirSteps) {
     }
 }
 
-// Footprints fetched by either instruction set equal the sampler's own result, at random coordinates
-// inside, at the edges of and far outside the texture, and at NaN.
+// Every footprint fetch there is on this processor, by name.
+std::vector<std::pair<const char*, FootprintFetch>> footprintFetchers(DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    std::vector<std::pair<const char*, FootprintFetch>> fetchers = {
+        {"portable", swap ? detail::FetchFootprintsPortable<true> : detail::FetchFootprintsPortable<false>}};
+    if (IsaSupported(Isa::Avx2)) fetchers.push_back({"AVX2", detail::Avx2FootprintFetcher(swap)});
+    if (FootprintFetch wide = detail::Avx512FootprintFetcher(swap)) fetchers.push_back({"AVX-512", wide});
+    return fetchers;
+}
+
+// Footprints fetched by every instruction set equal the sampler's own result, at random coordinates
+// inside, at the edges of and far outside the texture, and at NaN; on textures of odd widths and row
+// pitches, for counts that leave every kind of tail.
 TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
     std::mt19937 random(11);
-    for (uint32_t size : {1u, 2u, 5u, 64u}) {
-        const uint32_t width = size, height = size + 3, pitch = (width * 4 + 63) / 64 * 64;
+    struct Layout {
+        uint32_t width, height, pitch;
+    };
+    for (Layout layout : {Layout{1, 4, 64}, Layout{2, 5, 64}, Layout{5, 8, 64}, Layout{64, 67, 256},
+                          Layout{37, 3, 37 * 4 + 12}, Layout{3, 40, 3 * 4}}) {
+        const uint32_t width = layout.width, height = layout.height, pitch = layout.pitch;
         std::vector<uint8_t> texels(size_t(pitch) * (height + 1) + 64);
         for (uint8_t& t : texels) t = uint8_t(random());
         for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM}) {
@@ -160,21 +177,22 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
                     ASSERT_TRUE(fastOffsets[i] == offsets[i] && fastWeights[i] == weights[i])
                         << "AVX2 footprint at (" << u[i] << ", " << v[i] << ")";
             }
-            for (Isa isa : {Isa::Portable, Isa::Avx2}) {
-                if (!IsaSupported(isa)) continue;
-                for (bool alpha : {true, false}) {
-                    std::fill_n(got[3], kLanes, -1.0f);
-                    float* g[4] = {got[0], got[1], got[2], alpha ? got[3] : nullptr};
-                    // An odd count leaves a tail for the AVX2 fetch to finish the portable way.
-                    FootprintFetcher(isa, format)(texels.data(), pitch, offsets.data(), weights.data(), g,
-                                                  kLanes - 3);
-                    for (int c = 0; c < 4; ++c)
-                        for (int i = 0; i < kLanes - 3; ++i)
-                            ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]),
-                                      std::bit_cast<uint32_t>(c == 3 && !alpha ? -1.0f : expected[c][i]))
-                                << "size " << size << " channel " << c << " at (" << u[i] << ", " << v[i]
-                                << ")" << (isa == Isa::Avx2 ? " AVX2" : " portable")
-                                << (alpha ? "" : " without alpha");
+            for (auto [name, fetch] : footprintFetchers(format)) {
+                for (int count : {kLanes, kLanes - 3, 17, 15, 8, 1}) {
+                    for (bool alpha : {true, false}) {
+                        for (float* channel : got) std::fill_n(channel, kLanes, -1.0f);
+                        float* g[4] = {got[0], got[1], got[2], alpha ? got[3] : nullptr};
+                        fetch(texels.data(), pitch, offsets.data(), weights.data(), g, count);
+                        // The lanes fetched hold the sampler's bits; nothing beyond them is written.
+                        for (int c = 0; c < 4; ++c)
+                            for (int i = 0; i < kLanes; ++i)
+                                ASSERT_EQ(std::bit_cast<uint32_t>(got[c][i]),
+                                          std::bit_cast<uint32_t>(
+                                              i >= count || (c == 3 && !alpha) ? -1.0f : expected[c][i]))
+                                    << width << " x " << height << " pitch " << pitch << " channel " << c
+                                    << " lane " << i << " of " << count << " at (" << u[i] << ", " << v[i]
+                                    << ") " << name << (alpha ? "" : " without alpha");
+                    }
                 }
             }
         }
