@@ -7,6 +7,7 @@
 
 #include "engine/effect_variables.h"
 #include "engine/engine_log.h"
+#include "engine/pixel_rows.h"
 
 namespace {
 
@@ -552,7 +553,7 @@ HRESULT CBaseExpander::renderFrame(const RenderContext& ctx, BYTE* output) {
     SetEffectFloat(ctx.effect, "alpha", 1.0f);
 
     if (output) {
-        if (HRESULT hr = renderOutBuf(ctx.device, ctx.effect, pass, output); FAILED(hr)) {
+        if (HRESULT hr = renderOutBuf(ctx.device, ctx.effect, pass, output, ctx.worker); FAILED(hr)) {
             EngineLogError(report::kRenderAllOutBuf, hr);
             return hr;
         }
@@ -566,7 +567,8 @@ HRESULT CBaseExpander::renderFrame(const RenderContext& ctx, BYTE* output) {
     return S_OK;
 }
 
-HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output) {
+HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output,
+                                    CFrameWorker* worker) {
     if (!outTexture || !outRTV || !outDSV) {
         EngineLogError(report::kRenderOutBufTargets, E_FAIL);
         return E_FAIL;
@@ -600,24 +602,16 @@ HRESULT CBaseExpander::renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, 
         SafeRelease(staging);
         return hr;
     }
-    // Bytes 0, 1 and 2 of every texel, rows packed one after another, top row first. Each texel is
-    // written whole and its fourth byte overwritten by the next pixel's, except the frame's last.
-    BYTE* dst = output;
-    for (uint16_t y = 0; y < outHeight; ++y) {
-        const BYTE* src = static_cast<const BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch;
-        const BYTE* const rowEnd = src + size_t(outWidth) * 4;
-        const BYTE* const wholeEnd = y + 1 < outHeight ? rowEnd : rowEnd - (outWidth ? 4 : 0);
-        for (; src + 16 <= wholeEnd; src += 16, dst += 12) {
-            uint32_t p[4];
-            std::memcpy(p, src, 16);
-            std::memcpy(dst, &p[0], 4);
-            std::memcpy(dst + 3, &p[1], 4);
-            std::memcpy(dst + 6, &p[2], 4);
-            std::memcpy(dst + 9, &p[3], 4);
-        }
-        for (; src < wholeEnd; src += 4, dst += 3) std::memcpy(dst, src, 4);
-        for (; src < rowEnd; src += 4, dst += 3) dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
-    }
+    // Bytes 0, 1 and 2 of every texel, rows packed one after another, top row first, on both cores.
+    auto pack = [&](unsigned part, unsigned parts) {
+        uint32_t begin, end;
+        PartRows(outHeight, part, parts, &begin, &end);
+        PackRows24(output, static_cast<const uint8_t*>(mapped.pData), mapped.RowPitch, outWidth, begin, end);
+    };
+    if (worker)
+        worker->Run(pack);
+    else
+        pack(0, 1);
     staging->Unmap(0);
     return S_OK;
 }

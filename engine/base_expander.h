@@ -21,6 +21,7 @@
 
 #include "engine/angles.h"
 #include "engine/effect_passes.h"
+#include "engine/frame_worker.h"
 #include "engine/lens_model.h"
 #include "engine/matrix.h"
 #include "engine/report_sites.h"
@@ -44,6 +45,8 @@ struct RenderContext {
     IDXGISwapChain* swapChain;
     ID3D10DepthStencilView* windowDSV;
     ID3D10ShaderResourceView* planeViews[3];
+    // Shares the frame's read-back with the caller's thread; null: the caller does it alone.
+    CFrameWorker* worker = nullptr;
 };
 
 constexpr int kPanoramaVertices = 32 * 129 * 2;
@@ -108,7 +111,10 @@ protected:
     HRESULT drawLines(const float* points, ID3D10Device* device, ID3D10Effect* effect, uint16_t count,
                       float r, float g, float b, float a);
     HRESULT renderGlobalMask(ID3D10Device* device, ID3D10Effect* effect);
-    HRESULT renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output);
+    // Draws the frame into the out buffer's target and reads it back into output as 24-bit pixels; the
+    // packing is shared with the worker when there is one.
+    HRESULT renderOutBuf(ID3D10Device* device, ID3D10Effect* effect, uint32_t pass, BYTE* output,
+                         CFrameWorker* worker);
     // For the overviews of renderOverlay: marks the dimming quad under world x view x projection in
     // the stencil only, then dims everything that was not marked.
     void markUndimmed(ID3D10Device* device, ID3D10Effect* effect, const CMatrix& world, const CMatrix& view,

@@ -1,9 +1,9 @@
 #include "engine/orb_expander.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "engine/engine_log.h"
+#include "engine/pixel_rows.h"
 #include "modes/front_expander.h"
 #include "modes/mode_table.h"
 
@@ -229,9 +229,13 @@ bool COrbExpander::UploadFrame(const BYTE* pixels, uint32_t rowLength) {
         EngineLogError(report::kRenderUpload, hr);
         return false;
     }
-    for (uint16_t y = 0; y < imgHeight; ++y)
-        std::memcpy(static_cast<BYTE*>(mapped.pData) + size_t(y) * mapped.RowPitch,
-                    pixels + size_t(y) * rowLength, rowLength);
+    // Half the rows each on both cores: one core alone cannot fill the memory bandwidth.
+    auto copy = [&](unsigned part, unsigned parts) {
+        uint32_t begin, end;
+        PartRows(imgHeight, part, parts, &begin, &end);
+        CopyRows(static_cast<BYTE*>(mapped.pData), mapped.RowPitch, pixels, rowLength, rowLength, begin, end);
+    };
+    frameWorker.Run(copy);
     inputTexture->Unmap(0);
     return true;
 }
@@ -245,8 +249,9 @@ HRESULT COrbExpander::Render(BYTE* output) {
         effectMissingReported = true;
         return D3DERR_INVALIDCALL;
     }
-    RenderContext context{device,    effect,    0,         window,
-                          windowRTV, swapChain, windowDSV, {inputView, nullptr, nullptr}};
+    RenderContext context{device,      effect,    0,         window,
+                          windowRTV,   swapChain, windowDSV, {inputView, nullptr, nullptr},
+                          &frameWorker};
     return current->RenderAll(context, output);
 }
 

@@ -85,4 +85,6 @@ private:
     CBaseExpander* cache[kModeCount];
     bool effectMissingReported;
     CSourceView sourceView;
+    // Shares the frame's upload and read-back copies with the calling thread.
+    CFrameWorker frameWorker;
 };

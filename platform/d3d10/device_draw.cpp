@@ -256,9 +256,22 @@ void Device::Draw(UINT count, UINT start) {
     std::shared_ptr<const CoverageRecord> record = cache_.find(key);
     if (shade && record && !record->hasSpans())
         for (RenderTargetSetup& rt : pixel.targets) rt.fillClear = false;
+    // A replay that writes each covered pixel once fills the clear in only around them (a target with
+    // nothing to write keeps the whole fill), and not at all where its last replay on the same clear
+    // left them filled in and nothing has written there since.
+    const bool around = shade && record && record->hasSpans() && writesEachPixelOnce(record);
+    bool filledAlready[D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
+    if (around)
+        for (size_t i = 0; i < pixel.targets.size(); ++i) {
+            RenderTargetSetup& rt = pixel.targets[i];
+            rt.clearUnder = rt.fillClear && rt.writeMask != 0;
+            filledAlready[i] = rt.clearUnder && pixel.targetTextures[i]->filledAround(record, rt.clearTexel);
+        }
     auto fill = [&](unsigned part) {
         if (shade)
-            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, part, parts);
+            for (size_t i = 0; i < pixel.targets.size(); ++i)
+                if (!filledAlready[i])
+                    FillPendingClear(pixel.targets[i], part, parts, around ? &record->bands[part] : nullptr);
     };
     if (!record) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
@@ -307,13 +320,28 @@ void Device::Draw(UINT count, UINT start) {
         }
     }
     if (shade)
-        for (size_t i = 0; i < pixel.targets.size(); ++i)
-            if (pixel.targets[i].fillClear) pixel.targetTextures[i]->clearFilled();
+        for (size_t i = 0; i < pixel.targets.size(); ++i) {
+            const RenderTargetSetup& rt = pixel.targets[i];
+            Texture2D* t = pixel.targetTextures[i];
+            if (rt.fillClear) t->clearFilled();
+            if (rt.clearUnder)
+                t->setFilledAround(record, rt.clearTexel);
+            else if (record->hasSpans())
+                t->forgetFilledAround();
+        }
     if (depthActive && record->writesDepthStencil)
         depthTexture->setVersion(deriveVersion(record->key.depthVersion, record->key.hash));
     if (shade)
         for (const auto& rt : renderTargets_)
             if (rt) rt->texture()->setVersion(NewUniqueVersion());
+}
+
+bool Device::writesEachPixelOnce(const std::shared_ptr<const CoverageRecord>& record) {
+    if (orderedRecord_.lock() != record) {
+        orderedRecord_ = record;
+        ordered_ = std::all_of(record->bands.begin(), record->bands.end(), SpansInRowOrder);
+    }
+    return ordered_;
 }
 
 void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT colour[4]) {

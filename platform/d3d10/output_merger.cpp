@@ -106,21 +106,46 @@ bool directWrite(const RenderTargetSetup& t, float* const colour[4], int n) {
     return opaque;
 }
 
-void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts) {
+namespace {
+
+void fillTexels(const RenderTargetSetup& t, uint8_t* row, uint32_t x0, uint32_t x1) {
+    if (t.bytes == 4) {
+        uint32_t v;
+        std::memcpy(&v, t.clearTexel, 4);
+        std::fill(reinterpret_cast<uint32_t*>(row) + x0, reinterpret_cast<uint32_t*>(row) + x1, v);
+    } else {
+        for (uint32_t x = x0; x < x1; ++x) std::memcpy(row + size_t(x) * t.bytes, t.clearTexel, t.bytes);
+    }
+}
+
+} // namespace
+
+void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts,
+                      const CoverageBand* covered) {
     if (!t.fillClear) return;
+    const bool around = t.clearUnder && covered;
+    // The spans in row order (SpansInRowOrder), walked beside the rows.
+    const Span* span = around ? covered->spans.data() : nullptr;
+    const Span* const spansEnd = around ? span + covered->spans.size() : nullptr;
     for (uint32_t y0 = part * uint32_t(kBandRows); y0 < t.height; y0 += parts * uint32_t(kBandRows)) {
         for (uint32_t y = y0; y < std::min(t.height, y0 + uint32_t(kBandRows)); ++y) {
             uint8_t* row = t.data + size_t(y) * t.pitch;
-            if (t.bytes == 4) {
-                uint32_t v;
-                std::memcpy(&v, t.clearTexel, 4);
-                std::fill_n(reinterpret_cast<uint32_t*>(row), t.width, v);
-            } else {
-                for (uint32_t x = 0; x < t.width; ++x)
-                    std::memcpy(row + size_t(x) * t.bytes, t.clearTexel, t.bytes);
+            uint32_t x = 0;
+            for (; span != spansEnd && span->y == y; ++span) {
+                fillTexels(t, row, x, span->x0);
+                x = span->x1;
             }
+            fillTexels(t, row, x, t.width);
         }
     }
+}
+
+bool SpansInRowOrder(const CoverageBand& band) {
+    for (size_t i = 1; i < band.spans.size(); ++i) {
+        const Span &a = band.spans[i - 1], &b = band.spans[i];
+        if (b.y < a.y || (b.y == a.y && b.x0 < a.x1)) return false;
+    }
+    return true;
 }
 
 void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const LanePositions& at) {
@@ -164,7 +189,7 @@ void mergeTexel(const RenderTargetSetup& t, bool unorm, float* const colour[4], 
         if (unorm)
             for (float& v : s) v = clamp01(v);
         float d[4], r[4];
-        LoadColor(t.format, p, d);
+        LoadColor(t.format, t.clearUnder ? t.clearTexel : p, d);
         if (t.blend)
             blend(t, s, d, r);
         else

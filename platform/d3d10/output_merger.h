@@ -17,6 +17,9 @@ struct RenderTargetSetup {
     uint32_t width = 0, height = 0;
     // A clear pending on the target, which the draw fills in on its rows before it shades them.
     bool fillClear = false;
+    // With fillClear, on a draw that writes each covered pixel once: only the pixels the draw does not
+    // cover are filled in, and the covered ones are merged with the clear texel as their destination.
+    bool clearUnder = false;
     uint8_t clearTexel[16] = {};
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
     uint32_t bytes = 0;     // per texel
@@ -32,9 +35,17 @@ struct RenderTargetSetup {
     bool opaqueWhenAlphaOne = false;
 };
 
+struct CoverageBand;
+
 // Fills in the pending clear on the rows of `part` (of `parts`, in bands of rows as the rasteriser
-// deals them).
-void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts);
+// deals them); with clearUnder set and the part's coverage given (its spans in row order), only the
+// pixels outside its spans.
+void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts,
+                      const CoverageBand* covered = nullptr);
+
+// Whether a band's spans run in row order, left to right, without sharing a pixel, so that a draw
+// replaying them writes each pixel once and the pixels between them can be found in one walk.
+bool SpansInRowOrder(const CoverageBand& band);
 
 // Prepares the derived fields of a target from its blend description.
 void PrepareRenderTarget(RenderTargetSetup& target);

@@ -179,19 +179,39 @@ const uint8_t* Texture2D::contents() {
 }
 
 uint8_t* Texture2D::beginWrite(bool whole) {
-    if (aliasOf_) dropAlias(!whole);
-    detachAliases(!whole);
-    if (whole)
-        clearFilled();
-    else if (pending_)
-        fillPending();
+    if (whole) {
+        releaseForWhole();
+    } else {
+        if (aliasOf_) dropAlias(true);
+        detachAliases(true);
+        if (pending_) fillPending();
+    }
+    filled_ = {};
     return storage_.data();
 }
 
+void Texture2D::releaseForWhole() {
+    if (aliasOf_) dropAlias(false);
+    detachAliases(false);
+    clearFilled();
+}
+
+// The bytes are left as they are (and so is the note of what they hold) until something reads them.
 void Texture2D::setPendingClear(const uint8_t* texel) {
-    beginWrite(true);
+    releaseForWhole();
     std::memcpy(clearTexel_, texel, format_->bytes);
     pending_ = true;
+}
+
+bool Texture2D::filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const {
+    return filled_.valid && !filled_.draw.owner_before(draw) && !draw.owner_before(filled_.draw) &&
+           std::memcmp(filled_.texel, texel, format_->bytes) == 0;
+}
+
+void Texture2D::setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) {
+    filled_.draw = draw;
+    std::memcpy(filled_.texel, texel, format_->bytes);
+    filled_.valid = true;
 }
 
 void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
@@ -215,34 +235,46 @@ void Texture2D::fillPending() {
         }
     }
     pending_ = false;
+    filled_ = {};
     for (const auto& w : deferred_) w->replay(storage_.data());
     deferred_.clear();
 }
 
-// Each aliasing staging texture takes over the current buffer, so that a pointer it has handed out by
-// Map stays valid and unchanged; this texture continues in the staging texture's former buffer, with
-// the bytes copied back when they are to be kept.
+// One aliasing staging texture (a mapped one, if any) takes over the current buffer, so that a
+// pointer it has handed out by Map stays valid and unchanged; this texture continues in the staging
+// texture's former buffer, with the bytes copied back when they are to be kept. Every other alias
+// first copies the bytes into a buffer of its own.
 void Texture2D::detachAliases(bool keepBytes) {
-    while (!aliases_.empty()) {
-        Texture2D* alias = aliases_.back();
-        aliases_.pop_back();
-        alias->storage_.swap(storage_);
-        alias->aliasOf_ = nullptr;
-        if (keepBytes) std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
-        pipelineRelease(); // the alias's reference
+    if (aliases_.empty()) return;
+    auto keeper =
+        std::find_if(aliases_.begin(), aliases_.end(), [](const Texture2D* a) { return a->mapped_; });
+    if (keeper != aliases_.end()) std::iter_swap(keeper, aliases_.end() - 1);
+    while (aliases_.size() > 1) aliases_.front()->dropAlias(true);
+    Texture2D* alias = aliases_.back();
+    aliases_.pop_back();
+    alias->storage_.swap(storage_);
+    std::swap(alias->filled_, filled_);
+    alias->aliasOf_ = nullptr;
+    if (keepBytes) {
+        std::memcpy(storage_.data(), alias->storage_.data(), storage_.size());
+        filled_ = alias->filled_;
     }
+    pipelineRelease(); // the alias's reference
 }
 
 void Texture2D::dropAlias(bool keepBytes) {
     Texture2D* source = aliasOf_;
     aliasOf_ = nullptr;
     std::erase(source->aliases_, this);
-    if (keepBytes) std::memcpy(storage_.data(), source->storage_.data(), storage_.size());
+    if (keepBytes) {
+        std::memcpy(storage_.data(), source->storage_.data(), storage_.size());
+        filled_ = source->filled_;
+    }
     source->pipelineRelease();
 }
 
 void Texture2D::aliasTo(Texture2D* source) {
-    beginWrite(true);
+    releaseForWhole();
     source->contents();
     source->pipelineAddRef();
     source->aliases_.push_back(this);

@@ -137,6 +137,14 @@ public:
     void aliasTo(Texture2D* source);
     bool aliasing() const { return aliasOf_ != nullptr; }
 
+    // What the texture's own bytes hold outside the pixels of a recorded draw: `texel`, filled in around
+    // them by that draw on a pending clear, for as long as nothing else has written the bytes. The next
+    // replay of the draw on the same clear finds them filled in already. The note goes with the bytes
+    // when an aliasing staging texture takes them over.
+    bool filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const;
+    void setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel);
+    void forgetFilledAround() { filled_ = {}; }
+
     ~Texture2D() override;
 
 private:
@@ -146,6 +154,14 @@ private:
     void fillPending();
     void detachAliases(bool keepBytes);
     void dropAlias(bool keepBytes);
+    // Ends aliasing both ways and drops the pending clear, before every byte is replaced.
+    void releaseForWhole();
+
+    struct FilledAround {
+        std::weak_ptr<const RecordedWrites> draw; // compared by owner: a live or expired record
+        uint8_t texel[16] = {};
+        bool valid = false;
+    };
 
     D3D10_TEXTURE2D_DESC desc_;
     const FormatInfo* format_;
@@ -160,6 +176,7 @@ private:
     // A staging texture's source while it aliases it (kept alive); a source's aliasing staging textures.
     Texture2D* aliasOf_ = nullptr;
     std::vector<Texture2D*> aliases_;
+    FilledAround filled_; // describes storage_
 };
 
 // The resource behind an ID3D10Resource of this device, or nullptr for a foreign or unknown object.

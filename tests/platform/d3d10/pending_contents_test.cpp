@@ -66,6 +66,60 @@ TEST_F(PendingContentsTest, DrawAfterACopyKeepsTheSourceBytesItDoesNotCover) {
     for (uint32_t t : copied) ASSERT_EQ(t, kRed);
 }
 
+// Two staging copies of one texture, then every way the source's bytes change: each copy keeps what
+// it was copied from. An update and a write map change the source's bytes in place; a clear replaces
+// them all; the second pair of copies is taken from a dynamic texture.
+TEST_F(PendingContentsTest, StagingCopiesKeepTheirBytesWhenTheSourceIsUpdatedMappedOrCleared) {
+    auto check = [&](ID3D10Texture2D* copy, uint32_t texel, const char* what) {
+        auto bytes = readBack(copy);
+        for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], texel) << what << " texel " << i;
+    };
+    clear({1, 0, 0, 1});
+    auto first = stagingFor(device.get(), colourTarget.get(), D3D10_CPU_ACCESS_READ);
+    auto second = stagingFor(device.get(), colourTarget.get(), D3D10_CPU_ACCESS_READ);
+    device->CopyResource(first.get(), colourTarget.get());
+    device->CopyResource(second.get(), colourTarget.get());
+    const std::vector<uint32_t> blue(4, kBlue);
+    D3D10_BOX box{0, 0, 0, 2, 2, 1};
+    device->UpdateSubresource(colourTarget.get(), 0, &box, blue.data(), 8, 0);
+    EXPECT_EQ(readBack()[0], kBlue);
+    check(first.get(), kRed, "updated, first copy");
+    check(second.get(), kRed, "updated, second copy");
+
+    device->CopyResource(first.get(), colourTarget.get());
+    device->CopyResource(second.get(), colourTarget.get());
+    clear({0, 1, 0, 1});
+    EXPECT_EQ(readBack()[0], kGreen);
+    for (ID3D10Texture2D* copy : {first.get(), second.get()}) {
+        auto bytes = readBack(copy);
+        EXPECT_EQ(bytes[0], kBlue);
+        EXPECT_EQ(bytes[kWidth * 2 + 2], kRed);
+    }
+
+    D3D10_TEXTURE2D_DESC d;
+    colourTarget->GetDesc(&d);
+    d.Usage = D3D10_USAGE_DYNAMIC;
+    d.BindFlags = D3D10_BIND_SHADER_RESOURCE;
+    d.CPUAccessFlags = D3D10_CPU_ACCESS_WRITE;
+    ComPtr<ID3D10Texture2D> dynamic;
+    ASSERT_EQ(device->CreateTexture2D(&d, nullptr, dynamic.put()), S_OK);
+    auto fill = [&](uint32_t texel) {
+        D3D10_MAPPED_TEXTURE2D m{};
+        ASSERT_EQ(dynamic->Map(0, D3D10_MAP_WRITE_DISCARD, 0, &m), S_OK);
+        for (UINT y = 0; y < kHeight; ++y)
+            for (UINT x = 0; x < kWidth; ++x)
+                std::memcpy(static_cast<uint8_t*>(m.pData) + y * m.RowPitch + x * 4, &texel, 4);
+        dynamic->Unmap(0);
+    };
+    fill(kRed);
+    device->CopyResource(first.get(), dynamic.get());
+    device->CopyResource(second.get(), dynamic.get());
+    fill(kBlue);
+    check(first.get(), kRed, "mapped, first copy");
+    check(second.get(), kRed, "mapped, second copy");
+    check(dynamic.get(), kBlue, "mapped source");
+}
+
 TEST_F(PendingContentsTest, WritingAStagingCopyLeavesItsSourceAlone) {
     draw(quad(-1, -1, 1, 1, {1, 0, 0, 1}), D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     auto staging =
@@ -144,6 +198,131 @@ TEST_F(PendingContentsTest, ReplayedDepthStencilWritesReachALaterDraw) {
     EXPECT_EQ(replayed[kWidth * 5 + 1], kBlack);                    // masked: nothing drawn
     EXPECT_EQ(replayed[kWidth * (kHeight - 1) + kWidth / 2], kRed); // nearer depth kept
     EXPECT_EQ(replayed[kWidth * 2 + kWidth - 2], kBlue);
+}
+
+// Replayed draws fill a pending clear in only around the pixels they write, and blend those with the
+// clear colour: every frame reads back as on a device that filled the whole clear first. Draw A
+// writes each pixel once (blended, half its channels masked); draw B's quads overlap, and draw C's
+// two triangles share pixels on one row only (rows 8-10 and, nearer, 10-13), so both must see the
+// whole clear filled in; a second draw of a frame blends over the first.
+TEST_F(PendingContentsTest, ReplayedDrawsOverAPendingClearMatchAFullFill) {
+    D3D10_BLEND_DESC b{};
+    b.BlendEnable[0] = TRUE;
+    b.SrcBlend = D3D10_BLEND_SRC_ALPHA;
+    b.DestBlend = D3D10_BLEND_INV_SRC_ALPHA;
+    b.SrcBlendAlpha = D3D10_BLEND_ONE;
+    b.DestBlendAlpha = D3D10_BLEND_ZERO;
+    b.BlendOp = b.BlendOpAlpha = D3D10_BLEND_OP_ADD;
+    b.RenderTargetWriteMask[0] = D3D10_COLOR_WRITE_ENABLE_RED | D3D10_COLOR_WRITE_ENABLE_BLUE;
+    ComPtr<ID3D10BlendState> masked;
+    ASSERT_EQ(device->CreateBlendState(&b, masked.put()), S_OK);
+    ComPtr<ID3D10BlendState> adding = additive();
+    std::vector<Vertex> overlapping = quad(0.0f, -0.5f, 0.75f, 0.5f, {0, 1, 0, 0.5f});
+    const std::vector<Vertex> above = quad(-0.75f, -1, 0.5f, 0.25f, {1, 1, 0, 0.25f}, 0.25f);
+    overlapping.insert(overlapping.end(), above.begin(), above.end());
+    auto ndcX = [](float x) { return 2.0f * x / float(kWidth) - 1.0f; };
+    auto ndcY = [](float y) { return 1.0f - 2.0f * y / float(kHeight); };
+    const std::array<float, 4> dim{0.25f, 0.125f, 0.0f, 0.25f};
+    const std::vector<Vertex> touching = {
+        V(ndcX(4), ndcY(8), 0.5f, 1, dim),    V(ndcX(36), ndcY(8), 0.5f, 1, dim),
+        V(ndcX(20), ndcY(11), 0.5f, 1, dim),  V(ndcX(20), ndcY(10), 0.25f, 1, dim),
+        V(ndcX(36), ndcY(14), 0.25f, 1, dim), V(ndcX(4), ndcY(14), 0.25f, 1, dim)};
+
+    auto drawA = [&] {
+        device->OMSetBlendState(masked.get(), nullptr, 0xFFFFFFFF);
+        draw(quad(-0.5f, -0.75f, 0.25f, 0.5f, {1, 0.25f, 0.5f, 0.5f}),
+             D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    };
+    auto drawB = [&] {
+        device->OMSetBlendState(nullptr, nullptr, 0xFFFFFFFF);
+        std::vector<Vertex> list;
+        for (size_t q = 0; q < overlapping.size(); q += 4)
+            for (size_t k : {0, 1, 2, 2, 1, 3}) list.push_back(overlapping[q + k]);
+        draw(list, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    };
+    auto drawC = [&] {
+        device->OMSetBlendState(adding.get(), nullptr, 0xFFFFFFFF);
+        draw(touching, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    };
+    auto frame = [&](int i) {
+        clear({0.1f * float(i), 0.5f, 1.0f - 0.1f * float(i), 1});
+        device->OMSetDepthStencilState(nullptr, 0);
+        switch (i % 3) {
+        case 0:
+            drawA();
+            drawB();
+            break;
+        case 1:
+            drawB();
+            drawA();
+            break;
+        default:
+            drawC();
+            break;
+        }
+        return readBack();
+    };
+    std::vector<std::vector<uint32_t>> replayed;
+    for (int i = 0; i < 9; ++i) replayed.push_back(frame(i));
+    EXPECT_GE(GetCoverageCacheStats(device.get()).hits, 10u);
+    for (int i = 0; i < 9; ++i) {
+        ClearCoverageCache(device.get());
+        EXPECT_EQ(frame(i), replayed[i]) << "frame " << i;
+    }
+}
+
+// The engine's frame on one clear colour: clear, draw, copy to a staging texture kept from frame to
+// frame, read. Replays find the pixels around the draw filled in by an earlier replay; whatever wrote
+// the target's bytes since (an update, another draw, a write through the staging texture whose bytes
+// come back to the target) must make the next frame fill them in again.
+TEST_F(PendingContentsTest, ReplaysOnOneClearStayRightWhateverWroteTheBytesBetween) {
+    auto staging =
+        stagingFor(device.get(), colourTarget.get(), D3D10_CPU_ACCESS_READ | D3D10_CPU_ACCESS_WRITE);
+    auto frame = [&](std::array<float, 4> colour = {0.25f, 0.5f, 0.75f, 1}) {
+        clear(colour);
+        draw(quad(-0.5f, -0.75f, 0.25f, 0.5f, {1, 0, 0, 1}), D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        device->CopyResource(staging.get(), colourTarget.get());
+        D3D10_MAPPED_TEXTURE2D m{};
+        EXPECT_EQ(staging->Map(0, D3D10_MAP_READ, 0, &m), S_OK);
+        std::vector<uint32_t> out(size_t(kWidth) * kHeight);
+        for (UINT y = 0; y < kHeight; ++y)
+            for (UINT x = 0; x < kWidth; ++x) out[y * kWidth + x] = texelAt(m, x, y);
+        staging->Unmap(0);
+        return out;
+    };
+    const std::vector<uint32_t> expect = frame();
+    EXPECT_EQ(expect[0], 0xFFBF8040u);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(frame(), expect) << "replay " << i;
+
+    const std::vector<uint32_t> red(16, kRed);
+    D3D10_BOX box{1, 1, 0, 5, 5, 1};
+    device->UpdateSubresource(colourTarget.get(), 0, &box, red.data(), 16, 0);
+    EXPECT_EQ(frame(), expect) << "after an update";
+    EXPECT_EQ(frame(), expect);
+
+    draw(quad(-1, -1, 1, 1, {0, 1, 0, 1}, 0.25f), D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+    EXPECT_EQ(frame(), expect) << "after another draw";
+    EXPECT_EQ(frame(), expect);
+
+    // The staging texture holds the target's former bytes after the frame's clear took them over;
+    // scribbled on, they come back to the target at the next frame's clear.
+    for (int i = 0; i < 2; ++i) {
+        D3D10_MAPPED_TEXTURE2D m{};
+        ASSERT_EQ(staging->Map(0, D3D10_MAP_WRITE, 0, &m), S_OK);
+        for (UINT y = 0; y < kHeight; ++y)
+            std::memset(static_cast<uint8_t*>(m.pData) + y * m.RowPitch, 0x5A, kWidth * 4);
+        staging->Unmap(0);
+        EXPECT_EQ(frame(), expect) << "after a staging write " << i;
+        EXPECT_EQ(frame(), expect);
+    }
+
+    // Another clear colour has to be filled in again.
+    ClearCoverageCache(device.get());
+    const std::vector<uint32_t> green = frame({0, 1, 0, 1});
+    EXPECT_EQ(green[0], kGreen);
+    for (int i = 0; i < 3; ++i) frame();
+    EXPECT_EQ(frame({0, 1, 0, 1}), green);
+    EXPECT_EQ(frame({0, 1, 0, 1}), green);
 }
 
 TEST_F(PendingContentsTest, PartialDepthStencilClearKeepsThePendingPart) {
