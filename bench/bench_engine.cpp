@@ -4,7 +4,8 @@
 // cpu_ms is the processor time of all the process's threads in a frame: on a shared machine it varies less
 // than the wall-clock time, as time spent waiting for a core is not counted.
 //
-// Usage: bench_engine [frames (30)] [mode id: that mode alone, -1 all] [input side (1440)]. Under
+// Usage: bench_engine [frames (30)] [mode id: that mode alone, -1 all] [input side (1440)]
+// [sharpness: the colour filter on]. Under
 // `valgrind --tool=callgrind --instr-atstart=no` only the timed frames are counted.
 #include <algorithm>
 #include <chrono>
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int32_t only = argc > 2 ? std::atoi(argv[2]) : -1;
     const int side = argc > 3 ? std::max(16, std::atoi(argv[3])) : 1440;
+    const float sharpness = argc > 4 ? float(std::atof(argv[4])) : 0.0f;
     std::string error;
     auto unfolder = tools::unfold::Unfolder::Create(error);
     if (!unfolder) {
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
     std::vector<BYTE> output(size_t(1280) * 720 * 3);
     for (int32_t mode = 0; mode < kModeCount; ++mode) {
         if ((only >= 0 && mode != only) || !engine.SetExpMode(mode)) continue;
+        if (sharpness != 0.0f) engine.Current()->SetSharpness(sharpness);
         // The first frame rasterises, the second builds what replays shade from; later ones replay.
         for (int warm = 0; warm < 2; ++warm) {
             engine.UploadFrame(frame.data(), side * 4);

@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
     const bool flat = argc > 3 && std::string(argv[3]) == "flat";
     constexpr int kWidth = 1280, kHeight = 720;
 
-    const size_t pitch = (size_t(side) * 4 + 63) / 64 * 64;
-    // As the device allocates textures: one row and 64 bytes beyond the last texel.
+    // As the device lays textures out: rows 64-byte aligned, 64 bytes more where that would make the
+    // pitch a multiple of 4 KB, and one row and 64 bytes beyond the last texel.
+    size_t pitch = (size_t(side) * 4 + 63) / 64 * 64;
+    if (pitch % 4096 == 0) pitch += 64;
     std::vector<uint8_t> source(pitch * (side + 1) + 64), texels(source.size());
     std::mt19937 random(1);
     for (uint8_t& b : source) b = uint8_t(random());

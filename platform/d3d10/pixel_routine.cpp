@@ -141,6 +141,55 @@ void sampleByFootprint(const VmContext& vm, const Step& s, int active) {
     fetch(t.data, t.rowPitch, offsets, weights, out, active);
 }
 
+// One direction of the footprints of a sample at computed coordinates (FootprintAxis).
+template <Isa kIsa>
+void footprintAxis(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    static const FootprintAxisCompute compute = FootprintAxisComputer(kIsa);
+    compute(s.sampler ? t.height : t.width, vm.arena + size_t(s.a) * kLanes, vm.arena + size_t(s.d) * kLanes,
+            active);
+}
+
+// A sample from the two directions of its footprints in slots a (x) and b (y), which FootprintAxis
+// steps worked out; `c` set where nothing reads the alpha channel, which is then not fetched.
+template <Isa kIsa, bool kSwapRedBlue>
+void sampleFromAxes(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    float* out[4];
+    for (int c = 0; c < 4; ++c) out[c] = vm.arena + size_t(s.out[c]) * kLanes;
+    if (s.c) out[3] = nullptr;
+    if (!t.data || t.width == 0 || t.height == 0) {
+        for (float* o : out)
+            if (o) std::fill_n(o, active, 0.0f);
+        return;
+    }
+    uint32_t offsets[kLanes];
+    uint16_t weights[kLanes];
+    static const FootprintJoin join = FootprintJoiner(kIsa);
+    static const FootprintFetch fetch =
+        FootprintFetcher(kIsa, kSwapRedBlue ? DXGI_FORMAT_B8G8R8A8_UNORM : DXGI_FORMAT_R8G8B8A8_UNORM);
+    join(vm.arena + size_t(s.a) * kLanes, vm.arena + size_t(s.b) * kLanes, t.rowPitch, offsets, weights,
+         active);
+    fetch(t.data, t.rowPitch, offsets, weights, out, active);
+}
+
+StepKernel footprintAxisKernel(Isa isa) {
+    return isa == Isa::Avx2 ? footprintAxis<Isa::Avx2> : footprintAxis<Isa::Portable>;
+}
+
+StepKernel axesSampleKernel(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2) return swap ? sampleFromAxes<Isa::Avx2, true> : sampleFromAxes<Isa::Avx2, false>;
+    return swap ? sampleFromAxes<Isa::Portable, true> : sampleFromAxes<Isa::Portable, false>;
+}
+
+bool samplesFromAxes(const Step& s) {
+    return s.id == KernelId::Sample &&
+           (s.kernel == sampleFromAxes<Isa::Avx2, true> || s.kernel == sampleFromAxes<Isa::Avx2, false> ||
+            s.kernel == sampleFromAxes<Isa::Portable, true> ||
+            s.kernel == sampleFromAxes<Isa::Portable, false>);
+}
+
 StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
     if (isa == Isa::Avx2)
@@ -219,6 +268,27 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
                                              FootprintFetcher(isa, t.format)});
                     continue;
                 }
+                // Each direction of the footprints is worked out by a step of its own, into a result
+                // slot of the sample (which the fetch then overwrites), so that samples sharing a
+                // coordinate share that step once the band's steps are compacted.
+                const PlanSlot* x = std::find_if(s.out, s.out + 4, [&](PlanSlot o) { return o != s.b; });
+                const PlanSlot* y =
+                    std::find_if(s.out, s.out + 4, [&](PlanSlot o) { return x != s.out + 4 && o != *x; });
+                if (y != s.out + 4) {
+                    Step axis{};
+                    axis.id = KernelId::FootprintAxis;
+                    axis.kernel = footprintAxisKernel(isa);
+                    axis.resource = s.resource;
+                    axis.d = *x, axis.a = s.a, axis.sampler = 0;
+                    r->steps.push_back(axis);
+                    axis.d = *y, axis.a = s.b, axis.sampler = 1;
+                    r->steps.push_back(axis);
+                    Step sample = s;
+                    sample.kernel = axesSampleKernel(isa, t.format);
+                    sample.a = *x, sample.b = *y, sample.c = 0;
+                    r->steps.push_back(sample);
+                    continue;
+                }
                 Step sample = s;
                 sample.kernel = footprintSampleKernel(isa, t.format);
                 r->steps.push_back(sample);
@@ -261,7 +331,9 @@ bool signallingNaN(uint32_t bits) {
     return (bits & 0x7F800000u) == 0x7F800000u && (bits & 0x007FFFFFu) != 0 && !(bits & 0x00400000u);
 }
 
+// Operands of a step whose result can be worked out from known operands (0: never, as for samples).
 int arity(KernelId id) {
+    if (id == KernelId::FootprintAxis) return 0;
     if (id <= KernelId::Ineg) return 1;
     if (id < KernelId::Mad) return 2;
     return id == KernelId::Sample ? 0 : 3;
@@ -311,6 +383,28 @@ uint32_t evaluate(const Step& s, const uint64_t* operands) {
     return bitsOf(arena[3 * kLanes]);
 }
 
+// Marks the samples from footprint axes whose alpha channel nothing reads, in compacted steps (where no
+// value is carried from one batch to the next): a later step reading the slot before it is written
+// again, or the slot holding an output at the end, reads it.
+void dropUnreadAlpha(const ExecutionPlan& plan, BandSteps& band) {
+    std::vector<Step>& steps = band.steps;
+    for (size_t k = 0; k < steps.size(); ++k) {
+        if (!samplesFromAxes(steps[k])) continue;
+        const PlanSlot alpha = steps[k].out[3];
+        bool read = false, rewritten = false;
+        for (size_t j = k + 1; j < steps.size() && !read && !rewritten; ++j) {
+            read = reads(steps[j], alpha);
+            PlanSlot out[4];
+            const int n = written(steps[j], out);
+            rewritten = std::find(out, out + n, alpha) != out + n;
+        }
+        if (!read && !rewritten)
+            read = plan.outputSlot(alpha) || std::any_of(band.moved.begin(), band.moved.end(),
+                                                         [&](const MovedOutput& m) { return m.at == alpha; });
+        steps[k].c = read ? 0 : 1;
+    }
+}
+
 } // namespace
 
 BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* constants,
@@ -338,7 +432,8 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
     for (Step& s : steps) {
         const int n = arity(s.id);
         if (n == 0) {
-            for (PlanSlot slot : s.out) value[slot] = kUnknown, quiet[slot] = 0;
+            PlanSlot out[4];
+            for (int i = 0, k = written(s, out); i < k; ++i) value[out[i]] = kUnknown, quiet[out[i]] = 0;
             continue;
         }
         if (s.id == KernelId::Movc && value[s.a] != kUnknown) {
@@ -387,7 +482,7 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
     std::vector<PlanSlot> carried;
     optimise(steps, plan, fetched, carried);
     BandSteps band{std::move(steps), {}};
-    CompactSteps(plan, fetched, band);
+    if (CompactSteps(plan, fetched, band)) dropUnreadAlpha(plan, band);
     SpecialiseKernels(band.steps, routine.key.isa);
     return band;
 }
@@ -440,6 +535,17 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         // A sample writing one slot twice leaves the channel it writes last: keep its steps as they are.
         for (int i = 0; i < v.outputs; ++i)
             if (std::count(out, out + v.outputs, out[i]) > 1) return false;
+        // A step computing what an earlier one did (the same kernel on the same values: a filter's taps
+        // along one row share a coordinate) is dropped, and its results read where that one left them.
+        auto same = std::find_if(graph.begin(), graph.end(), [&](const ValueStep& p) {
+            return p.step.id == s.id && p.step.kernel == s.kernel && p.step.resource == s.resource &&
+                   p.step.sampler == s.sampler && p.inputs == v.inputs &&
+                   std::equal(v.in, v.in + v.inputs, p.in);
+        });
+        if (same != graph.end()) {
+            for (int i = 0; i < v.outputs; ++i) current[out[i]] = same->out[i];
+            continue;
+        }
         for (int i = 0; i < v.outputs; ++i) {
             v.out[i] = uint32_t(home.size());
             home.push_back(PlanSlot(~0u));

@@ -45,6 +45,10 @@ enum class KernelId : uint8_t {
     Ftoi,
     Ftou,
     Ineg, // unary
+    // One direction of a bilinear footprint (`sampler`: 0 along x, 1 along y) of texture `resource` at
+    // a coordinate, as an integer (texel_fetch.h); a specialised routine's sample joins two (unary, with
+    // no baseline kernel: the routine supplies it).
+    FootprintAxis,
     Add,
     Mul,
     Div,

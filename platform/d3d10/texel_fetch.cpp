@@ -27,6 +27,30 @@ void ComputeFootprints(const SampledTexture& t, const float* u, const float* v, 
     }
 }
 
+void ComputeFootprintAxis(uint32_t extent, const float* c, float* axis, int n) {
+    const int32_t last = int32_t(extent) - 1;
+    const float e = float(extent);
+    for (int i = 0; i < n; ++i) {
+        int32_t fixed = ToFixed8(c[i] * e - 0.5f);
+        int32_t index = fixed >> 8;
+        uint32_t weight = uint32_t(fixed & 255);
+        if (index < 0 || index >= last) weight = 0, index = index < 0 ? 0 : last;
+        const uint32_t bits = (uint32_t(index) << 8) | weight;
+        std::memcpy(axis + i, &bits, 4);
+    }
+}
+
+void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t* offsets, uint16_t* weights,
+                       int n) {
+    for (int i = 0; i < n; ++i) {
+        uint32_t xa, ya;
+        std::memcpy(&xa, x + i, 4);
+        std::memcpy(&ya, y + i, 4);
+        offsets[i] = (ya >> 8) * uint32_t(rowPitch) + (xa >> 8) * 4;
+        weights[i] = uint16_t((xa & 255) | ((ya & 255) << 8));
+    }
+}
+
 void PrefetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets, int n) {
     for (int i = 0; i < n; ++i) {
         __builtin_prefetch(texels + offsets[i]);
@@ -71,6 +95,14 @@ template void FetchFootprintsPortable<true>(const uint8_t*, size_t, const uint32
 
 FootprintCompute FootprintComputer(Isa isa) {
     return isa == Isa::Avx2 ? detail::Avx2FootprintComputer() : ComputeFootprints;
+}
+
+FootprintAxisCompute FootprintAxisComputer(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2FootprintAxisComputer() : ComputeFootprintAxis;
+}
+
+FootprintJoin FootprintJoiner(Isa isa) {
+    return isa == Isa::Avx2 ? detail::Avx2FootprintJoiner() : JoinFootprintAxes;
 }
 
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {

@@ -27,6 +27,21 @@ using FootprintCompute = void (*)(const SampledTexture& texture, const float* u,
                                   uint32_t* offsets, uint16_t* weights, int n);
 FootprintCompute FootprintComputer(Isa isa);
 
+// One direction of n footprints, as ComputeFootprints works it out along x (extent: the width) or y
+// (the height): texel index << 8 | weight, the weight 0 where both texels clamp to one. Samples that
+// share a coordinate (a filter's taps along a row or a column) share this work.
+// The axis values go to float lanes bit for bit (a shader VM's registers hold integers so).
+using FootprintAxisCompute = void (*)(uint32_t extent, const float* coordinates, float* axis, int n);
+FootprintAxisCompute FootprintAxisComputer(Isa isa);
+void ComputeFootprintAxis(uint32_t extent, const float* coordinates, float* axis, int n);
+
+// Footprints from their two directions: what ComputeFootprints gives for the coordinates they came from.
+using FootprintJoin = void (*)(const float* x, const float* y, size_t rowPitch, uint32_t* offsets,
+                               uint16_t* weights, int n);
+FootprintJoin FootprintJoiner(Isa isa);
+void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t* offsets, uint16_t* weights,
+                       int n);
+
 // out[c][i] is channel c (r, g, b, a) of footprint i of a texture whose texel 0 is at `texels`; out[3]
 // may be null where the alpha channel is not wanted.
 using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
@@ -48,6 +63,8 @@ FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
 // Null where the processor lacks AVX-512 F or BW.
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue);
 FootprintCompute Avx2FootprintComputer();
+FootprintAxisCompute Avx2FootprintAxisComputer();
+FootprintJoin Avx2FootprintJoiner();
 } // namespace detail
 
 } // namespace platform::d3d10

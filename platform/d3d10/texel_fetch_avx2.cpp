@@ -138,7 +138,46 @@ UNFOLD_AVX2 void computeFootprints(const SampledTexture& t, const float* u, cons
     if (i < n) ComputeFootprints(t, u + i, v + i, offsets + i, weights + i, n - i);
 }
 
+UNFOLD_AVX2 void computeFootprintAxis(uint32_t extent, const float* c, float* axis, int n) {
+    const __m256 e = _mm256_set1_ps(float(extent)), half = _mm256_set1_ps(0.5f);
+    const __m256i last = _mm256_set1_epi32(int32_t(extent) - 1);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i index, weight;
+        clampAxis(toFixed8(_mm256_sub_ps(_mm256_mul_ps(_mm256_loadu_ps(c + i), e), half)), last, index,
+                  weight);
+        _mm256_storeu_ps(axis + i, _mm256_castsi256_ps(_mm256_or_si256(_mm256_slli_epi32(index, 8), weight)));
+    }
+    if (i < n) ComputeFootprintAxis(extent, c + i, axis + i, n - i);
+}
+
+UNFOLD_AVX2 void joinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t* offsets,
+                                   uint16_t* weights, int n) {
+    const __m256i pitch = _mm256_set1_epi32(int32_t(uint32_t(rowPitch))), byte = _mm256_set1_epi32(255);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i xa = _mm256_castps_si256(_mm256_loadu_ps(x + i)),
+                ya = _mm256_castps_si256(_mm256_loadu_ps(y + i));
+        __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(ya, 8), pitch),
+                                          _mm256_slli_epi32(_mm256_srli_epi32(xa, 8), 2));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + i), offset);
+        __m256i packed =
+            _mm256_or_si256(_mm256_and_si256(xa, byte), _mm256_slli_epi32(_mm256_and_si256(ya, byte), 8));
+        __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(weights + i), _mm_packus_epi32(lo, hi));
+    }
+    if (i < n) JoinFootprintAxes(x + i, y + i, rowPitch, offsets + i, weights + i, n - i);
+}
+
 } // namespace
+
+FootprintAxisCompute Avx2FootprintAxisComputer() {
+    return computeFootprintAxis;
+}
+
+FootprintJoin Avx2FootprintJoiner() {
+    return joinFootprintAxes;
+}
 
 FootprintCompute Avx2FootprintComputer() {
     return computeFootprints;

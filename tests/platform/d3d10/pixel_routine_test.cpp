@@ -97,6 +97,48 @@ add r10, r10, r15
 add o0, r10, r12
 )";
 
+// A 3 x 3 convolution as the engine's filtered pass compiles: each tap samples at the interpolated
+// coordinate moved by whole texels (1 / the size in cb0[2].xy), weighted by cb0[3..5]; the taps of a
+// row or column share a coordinate. The last tap's alpha is read, the others' is not.
+std::string filterProgram() {
+    std::string p = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+itof r0.xy, cb0[2].xyxx
+div r0.xy, l(1, 1, 0, 0), r0.xyxx
+)";
+    for (int k = 0; k < 9; ++k) {
+        const std::string weight = "cb0[" + std::to_string(3 + k / 4) + "]." + "xyzw"[k % 4];
+        p += "mad r1.xy, r0.xyxx, l(" + std::to_string(k % 3 - 1) + ", " + std::to_string(k / 3 - 1) +
+             ", 0, 0), v2.xyxx\n";
+        p += "sample r2, r1.xyxx, t0, s0\n";
+        p += k == 0 ? "mul r3.xyz, r2.xyzx, " + weight + "\n"
+                    : "mad r3.xyz, r2.xyzx, " + weight + ", r3.xyzx\n";
+    }
+    return p + "mul o0.xyz, r3.xyzx, v1.xyzx\nmul o0.w, r2.w, v1.w\n";
+}
+
+// Steps that repeat earlier ones: the same sum into two registers, a sample at it twice and once with
+// its coordinates exchanged (one value along x for one sample and along y for the other), a product
+// written both to a register and to the output.
+constexpr const char* kRepeatedPs = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+add r0.xy, v2.xyxx, l(0.03, -0.02, 0, 0)
+add r1.xy, v2.xyxx, l(0.03, -0.02, 0, 0)
+sample r2, r0.xyxx, t0, s0
+sample r3, r1.yxxx, t0, s0
+sample r4, r1.xyxx, t0, s0
+mul r5, r2, v1
+mul o0.xy, r2.xyxx, v1.xyxx
+add r6, r4, r3
+mad o0.zw, r6.zzzw, r5.zzzw, r4.zzzw
+)";
+
 struct FrameState {
     D3D10_VIEWPORT viewport{0, 0, kW, kH, 0.0f, 1.0f};
     UINT stencilRef = 1;
@@ -105,16 +147,39 @@ struct FrameState {
     bool blend = true;
     float alpha = 1.0f;
     DXGI_FORMAT target = DXGI_FORMAT_R8G8B8A8_UNORM;
-    // cb0: contrast, brightness, saturation, flag (all bits set); alpha
-    std::array<uint32_t, 8> constants = {std::bit_cast<uint32_t>(1.1f),
-                                         std::bit_cast<uint32_t>(0.95f),
-                                         std::bit_cast<uint32_t>(1.2f),
-                                         0xFFFFFFFFu,
-                                         std::bit_cast<uint32_t>(1.0f),
-                                         0,
-                                         0,
-                                         0};
+    // cb0: contrast, brightness, saturation, flag (all bits set); alpha; the filter's texture size (two
+    // integers); its nine weights
+    std::array<uint32_t, 24> constants = {std::bit_cast<uint32_t>(1.1f),
+                                          std::bit_cast<uint32_t>(0.95f),
+                                          std::bit_cast<uint32_t>(1.2f),
+                                          0xFFFFFFFFu,
+                                          std::bit_cast<uint32_t>(1.0f),
+                                          0,
+                                          0,
+                                          0,
+                                          64,
+                                          33};
+    // The filter's weights: a sharpen kernel of the given amount, or with `blur` a Gaussian one.
+    void setFilter(float amount, bool blur) {
+        float w[9];
+        if (blur) {
+            const float q = 2.0f * amount * amount, e = std::exp(-2.0f / q), f = std::exp(-1.0f / q);
+            const float sum = 4.0f * e + 4.0f * f + 1.0f;
+            for (int k = 0; k < 9; ++k) w[k] = (k == 4 ? 1.0f : k % 2 ? f : e) / sum;
+        } else {
+            for (float& k : w) k = -amount / 9.0f;
+            w[4] = 8.0f * amount / 9.0f + 1.0f;
+        }
+        for (int k = 0; k < 9; ++k) constants[12 + k] = std::bit_cast<uint32_t>(w[k]);
+    }
 };
+
+FrameState filtered(float amount, bool blur) {
+    FrameState s;
+    s.pixelProgram = filterProgram();
+    s.setFilter(amount, blur);
+    return s;
+}
 
 // A device drawing the engine's kind of frame: clear, a stencil mask, a warped triangle strip tested
 // against it, read back through staging. State objects are made for each frame's state. A reference rig
@@ -263,12 +328,13 @@ private:
         }
         if (s.textureSize != textureSize_) {
             textureSize_ = s.textureSize;
-            const UINT n = s.textureSize;
-            std::vector<uint32_t> texels(size_t(n) * n);
+            // Not square, so that a mix-up of the two directions shows.
+            const UINT n = s.textureSize, h = n / 2 + 1;
+            std::vector<uint32_t> texels(size_t(n) * h);
             std::mt19937 random(n);
             for (uint32_t& t : texels) t = random();
             D3D10_TEXTURE2D_DESC t{n,
-                                   n,
+                                   h,
                                    1,
                                    1,
                                    DXGI_FORMAT_R8G8B8A8_UNORM,
@@ -313,7 +379,7 @@ private:
     ComPtr<ID3D10SamplerState> sampler_;
     ComPtr<ID3D10BlendState> blend_;
     ComPtr<ID3D10Buffer> constants_;
-    std::array<uint32_t, 8> constantValues_ = FrameState{}.constants;
+    std::array<uint32_t, 24> constantValues_ = FrameState{}.constants;
     ComPtr<ID3D10Texture2D> target_, staging_;
     ComPtr<ID3D10RenderTargetView> rtv_;
     ComPtr<ID3D10DepthStencilView> dsv_;
@@ -372,6 +438,27 @@ TEST(PixelRoutine, RoutineFramesMatchTheInterpreter) {
     s.blend = false;
     s.target = DXGI_FORMAT_R32G32B32A32_FLOAT;
     expectOnePicture(s, "fused multiply-adds and negations");
+    s = FrameState{};
+    s.pixelProgram = kRepeatedPs;
+    s.blend = false;
+    s.target = DXGI_FORMAT_R32G32B32A32_FLOAT;
+    expectOnePicture(s, "repeated steps");
+}
+
+// The taps of a 3 x 3 filter share their coordinates along rows and columns: sharpen and blur, clamped
+// at the texture's edges, on a one-texel texture, and into a float target where every bit shows.
+TEST(PixelRoutine, FilterTapsGiveThePictureOfTheInterpreter) {
+    FrameState s = filtered(0.6f, false);
+    expectOnePicture(s, "sharpen");
+    s.setFilter(1.5f, true);
+    expectOnePicture(s, "blur");
+    s.target = DXGI_FORMAT_R32G32B32A32_FLOAT;
+    s.blend = false;
+    expectOnePicture(s, "blur into a float target");
+    s = filtered(2.0f, false);
+    s.textureSize = 1;
+    s.constants[8] = s.constants[9] = 1;
+    expectOnePicture(s, "one-texel texture");
 }
 
 TEST(PixelRoutine, ProcessorHasBothPaths) {
@@ -452,6 +539,7 @@ TEST(PixelRoutine, NoStaleRoutineOrCoverageAfterAStateChange) {
     struct Change {
         const char* what;
         void (*apply)(FrameState&);
+        FrameState before = FrameState{};
     };
     const Change changes[] = {
         {"viewport", [](FrameState& s) { s.viewport = {7, -5, kW - 10, kH + 3, 0.0f, 1.0f}; }},
@@ -465,10 +553,16 @@ TEST(PixelRoutine, NoStaleRoutineOrCoverageAfterAStateChange) {
              s.constants[1] = std::bit_cast<uint32_t>(1.0f);
              s.constants[3] = 0;
          }},
+        {"filter weights", [](FrameState& s) { s.setFilter(1.2f, true); }, filtered(0.5f, false)},
+        {"filter texel size", [](FrameState& s) { s.constants[8] = 17, s.constants[9] = 100; },
+         filtered(0.5f, false)},
+        {"texture size under the filter", [](FrameState& s) { s.textureSize = 32; }, filtered(0.5f, false)},
+        {"viewport under the filter", [](FrameState& s) { s.viewport = {-9, 4, kW + 6, kH - 8, 0.0f, 1.0f}; },
+         filtered(0.5f, false)},
     };
     for (bool avx2 : {false, true}) {
         for (const Change& c : changes) {
-            FrameState before, after;
+            FrameState before = c.before, after = c.before;
             c.apply(after);
             Rig rig(avx2), reference(avx2, true);
             for (int i = 0; i < 3; ++i) rig.frame(before);

@@ -153,6 +153,21 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
             std::vector<uint32_t> offsets(kLanes);
             std::vector<uint16_t> weights(kLanes);
             ComputeFootprints(t, u.data(), v.data(), offsets.data(), weights.data(), kLanes);
+            // Worked out one direction at a time and joined, the footprints are the same.
+            for (Isa isa : {Isa::Portable, Isa::Avx2}) {
+                if (!IsaSupported(isa)) continue;
+                std::vector<float> x(kLanes), y(kLanes);
+                std::vector<uint32_t> joinedOffsets(kLanes);
+                std::vector<uint16_t> joinedWeights(kLanes);
+                FootprintAxisComputer(isa)(width, u.data(), x.data(), kLanes - 1);
+                FootprintAxisComputer(isa)(height, v.data(), y.data(), kLanes - 1);
+                FootprintJoiner(isa)(x.data(), y.data(), pitch, joinedOffsets.data(), joinedWeights.data(),
+                                     kLanes - 1);
+                for (int i = 0; i < kLanes - 1; ++i)
+                    ASSERT_TRUE(joinedOffsets[i] == offsets[i] && joinedWeights[i] == weights[i])
+                        << "footprint from axes at (" << u[i] << ", " << v[i] << ")"
+                        << (isa == Isa::Avx2 ? " AVX2" : " portable");
+            }
             if (IsaSupported(Isa::Avx2)) {
                 std::vector<uint32_t> fastOffsets(kLanes);
                 std::vector<uint16_t> fastWeights(kLanes);
