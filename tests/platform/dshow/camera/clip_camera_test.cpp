@@ -74,18 +74,21 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
 
-    // The index of the clip frame the camera delivers at stream time `now`, and its time stamp.
-    int frameAt(ClipCamera& camera, REFERENCE_TIME now, REFERENCE_TIME& stamp) {
+    // The index of the clip frame the camera delivers at stream time `now`, and its time stamp. A wait
+    // ends at a wake after generation `seen`.
+    int frameAt(ClipCamera& camera, REFERENCE_TIME now, REFERENCE_TIME& stamp, uint64_t seen) {
         clock.now = now;
         std::vector<uint8_t> got(4096);
         size_t length = 0;
-        if (camera.NextFrame(clock, wake, wake.generation(), got.data(), got.size(), length, stamp) !=
-            FrameStatus::Frame)
+        if (camera.NextFrame(clock, wake, seen, got.data(), got.size(), length, stamp) != FrameStatus::Frame)
             return -1;
         got.resize(length);
         for (size_t i = 0; i < frames.size(); ++i)
             if (frames[i] == got) return static_cast<int>(i);
         return -2;
+    }
+    int frameAt(ClipCamera& camera, REFERENCE_TIME now, REFERENCE_TIME& stamp) {
+        return frameAt(camera, now, stamp, wake.generation());
     }
 
     std::string folder;
@@ -131,8 +134,10 @@ TEST_F(ClipCameraTest, WaitsForTheNextFrameUntilWoken) {
     ASSERT_EQ(camera.Start(camera.Formats()[0]), S_OK);
     REFERENCE_TIME stamp;
     ASSERT_EQ(frameAt(camera, 0, stamp), 0);
-    // The next frame is due at 333333; the clock stands still, so only the wake ends the wait.
-    auto waiting = std::async(std::launch::async, [&] { return frameAt(camera, 10, stamp); });
+    // The next frame is due at 333333; the clock stands still, so only the wake ends the wait (the
+    // generation is taken here, so a wake sent before the waiting thread runs still ends it).
+    const uint64_t seen = wake.generation();
+    auto waiting = std::async(std::launch::async, [&] { return frameAt(camera, 10, stamp, seen); });
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(60)), std::future_status::timeout);
     wake.Wake();
     EXPECT_EQ(waiting.get(), -1);
@@ -149,9 +154,10 @@ TEST_F(ClipCameraTest, AnUnreadableClipGivesNoFrames) {
     ASSERT_EQ(camera.Formats().size(), 4u);
     for (const CameraFormat& f : camera.Formats()) {
         ASSERT_EQ(camera.Start(f), S_OK);
+        const uint64_t seen = wake.generation();
         auto waiting = std::async(std::launch::async, [&] {
             REFERENCE_TIME stamp;
-            return frameAt(camera, 5 * 333333, stamp);
+            return frameAt(camera, 5 * 333333, stamp, seen);
         });
         EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(30)), std::future_status::timeout);
         wake.Wake();
