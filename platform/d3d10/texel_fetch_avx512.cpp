@@ -3,8 +3,10 @@
 // then the one division, so the result is that of the portable fetch; a tail of fewer than sixteen
 // footprints is fetched as a whole vector with the missing lanes reading texel 0, and stored masked.
 // GCC 12's AVX-512 intrinsics start some vectors undefined on purpose, which -Wmaybe-uninitialized
-// reports inside its own headers.
+// reports inside its own headers (Clang has no such warning).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <algorithm>
