@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/win32/spin_wait.h"
 #include "platform/win32/stage_times.h"
 
 CFrameWorker::~CFrameWorker() {
@@ -39,6 +40,7 @@ void CFrameWorker::Run(Job fn, void* ctx) {
     }
     start.notify_one();
     fn(ctx, 0, 2);
+    platform::SpinWhile([this] { return busy.load(std::memory_order_acquire); });
     std::unique_lock lock(mutex);
     done.wait(lock, [this] { return !busy; });
 }
@@ -49,6 +51,10 @@ void CFrameWorker::loop() {
         Job fn;
         void* ctx;
         platform::Stage timed;
+        platform::SpinWhile([&] {
+            return !quit.load(std::memory_order_relaxed) &&
+                   generation.load(std::memory_order_acquire) == seen;
+        });
         {
             std::unique_lock lock(mutex);
             start.wait(lock, [&] { return quit || generation != seen; });

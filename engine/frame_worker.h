@@ -8,6 +8,7 @@
 // One caller at a time: the facade's callers hold its engine lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -40,9 +41,9 @@ private:
     Job job = nullptr;
     void* context = nullptr;
     int stage = -1; // the stage times category the caller is timing (platform::Stage)
-    uint64_t generation = 0;
-    bool busy = false;
-    bool quit = false;
+    std::atomic<uint64_t> generation = 0;
+    std::atomic<bool> busy = false;
+    std::atomic<bool> quit = false;
 };
 
 // The rows a part of `parts` takes out of `rows`: [*begin, *end), contiguous and in order.

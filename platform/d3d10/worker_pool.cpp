@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/win32/spin_wait.h"
 #include "platform/win32/stage_times.h"
 
 namespace platform::d3d10 {
@@ -35,6 +36,7 @@ void WorkerPool::run(PartJob job) {
     }
     start_.notify_all();
     job(0);
+    platform::SpinWhile([this] { return pending_.load(std::memory_order_acquire) != 0; });
     std::unique_lock lock(mutex_);
     done_.wait(lock, [this] { return pending_ == 0; });
     job_ = nullptr;
@@ -45,6 +47,10 @@ void WorkerPool::loop(unsigned part) {
     for (;;) {
         const PartJob* job;
         platform::Stage stage;
+        platform::SpinWhile([&] {
+            return !quit_.load(std::memory_order_relaxed) &&
+                   generation_.load(std::memory_order_acquire) == seen;
+        });
         {
             std::unique_lock lock(mutex_);
             start_.wait(lock, [&] { return quit_ || generation_ != seen; });

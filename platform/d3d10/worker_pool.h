@@ -3,6 +3,7 @@
 // threads meet only between draws.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -49,9 +50,9 @@ private:
     std::condition_variable start_, done_;
     const PartJob* job_ = nullptr;
     platform::Stage stage_ = platform::Stage::None; // the stage the caller of run() is timing
-    uint64_t generation_ = 0;
-    unsigned pending_ = 0;
-    bool quit_ = false;
+    std::atomic<uint64_t> generation_ = 0;
+    std::atomic<unsigned> pending_ = 0;
+    std::atomic<bool> quit_ = false;
 };
 
 // The number of threads a new device uses: UNFOLD_D3D10_THREADS when set, else the machine's cores.

@@ -1,4 +1,7 @@
 #include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,19 @@ TEST(WorkerPool, RunsEveryPartOnce) {
         std::atomic<unsigned> seen{0};
         pool.run([&](unsigned part) { seen.fetch_or(1u << part); });
         EXPECT_EQ(seen.load(), 7u);
+    }
+}
+
+// Jobs that come while the workers wait busily, and jobs that come after they have gone to sleep, both
+// run every part once, and the caller sees every part's writes.
+TEST(WorkerPool, RunsJobsWhetherTheWorkersSpinOrSleep) {
+    platform::d3d10::WorkerPool pool(2);
+    std::vector<unsigned> cells(2);
+    for (unsigned round = 1; round <= 40; ++round) {
+        if (round % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pool.run([&](unsigned part) { cells[part] += round; });
+        ASSERT_EQ(cells[0], round * (round + 1) / 2);
+        ASSERT_EQ(cells[1], round * (round + 1) / 2);
     }
 }
 
