@@ -204,14 +204,14 @@ void Texture2D::setPendingClear(const uint8_t* texel) {
 }
 
 bool Texture2D::filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const {
-    return filled_.valid && !filled_.draw.owner_before(draw) && !draw.owner_before(filled_.draw) &&
+    // An empty note never matches: the draw asked about is always a live record.
+    return draw && !filled_.draw.owner_before(draw) && !draw.owner_before(filled_.draw) &&
            std::memcmp(filled_.texel, texel, format_->bytes) == 0;
 }
 
 void Texture2D::setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) {
     filled_.draw = draw;
     std::memcpy(filled_.texel, texel, format_->bytes);
-    filled_.valid = true;
 }
 
 void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {

@@ -158,9 +158,9 @@ private:
     void releaseForWhole();
 
     struct FilledAround {
-        std::weak_ptr<const RecordedWrites> draw; // compared by owner: a live or expired record
+        std::weak_ptr<const RecordedWrites>
+            draw; // compared by owner: a live or expired record; empty: no note
         uint8_t texel[16] = {};
-        bool valid = false;
     };
 
     D3D10_TEXTURE2D_DESC desc_;
