@@ -18,10 +18,30 @@ bool IsaSupported(Isa isa) {
     }
 }
 
-Isa DefaultIsa() {
+namespace {
+
+bool isaAsked(const char* name) {
     const char* env = std::getenv("UNFOLD_D3D10_ISA");
-    if (env && std::strcmp(env, "portable") == 0) return Isa::Portable;
+    return env && std::strcmp(env, name) == 0;
+}
+
+} // namespace
+
+Isa DefaultIsa() {
+    if (isaAsked("portable")) return Isa::Portable;
     return IsaSupported(Isa::Avx2) ? Isa::Avx2 : Isa::Portable;
+}
+
+bool Avx512Supported() {
+#if defined(__x86_64__) || defined(__i386__)
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    return false;
+#endif
+}
+
+bool Avx512Enabled() {
+    return Avx512Supported() && !isaAsked("avx2") && !isaAsked("portable");
 }
 
 } // namespace platform::d3d10

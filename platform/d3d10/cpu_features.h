@@ -7,8 +7,11 @@ namespace platform::d3d10 {
 enum class Isa { Portable, Avx2 };
 
 bool IsaSupported(Isa isa);
-// AVX2 when the processor has it, unless UNFOLD_D3D10_ISA=portable asks for the baseline (=avx2 keeps the
-// footprint fetch from taking AVX-512, texel_fetch.h).
+// AVX2 when the processor has it, unless UNFOLD_D3D10_ISA=portable asks for the baseline.
 Isa DefaultIsa();
+// Whether the processor has AVX-512 F and BW, which the footprint fetch of Isa::Avx2 uses (texel_fetch.h).
+bool Avx512Supported();
+// Avx512Supported, unless UNFOLD_D3D10_ISA asks for avx2 (or portable) alone.
+bool Avx512Enabled();
 
 } // namespace platform::d3d10

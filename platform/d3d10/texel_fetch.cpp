@@ -1,6 +1,5 @@
 #include "platform/d3d10/texel_fetch.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace platform::d3d10 {
@@ -107,12 +106,8 @@ FootprintJoin FootprintJoiner(Isa isa) {
 
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
-    if (isa == Isa::Avx2) {
-        const char* env = std::getenv("UNFOLD_D3D10_ISA");
-        FootprintFetch wide =
-            env && std::strcmp(env, "avx2") == 0 ? nullptr : detail::Avx512FootprintFetcher(swap);
-        return wide ? wide : detail::Avx2FootprintFetcher(swap);
-    }
+    if (isa == Isa::Avx2)
+        return Avx512Enabled() ? detail::Avx512FootprintFetcher(swap) : detail::Avx2FootprintFetcher(swap);
     return swap ? detail::FetchFootprintsPortable<true> : detail::FetchFootprintsPortable<false>;
 }
 

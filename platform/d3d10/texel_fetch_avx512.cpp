@@ -119,12 +119,8 @@ UNFOLD_AVX512 void fetchFootprints(const uint8_t* texels, size_t pitch, const ui
 } // namespace
 
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512bw")) return nullptr;
+    if (!Avx512Supported()) return nullptr;
     return swapRedBlue ? fetchFootprints<true> : fetchFootprints<false>;
-#else
-    return nullptr;
-#endif
 }
 
 } // namespace platform::d3d10::detail
