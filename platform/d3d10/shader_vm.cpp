@@ -602,7 +602,7 @@ void ShaderVM::run(int activeLanes) {
 }
 
 void ShaderVM::run(const std::vector<Step>& steps, int activeLanes) {
-    VmContext vm{arena_.data(), textures_.data(), samplers_.data()};
+    VmContext vm = context();
     for (const Step& s : steps) s.kernel(vm, s, activeLanes);
 }
 

@@ -181,6 +181,8 @@ public:
     void run(int activeLanes);
     // Runs other steps over this program's registers (a specialised form of the program).
     void run(const std::vector<Step>& steps, int activeLanes);
+    // What a kernel sees of this VM.
+    VmContext context() { return {arena_.data(), textures_.data(), samplers_.data()}; }
 
     const ExecutionPlan& plan() const { return *plan_; }
 

@@ -97,6 +97,12 @@ void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Ba
     for (size_t k = 0; k < routine.inputs.size(); ++k)
         if (cache.values[k].empty()) inputs.push_back({routine.inputs[k].slot, cache.constant[k]});
     cache.steps = FoldKnownValues(routine, setup.bindings.constants, inputs);
+    // The merge reads the outputs, wherever the steps leave them.
+    const ExecutionPlan& plan = *setup.plan;
+    std::vector<PlanSlot> outputs;
+    for (uint32_t r = 0; r < plan.program().outputRegisterCount; ++r)
+        for (unsigned c = 0; c < 4; ++c) outputs.push_back(cache.steps.outputAt(plan.outputSlot(r, c)));
+    cache.compiled = CompiledSteps::Compile(cache.steps.steps, outputs, routine.key.isa);
     cache.foldedFor.clear();
     for (const auto& f : setup.plan->constantFills()) {
         float v = ConstantValue(f, setup.bindings.constants);
@@ -142,7 +148,10 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (size_t k = 0; k < routine.inputs.size(); ++k)
             if (!cache.values[k].empty())
                 std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
-        vm.run(cache.steps.steps, n);
+        if (cache.compiled)
+            cache.compiled->run(vm.context(), n);
+        else
+            vm.run(cache.steps.steps, n);
         for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
         base += uint32_t(n);
         n = 0;

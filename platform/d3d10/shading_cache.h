@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3d10/pixel_routine.h"
+#include "platform/d3d10/step_compiler.h"
 
 namespace platform::d3d10 {
 
@@ -24,6 +25,7 @@ struct ShadingCache {
         // The routine's steps with the band's known values folded in (FoldKnownValues), and the bound
         // constants they were folded for; folded again when those change.
         BandSteps steps;
+        std::unique_ptr<const CompiledSteps> compiled; // the steps as machine code, where compiled
         std::vector<uint32_t> foldedFor;
         bool folded = false;
         size_t bytes() const;

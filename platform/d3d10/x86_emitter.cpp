@@ -1,0 +1,106 @@
+#include "platform/d3d10/x86_emitter.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <utility>
+
+namespace platform::d3d10::x86 {
+
+void Emitter::dword(uint32_t v) {
+    for (int i = 0; i < 4; ++i) byte(uint8_t(v >> (8 * i)));
+}
+
+// ModRM with mod 11 for a register, or mod 10 (a 32-bit displacement) for memory; a base of rsp needs
+// a SIB byte.
+void Emitter::modrm(int reg, Operand rm) {
+    if (!rm.memory) {
+        byte(uint8_t(0xC0 | ((reg & 7) << 3) | (rm.reg & 7)));
+        return;
+    }
+    byte(uint8_t(0x80 | ((reg & 7) << 3) | rm.base));
+    if (rm.base == kRsp) byte(0x24);
+    dword(uint32_t(rm.displacement));
+}
+
+void Emitter::vex(VexOpcode op, int reg, int vvvv, Operand rm, int imm) {
+    // Three-byte VEX: inverted R, X, B and the map; W0, inverted vvvv, L1 (256 bits), pp.
+    const int b = rm.memory ? 0 : (rm.reg >> 3) & 1;
+    const int r = (reg >> 3) & 1;
+    byte(0xC4);
+    byte(uint8_t(((r ^ 1) << 7) | (1 << 6) | ((b ^ 1) << 5) | op.map));
+    byte(uint8_t(((~(vvvv < 0 ? 0 : vvvv) & 15) << 3) | (1 << 2) | op.pp));
+    byte(op.opcode);
+    modrm(reg, rm);
+    if (imm >= 0) byte(uint8_t(imm));
+}
+
+void Emitter::append(const Emitter& other) {
+    bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
+}
+
+void Emitter::subRsp(int32_t bytes) {
+    for (uint8_t b : {0x48, 0x81, 0xEC}) byte(b);
+    dword(uint32_t(bytes));
+}
+
+void Emitter::addRsp(int32_t bytes) {
+    for (uint8_t b : {0x48, 0x81, 0xC4}) byte(b);
+    dword(uint32_t(bytes));
+}
+
+void Emitter::leaRaxRdi(int32_t displacement) {
+    for (uint8_t b : {0x48, 0x8D, 0x87}) byte(b);
+    dword(uint32_t(displacement));
+}
+
+void Emitter::addRdi(int8_t bytes) {
+    for (uint8_t b : {0x48, 0x83, 0xC7}) byte(b);
+    byte(uint8_t(bytes));
+}
+
+void Emitter::cmpRdiRax() {
+    for (uint8_t b : {0x48, 0x39, 0xC7}) byte(b);
+}
+
+void Emitter::jneBack(size_t target) {
+    byte(0x0F);
+    byte(0x85);
+    dword(uint32_t(int32_t(target) - int32_t(bytes_.size() + 4)));
+}
+
+void Emitter::vzeroupperRet() {
+    for (uint8_t b : {0xC5, 0xF8, 0x77, 0xC3}) byte(b);
+}
+
+ExecutableCode::~ExecutableCode() {
+    if (memory_) munmap(memory_, size_);
+}
+
+ExecutableCode::ExecutableCode(ExecutableCode&& o) noexcept
+    : memory_(std::exchange(o.memory_, nullptr)), size_(std::exchange(o.size_, 0)) {}
+
+ExecutableCode& ExecutableCode::operator=(ExecutableCode&& o) noexcept {
+    std::swap(memory_, o.memory_);
+    std::swap(size_, o.size_);
+    return *this;
+}
+
+bool ExecutableCode::load(const std::vector<uint8_t>& bytes) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t size = (bytes.size() + page - 1) / page * page;
+    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return false;
+    std::memcpy(memory, bytes.data(), bytes.size());
+    if (mprotect(memory, size, PROT_READ | PROT_EXEC) != 0) {
+        munmap(memory, size);
+        return false;
+    }
+    if (memory_) munmap(memory_, size_);
+    memory_ = memory;
+    size_ = size;
+    return true;
+}
+
+} // namespace platform::d3d10::x86
