@@ -69,6 +69,7 @@ size_t CoverageRecord::bytes() const {
     size_t n = sizeof *this + (key.vertices ? key.vertices->data.capacity() * sizeof(float) : 0) +
                primitives.capacity() * sizeof(PrimitivePlanes) + attributePlanes.capacity() * sizeof(Plane);
     for (const CoverageBand& b : bands) n += b.bytes();
+    for (const auto& s : shading) n += s->bytes();
     return n;
 }
 
@@ -101,10 +102,12 @@ void CoverageRecord::replay(uint8_t* depthStencil) const {
 
 std::shared_ptr<const CoverageRecord> CoverageCache::find(const CoverageKey& key) {
     for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if ((*it)->key == key) {
+        if (it->record->key == key) {
             records_.splice(records_.begin(), records_, it);
             hits_++;
-            return records_.front();
+            remeasure(records_.front());
+            evict();
+            return records_.front().record;
         }
     }
     misses_++;
@@ -113,13 +116,11 @@ std::shared_ptr<const CoverageRecord> CoverageCache::find(const CoverageKey& key
 
 void CoverageCache::insert(std::shared_ptr<const CoverageRecord> record) {
     size_t size = record->bytes();
-    if (size > maxBytes_) return;
+    if (size > maxBytes_ || maxRecords_ == 0) return;
+    for (Entry& e : records_) remeasure(e);
+    records_.push_front({std::move(record), size});
     bytes_ += size;
-    records_.push_front(std::move(record));
-    while (records_.size() > maxRecords_ || bytes_ > maxBytes_) {
-        bytes_ -= records_.back()->bytes();
-        records_.pop_back();
-    }
+    evict();
 }
 
 void CoverageCache::clear() {
@@ -127,8 +128,22 @@ void CoverageCache::clear() {
     bytes_ = 0;
 }
 
-CoverageCache::Stats CoverageCache::stats() const {
+CoverageCache::Stats CoverageCache::stats() {
+    for (Entry& e : records_) remeasure(e);
     return {hits_, misses_, records_.size(), bytes_};
+}
+
+void CoverageCache::remeasure(Entry& entry) {
+    size_t now = entry.record->bytes();
+    bytes_ = bytes_ - entry.counted + now;
+    entry.counted = now;
+}
+
+void CoverageCache::evict() {
+    while (records_.size() > 1 && (records_.size() > maxRecords_ || bytes_ > maxBytes_)) {
+        bytes_ -= records_.back().counted;
+        records_.pop_back();
+    }
 }
 
 } // namespace platform::d3d10

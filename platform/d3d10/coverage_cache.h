@@ -46,6 +46,8 @@ struct CoverageRecord final : RecordedWrites {
     std::vector<Plane> attributePlanes;
     std::vector<CoverageBand> bands; // one per part
     bool writesDepthStencil = false;
+    // The bytes the record holds, its shading caches included. Those are made and built after the
+    // record is cached, so the figure grows (or drops back) while the record is in the cache.
     size_t bytes() const;
     bool hasSpans() const;
     // The shading cache of a routine for the textures it samples, made (unbuilt) on first use; a record
@@ -57,13 +59,20 @@ struct CoverageRecord final : RecordedWrites {
     void replay(uint8_t* depthStencil) const override;
 };
 
+// Records are measured again where the cache touches them: a hit on find, every record on insert and
+// on stats. A record's shading caches change only while a draw that found or inserted it runs, on the
+// thread that calls the cache and on the device's workers, which are done before that thread calls the
+// cache again; so measuring here never races with them.
 class CoverageCache {
 public:
     explicit CoverageCache(size_t maxRecords = 24, size_t maxBytes = size_t(256) << 20)
         : maxRecords_(maxRecords), maxBytes_(maxBytes) {}
 
-    // The record for key, made most recently used; nullptr when there is none.
+    // The record for key, made most recently used; nullptr when there is none. Older records are
+    // dropped if the hit's growth since it was last measured takes the cache over its byte limit.
     std::shared_ptr<const CoverageRecord> find(const CoverageKey& key);
+    // Caches record, unless it alone passes the byte limit, dropping the least recently used records
+    // until both limits hold.
     void insert(std::shared_ptr<const CoverageRecord> record);
     void clear();
 
@@ -71,11 +80,22 @@ public:
         uint64_t hits = 0, misses = 0;
         size_t records = 0, bytes = 0;
     };
-    Stats stats() const;
+    // bytes is what the cached records hold now: each is measured again first.
+    Stats stats();
 
 private:
-    std::list<std::shared_ptr<const CoverageRecord>> records_; // most recent first
-    size_t maxRecords_, maxBytes_, bytes_ = 0;
+    struct Entry {
+        std::shared_ptr<const CoverageRecord> record;
+        size_t counted; // record->bytes() when last measured, the record's share of bytes_
+    };
+    // Measures the entry's record again and moves bytes_ by the difference.
+    void remeasure(Entry& entry);
+    // Drops entries from the least recently used end while either limit is passed, keeping the first.
+    void evict();
+
+    std::list<Entry> records_; // most recent first
+    size_t maxRecords_, maxBytes_;
+    size_t bytes_ = 0; // the sum of the entries' counted bytes
     uint64_t hits_ = 0, misses_ = 0;
 };
 

@@ -14,6 +14,12 @@ size_t ShadingCache::Band::bytes() const {
     return n;
 }
 
+size_t ShadingCache::bytes() const {
+    size_t n = sizeof *this + textureLayout.capacity() * sizeof(uint64_t);
+    for (const Band& b : bands) n += b.bytes();
+    return n;
+}
+
 std::vector<uint64_t> ShadingCache::LayoutOf(const PixelRoutine& routine, const ShaderBindings& bindings) {
     std::vector<uint64_t> layout;
     for (const PixelRoutine::Footprint& f : routine.footprints) {

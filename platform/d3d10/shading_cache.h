@@ -31,6 +31,7 @@ struct ShadingCache {
         size_t bytes() const;
     };
     std::vector<Band> bands; // one per part
+    size_t bytes() const;
 
     // The layout a routine's footprints take from these bindings.
     static std::vector<uint64_t> LayoutOf(const PixelRoutine& routine, const ShaderBindings& bindings);
