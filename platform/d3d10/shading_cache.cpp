@@ -11,6 +11,7 @@ size_t ShadingCache::Band::bytes() const {
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);
+    if (compiled) n += compiled->bytes();
     return n;
 }
 

@@ -475,6 +475,12 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
     return compiled;
 }
 
+size_t CompiledSteps::bytes() const {
+    size_t n = sizeof *this + pieces_.capacity() * sizeof(Piece);
+    for (const Piece& p : pieces_) n += p.code.mappedBytes();
+    return n;
+}
+
 void CompiledSteps::run(const VmContext& context, int activeLanes) const {
     for (const Piece& p : pieces_) {
         if (p.code.entry())

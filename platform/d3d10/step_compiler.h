@@ -31,6 +31,8 @@ public:
     // in liveOut; the other slots the compiled steps write are left as they were.
     void run(const VmContext& vm, int activeLanes) const;
     size_t compiledSteps() const { return compiled_; }
+    // The memory held: the pieces and their mapped code.
+    size_t bytes() const;
 
 private:
     using Code = void (*)(float* arena, const uint32_t* constants);
