@@ -10,9 +10,8 @@ namespace platform::d3d10 {
 
 namespace {
 
-constexpr int kWidth = 8;                  // lanes in a register
 constexpr int32_t kSlotBytes = kLanes * 4; // one slot's lane array
-static_assert(kLanes % kWidth == 0, "runs take whole registers");
+static_assert(kLanes % 16 == 0, "runs take whole registers");
 
 // The operations compiled here: those with an AVX2 kernel (vm_kernels_avx2.cpp) and multiply chains.
 bool compilable(const Step& s) {
@@ -106,13 +105,21 @@ int readsOf(const Step& s, PlanSlot out[6]) {
     return 3;
 }
 
-// The constants the code reads from memory, eight lanes each.
+// The constants the code reads from memory, a whole register each (the narrower code reads the first
+// half).
 enum Constant { kSign, kOne, kAllOnes, kZero, kConstantCount };
-alignas(32) const uint32_t kConstants[kConstantCount][kWidth] = {
-    {0x80000000u, 0x80000000u, 0x80000000u, 0x80000000u, 0x80000000u, 0x80000000u, 0x80000000u, 0x80000000u},
-    {0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u},
-    {~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u, ~0u},
-    {0, 0, 0, 0, 0, 0, 0, 0}};
+constexpr int kMaxWidth = 16;
+constexpr int32_t kConstantBytes = kMaxWidth * 4;
+struct alignas(64) ConstantTable {
+    uint32_t lanes[kConstantCount][kMaxWidth];
+};
+constexpr ConstantTable kConstants = [] {
+    ConstantTable t{};
+    const uint32_t bits[kConstantCount] = {0x80000000u, 0x3F800000u, ~0u, 0};
+    for (int c = 0; c < kConstantCount; ++c)
+        for (uint32_t& lane : t.lanes[c]) lane = bits[c];
+    return t;
+}();
 
 // An operand of the body: a value (>= 0) or a constant (-1 - Constant).
 using Ref = int;
@@ -120,32 +127,38 @@ constexpr Ref constantRef(Constant c) {
     return -1 - int(c);
 }
 
-// A value of one pass over eight lanes: a slot's lanes as they were when the run began (`loaded`: it
-// is read from the arena where needed), or the result of an instruction.
+// A value of one pass over a register's lanes: a slot's lanes as they were when the run began
+// (`loaded`: it is read from the arena where needed), or the result of an instruction.
 struct Value {
     PlanSlot slot = 0;
     bool loaded = false;
     int lastUse = -1;
-    int reg = -1;   // ymm register holding it, -1 where none does
-    int spill = -1; // its 32 bytes in the stack frame once it has left its register
+    int reg = -1;   // vector register holding it, -1 where none does
+    int spill = -1; // its place in the stack frame once it has left its register
 };
 
-// One instruction of the body, over values: d = op(s1, rm[, mask or imm]), or a store of rm's value
-// into a slot.
+// One instruction of the body, over values: d = op(s1, rm[, imm]) with, for vblendvps, the mask in a
+// register; or, 512 bits wide, a compare into opmask register kDest, or an instruction under opmask
+// kMask; or a store of rm's value into a slot.
 struct Instruction {
     x86::VexOpcode op;
     Ref d = -1, s1 = -1, rm = -1, mask = -1;
     int imm = -1;
+    int kDest = -1, kMask = 0;
+    bool zeroing = false;
     bool store = false;
     PlanSlot slot = 0;
 };
 
 // Lowers a run of steps to instructions over values, then gives the values registers (spilling to the
-// stack frame those that do not fit, farthest last use first) and writes the machine code.
+// stack frame those that do not fit, farthest last use first) and writes the machine code: eight
+// lanes a pass with AVX2, sixteen with AVX-512 (where an opmask register stands for AVX2's vector
+// masks, and integer bitwise operations for the float ones).
 class RunCompiler {
 public:
     RunCompiler(const std::vector<Step>& steps, size_t begin, size_t end,
-                const std::unordered_set<PlanSlot>& liveOut) {
+                const std::unordered_set<PlanSlot>& liveOut, bool wide)
+        : wide_(wide), width_(wide ? 16 : 8), registers_(wide ? 32 : 16) {
         for (size_t i = begin; i < end; ++i) lower(steps[i]);
         storeLiveOut(liveOut);
     }
@@ -160,12 +173,12 @@ public:
         for (size_t i = 0; i < body_.size(); ++i) emit(body, int(i));
 
         x86::Emitter code;
-        const int32_t frame = frameSlots_ * 32;
+        const int32_t frame = frameSlots_ * width_ * 4;
         if (frame) code.subRsp(frame);
         code.leaRaxRdi(kSlotBytes); // the end of the lanes
         const size_t loop = code.size();
         code.append(body);
-        code.addRdi(kWidth * 4);
+        code.addRdi(int8_t(width_ * 4));
         code.cmpRdiRax();
         code.jneBack(loop);
         if (frame) code.addRsp(frame);
@@ -186,25 +199,48 @@ private:
     }
 
     Ref op(x86::VexOpcode code, Ref s1, Ref rm, int imm = -1, Ref mask = -1) {
-        Ref d = value(0, false);
-        body_.push_back({code, d, s1, rm, mask, imm});
-        return d;
+        Instruction in{code, value(0, false), s1, rm, mask, imm};
+        body_.push_back(in);
+        return in.d;
     }
+
+    // A compare into an opmask register (under another where kMask), 512 bits wide.
+    void compare(x86::VexOpcode code, int kDest, Ref s1, Ref rm, int imm, int kMask = 0) {
+        Instruction in{code, -1, s1, rm, -1, imm};
+        in.kDest = kDest;
+        in.kMask = kMask;
+        body_.push_back(in);
+    }
+
+    Ref masked(x86::VexOpcode code, int kMask, bool zeroing, Ref s1, Ref rm) {
+        Instruction in{code, value(0, false), s1, rm};
+        in.kMask = kMask;
+        in.zeroing = zeroing;
+        body_.push_back(in);
+        return in.d;
+    }
+
+    // All ones in the lanes of opmask k1, zero in the others: a compare's result as AVX2 gives it.
+    Ref lanesOfK1() { return masked(x86::op::kMovdqa32Load, 1, true, -1, constantRef(kAllOnes)); }
 
     // A constant where an instruction needs it in a register.
     Ref load(Constant c) { return op(x86::op::kMovupsLoad, -1, constantRef(c)); }
 
+    x86::VexOpcode bitwise(x86::VexOpcode narrow, x86::VexOpcode wide) const { return wide_ ? wide : narrow; }
+    Ref xorOp(Ref a, Ref b) { return op(bitwise(x86::op::kXorps, x86::op::kPxord), a, b); }
+
     Ref unary(KernelId id, Ref a) {
         using namespace x86::op;
+        const x86::VexOpcode round = wide_ ? kRndscaleps : kRoundps; // the same rounding, imm 1 and 2
         switch (id) {
         case KernelId::Mov:
             return a;
         case KernelId::Neg:
-            return op(kXorps, a, constantRef(kSign));
+            return xorOp(a, constantRef(kSign));
         case KernelId::Abs:
-            return op(kAndnps, load(kSign), a);
+            return op(bitwise(kAndnps, kPandnd), load(kSign), a);
         case KernelId::NegAbs:
-            return op(kOrps, a, constantRef(kSign));
+            return op(bitwise(kOrps, kPord), a, constantRef(kSign));
         case KernelId::Sat: // max returns its second operand when either is NaN: NaN to 0
             return op(kMinps, op(kMaxps, a, constantRef(kZero)), constantRef(kOne));
         case KernelId::Rcp:
@@ -214,21 +250,53 @@ private:
         case KernelId::Rsq:
             return op(kDivps, load(kOne), op(kSqrtps, -1, a));
         case KernelId::Floor:
-            return op(kRoundps, -1, a, 0x01);
+            return op(round, -1, a, 0x01);
         case KernelId::Ceil:
-            return op(kRoundps, -1, a, 0x02);
+            return op(round, -1, a, 0x02);
         case KernelId::Frc:
-            return op(kSubps, a, op(kRoundps, -1, a, 0x01));
+            return op(kSubps, a, op(round, -1, a, 0x01));
         default: // Itof
             return op(kCvtdq2ps, -1, a);
         }
     }
 
-    // (a < b || b != b) ? a : b for min; with a > b, max.
-    Ref pick(Ref a, Ref b, int compare) {
+    // (a < b || b != b) ? a : b for min; with a > b, max. 512 bits wide: b where b is ordered and
+    // not (a < b), in opmask k2, else a.
+    Ref pick(Ref a, Ref b, bool min) {
         using namespace x86::op;
-        Ref which = op(kOrps, op(kCmpps, a, b, compare), op(kCmpps, b, b, 0x03)); // UNORD_Q
+        if (wide_) {
+            compare(kCmpps, 1, b, b, 0x07);                 // ORD_Q
+            compare(kCmpps, 2, a, b, min ? 0x15 : 0x1A, 1); // NLT_UQ or NGT_UQ, under k1
+            return masked(kBlendmps, 2, false, a, b);
+        }
+        Ref which =
+            op(kOrps, op(kCmpps, a, b, min ? 0x11 : 0x1E), op(kCmpps, b, b, 0x03)); // LT_OQ, GT_OQ, UNORD_Q
         return op(kBlendvps, b, a, -1, which);
+    }
+
+    Ref floatCompare(Ref a, Ref b, int predicate) {
+        if (!wide_) return op(x86::op::kCmpps, a, b, predicate);
+        compare(x86::op::kCmpps, 1, a, b, predicate);
+        return lanesOfK1();
+    }
+
+    // A signed compare of the bits: vpcmpd's predicate (0 equal, 1 less, 4 not equal, 5 not less).
+    Ref integerCompare(Ref a, Ref b, int predicate) {
+        using namespace x86::op;
+        if (wide_) {
+            compare(kPcmpd, 1, a, b, predicate);
+            return lanesOfK1();
+        }
+        switch (predicate) {
+        case 0:
+            return op(kPcmpeqd, a, b);
+        case 4:
+            return op(kPxor, op(kPcmpeqd, a, b), constantRef(kAllOnes));
+        case 1:
+            return op(kPcmpgtd, b, a);
+        default:
+            return op(kPxor, op(kPcmpgtd, b, a), constantRef(kAllOnes));
+        }
     }
 
     Ref binary(KernelId id, Ref a, Ref b) {
@@ -241,35 +309,35 @@ private:
         case KernelId::Div:
             return op(kDivps, a, b);
         case KernelId::Min:
-            return pick(a, b, 0x11); // LT_OQ
+            return pick(a, b, true);
         case KernelId::Max:
-            return pick(a, b, 0x1E); // GT_OQ
+            return pick(a, b, false);
         case KernelId::Lt:
-            return op(kCmpps, a, b, 0x11); // LT_OQ
+            return floatCompare(a, b, 0x11); // LT_OQ
         case KernelId::Ge:
-            return op(kCmpps, a, b, 0x1D); // GE_OQ
+            return floatCompare(a, b, 0x1D); // GE_OQ
         case KernelId::Eq:
-            return op(kCmpps, a, b, 0x00); // EQ_OQ
+            return floatCompare(a, b, 0x00); // EQ_OQ
         case KernelId::Ne:
-            return op(kCmpps, a, b, 0x04); // NEQ_UQ
+            return floatCompare(a, b, 0x04); // NEQ_UQ
         case KernelId::And:
-            return op(kAndps, a, b);
+            return op(bitwise(kAndps, kPandd), a, b);
         case KernelId::Or:
-            return op(kOrps, a, b);
+            return op(bitwise(kOrps, kPord), a, b);
         case KernelId::Xor:
-            return op(kXorps, a, b);
+            return xorOp(a, b);
         case KernelId::Iadd:
             return op(kPaddd, a, b);
         case KernelId::Ieq:
-            return op(kPcmpeqd, a, b);
+            return integerCompare(a, b, 0);
         case KernelId::Ine:
-            return op(kPxor, op(kPcmpeqd, a, b), constantRef(kAllOnes));
+            return integerCompare(a, b, 4);
         case KernelId::Ilt:
-            return op(kPcmpgtd, b, a);
+            return integerCompare(a, b, 1);
         case KernelId::Ige:
-            return op(kPxor, op(kPcmpgtd, b, a), constantRef(kAllOnes));
+            return integerCompare(a, b, 5);
         default: // AddNeg
-            return op(kAddps, a, op(kXorps, b, constantRef(kSign)));
+            return op(kAddps, a, xorOp(b, constantRef(kSign)));
         }
     }
 
@@ -277,7 +345,7 @@ private:
     Ref link(Ref acc, Ref x, Ref y, bool subtract) {
         using namespace x86::op;
         Ref product = op(kMulps, x, y);
-        if (subtract) return op(kAddps, acc, op(kXorps, product, constantRef(kSign)));
+        if (subtract) return op(kAddps, acc, xorOp(product, constantRef(kSign)));
         return op(kAddps, product, acc);
     }
 
@@ -291,6 +359,10 @@ private:
         case KernelId::Add3:
             return op(kAddps, op(kAddps, a, b), c);
         default: // Movc: a's bits non-zero ? b : c
+            if (wide_) {
+                compare(kPtestmd, 1, a, a, -1);
+                return masked(kBlendmps, 1, false, c, b);
+            }
             return op(kBlendvps, b, c, -1, op(kPcmpeqd, a, constantRef(kZero)));
         }
     }
@@ -337,17 +409,29 @@ private:
     x86::Operand arena(PlanSlot slot) const {
         return x86::Operand::Memory(x86::kRdi, int32_t(slot) * kSlotBytes);
     }
-    x86::Operand frame(int spill) const { return x86::Operand::Memory(x86::kRsp, spill * 32); }
+    x86::Operand frame(int spill) const { return x86::Operand::Memory(x86::kRsp, spill * width_ * 4); }
 
     // Where a value is now: its register, or the arena or the frame.
     x86::Operand where(const Value& v) const {
-        if (v.reg >= 0) return x86::Operand::Ymm(v.reg);
+        if (v.reg >= 0) return x86::Operand::Register(v.reg);
         return v.loaded ? arena(v.slot) : frame(v.spill);
     }
 
-    int allocate(x86::Emitter& out, unsigned pinned) {
+    void encode(x86::Emitter& out, const Instruction& in, int reg, int vvvv, x86::Operand rm) {
+        if (wide_)
+            out.evex(in.op, reg, vvvv, rm, in.imm, in.kMask, in.zeroing);
+        else
+            out.vex(in.op, reg, vvvv, rm, in.imm);
+    }
+
+    void move(x86::Emitter& out, x86::VexOpcode code, int reg, x86::Operand rm) {
+        Instruction in{code};
+        encode(out, in, reg, -1, rm);
+    }
+
+    int allocate(x86::Emitter& out, uint32_t pinned) {
         int victim = -1;
-        for (int r = 0; r < 16; ++r) {
+        for (int r = 0; r < registers_; ++r) {
             if (regs_[r] < 0) return r;
             if (pinned & (1u << r)) continue;
             if (victim < 0 || values_[size_t(regs_[r])].lastUse > values_[size_t(regs_[victim])].lastUse)
@@ -356,19 +440,19 @@ private:
         Value& v = values_[size_t(regs_[victim])];
         if (!v.loaded && v.spill < 0) {
             v.spill = frameSlots_++;
-            out.vex(x86::op::kMovupsStore, victim, -1, frame(v.spill));
+            move(out, x86::op::kMovupsStore, victim, frame(v.spill));
         }
         v.reg = -1;
         regs_[victim] = -1;
         return victim;
     }
 
-    int inRegister(x86::Emitter& out, Ref ref, unsigned& pinned) {
+    int inRegister(x86::Emitter& out, Ref ref, uint32_t& pinned) {
         Value& v = values_[size_t(ref)];
         if (v.reg < 0) {
             const x86::Operand from = where(v);
             const int r = allocate(out, pinned);
-            out.vex(x86::op::kMovupsLoad, r, -1, from);
+            move(out, x86::op::kMovupsLoad, r, from);
             v.reg = r;
             regs_[r] = ref;
         }
@@ -386,32 +470,40 @@ private:
     }
 
     void emit(x86::Emitter& out, int at) {
-        const Instruction& in = body_[size_t(at)];
-        unsigned pinned = 0;
+        Instruction in = body_[size_t(at)];
+        uint32_t pinned = 0;
         if (in.store) {
             const int r = inRegister(out, in.rm, pinned);
-            out.vex(in.op, r, -1, arena(in.slot));
+            move(out, in.op, r, arena(in.slot));
             release(in.rm, at);
             return;
         }
         const int s1 = in.s1 >= 0 ? inRegister(out, in.s1, pinned) : -1;
         const int mask = in.mask >= 0 ? inRegister(out, in.mask, pinned) : -1;
         x86::Operand rm = in.rm >= 0 ? where(values_[size_t(in.rm)])
-                                     : x86::Operand::Memory(x86::kRsi, (-1 - in.rm) * kWidth * 4);
+                                     : x86::Operand::Memory(x86::kRsi, (-1 - in.rm) * kConstantBytes);
         if (!rm.memory) pinned |= 1u << rm.reg;
         for (Ref r : {in.s1, in.rm, in.mask}) release(r, at);
+        if (mask >= 0) in.imm = mask << 4;
+        if (in.kDest >= 0) {
+            encode(out, in, in.kDest, s1, rm);
+            return;
+        }
         const int d = allocate(out, pinned);
-        out.vex(in.op, d, s1, rm, mask >= 0 ? mask << 4 : in.imm);
+        encode(out, in, d, s1, rm);
         regs_[d] = in.d;
         values_[size_t(in.d)].reg = d;
         release(in.d, at); // a result nothing reads
     }
 
+    const bool wide_;
+    const int width_, registers_;
     std::vector<Value> values_;
     std::vector<Instruction> body_;
     std::unordered_map<PlanSlot, Ref> bySlot_;
     std::vector<PlanSlot> written_;
-    int regs_[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int regs_[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     int frameSlots_ = 0;
 };
 
@@ -426,8 +518,10 @@ bool StepCompilerEnabled() {
 }
 
 std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<Step>& steps,
-                                                            const std::vector<PlanSlot>& liveOut, Isa isa) {
+                                                            const std::vector<PlanSlot>& liveOut, Isa isa,
+                                                            bool avx512) {
     if (isa != Isa::Avx2 || !IsaSupported(isa) || !StepCompilerEnabled()) return nullptr;
+    if (avx512 && !Avx512Supported()) return nullptr;
     if (std::none_of(steps.begin(), steps.end(), compilable)) return nullptr;
 
     // Slots read after each step: the caller's, those that later steps read, and those that a step
@@ -467,7 +561,8 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
         }
         size_t end = i;
         while (end < steps.size() && compilable(steps[end])) ++end;
-        if (!piece.code.load(RunCompiler(steps, i, end, readAfter[end]).machineCode())) return nullptr;
+        if (!piece.code.load(RunCompiler(steps, i, end, readAfter[end], avx512).machineCode()))
+            return nullptr;
         compiled->pieces_.push_back(std::move(piece));
         compiled->compiled_ += end - i;
         i = end;
@@ -484,7 +579,7 @@ size_t CompiledSteps::bytes() const {
 void CompiledSteps::run(const VmContext& context, int activeLanes) const {
     for (const Piece& p : pieces_) {
         if (p.code.entry())
-            reinterpret_cast<Code>(const_cast<void*>(p.code.entry()))(context.arena, kConstants[0]);
+            reinterpret_cast<Code>(const_cast<void*>(p.code.entry()))(context.arena, kConstants.lanes[0]);
         else
             p.step.kernel(context, p.step, activeLanes);
     }

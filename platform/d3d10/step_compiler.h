@@ -1,10 +1,10 @@
 // Steps compiled to machine code: each run of steps that have AVX2 kernels becomes one function that
-// takes eight lanes at a time through all of its steps, keeping every value it computes in a register,
-// and stores only the values read after it. The kernels instead load their operands from the register
-// arena and store their result there, step by step over all lanes. Every instruction is the one the
-// AVX2 kernel uses, in the same order, so every stored value keeps its bits. Steps without an AVX2
-// kernel (samples, footprint axes, transcendental and some integer operations) run their own kernel
-// between the compiled runs.
+// takes eight lanes (sixteen with AVX-512) at a time through all of its steps, keeping every value it
+// computes in a register, and stores only the values read after it. The kernels instead load their
+// operands from the register arena and store their result there, step by step over all lanes. Every
+// operation rounds as the AVX2 kernel's does, with its operands in the same order, so every stored
+// value keeps its bits. Steps without an AVX2 kernel (samples, footprint axes, transcendental and some
+// integer operations) run their own kernel between the compiled runs.
 #pragma once
 
 #include <memory>
@@ -18,12 +18,14 @@ namespace platform::d3d10 {
 
 class CompiledSteps {
 public:
-    // Compiles `steps` for `isa`; `liveOut` are the slots read after the steps have run (a slot that a
-    // step reads before a later step writes it is kept too, as the next run reads it). Null where the
-    // instruction set has no compiler, where compiling is switched off (UNFOLD_D3D10_JIT=off), where no
-    // step can be compiled, or where the compiler fails: the steps then run as they are.
+    // Compiles `steps` for `isa`, sixteen lanes a pass with AVX-512 where `avx512`; `liveOut` are the
+    // slots read after the steps have run (a slot that a step reads before a later step writes it is
+    // kept too, as the next run reads it). Null where the instruction set has no compiler, where
+    // compiling is switched off (UNFOLD_D3D10_JIT=off), where no step can be compiled, or where the
+    // compiler fails: the steps then run as they are.
     static std::unique_ptr<const CompiledSteps> Compile(const std::vector<Step>& steps,
-                                                        const std::vector<PlanSlot>& liveOut, Isa isa);
+                                                        const std::vector<PlanSlot>& liveOut, Isa isa,
+                                                        bool avx512 = Avx512Enabled());
     CompiledSteps(const CompiledSteps&) = delete;
     CompiledSteps& operator=(const CompiledSteps&) = delete;
 

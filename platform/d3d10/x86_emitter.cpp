@@ -36,6 +36,21 @@ void Emitter::vex(VexOpcode op, int reg, int vvvv, Operand rm, int imm) {
     if (imm >= 0) byte(uint8_t(imm));
 }
 
+void Emitter::evex(VexOpcode op, int reg, int vvvv, Operand rm, int imm, int mask, bool zeroing) {
+    // 62, then inverted R X B R' and the map; W0, inverted vvvv, 1, pp; z, L'L = 10 (512 bits), b0,
+    // inverted V', aaa. A register operand takes its bit 3 from B and its bit 4 from X.
+    const int r = (reg >> 3) & 1, rHigh = (reg >> 4) & 1;
+    const int b = rm.memory ? 0 : (rm.reg >> 3) & 1, x = rm.memory ? 0 : (rm.reg >> 4) & 1;
+    const int v = vvvv < 0 ? 0 : vvvv;
+    byte(0x62);
+    byte(uint8_t(((r ^ 1) << 7) | ((x ^ 1) << 6) | ((b ^ 1) << 5) | ((rHigh ^ 1) << 4) | op.map));
+    byte(uint8_t(((~v & 15) << 3) | (1 << 2) | op.pp));
+    byte(uint8_t((zeroing ? 0x80 : 0) | (2 << 5) | ((((v >> 4) & 1) ^ 1) << 3) | (mask & 7)));
+    byte(op.opcode);
+    modrm(reg, rm);
+    if (imm >= 0) byte(uint8_t(imm));
+}
+
 void Emitter::append(const Emitter& other) {
     bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
 }

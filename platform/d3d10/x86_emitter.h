@@ -1,6 +1,7 @@
-// A small x86-64 machine-code writer for the step compiler: the VEX-encoded 256-bit instructions its
-// code uses, on ymm registers and on memory at a general register plus a 32-bit displacement, the few
-// general instructions of a loop and a stack frame, and executable memory to run the result from.
+// A small x86-64 machine-code writer for the step compiler: the VEX-encoded 256-bit and EVEX-encoded
+// 512-bit instructions its code uses, on vector registers and on memory at a general register plus a
+// 32-bit displacement, the few general instructions of a loop and a stack frame, and executable memory
+// to run the result from.
 #pragma once
 
 #include <cstddef>
@@ -12,9 +13,9 @@ namespace platform::d3d10::x86 {
 // General registers by encoding number (only those below 8 are used).
 enum Gp : uint8_t { kRax = 0, kRsp = 4, kRsi = 6, kRdi = 7 };
 
-// An instruction's r/m operand: a ymm register, or 32 bytes at base + displacement.
+// An instruction's r/m operand: a vector register, or memory at base + displacement.
 struct Operand {
-    static Operand Ymm(int reg) { return {false, uint8_t(reg), kRax, 0}; }
+    static Operand Register(int reg) { return {false, uint8_t(reg), kRax, 0}; }
     static Operand Memory(Gp base, int32_t displacement) { return {true, 0, base, displacement}; }
     bool memory;
     uint8_t reg;
@@ -22,7 +23,7 @@ struct Operand {
     int32_t displacement;
 };
 
-// A VEX opcode: its implied prefix (none or 0x66), opcode map (0F, 0F38, 0F3A) and byte.
+// A VEX or EVEX opcode: its implied prefix (none or 0x66), opcode map (0F, 0F38, 0F3A) and byte.
 struct VexOpcode {
     uint8_t pp;  // 0: none, 1: 0x66
     uint8_t map; // 1: 0F, 2: 0F38, 3: 0F3A
@@ -35,6 +36,11 @@ constexpr VexOpcode kMovupsLoad{0, 1, 0x10}, kMovupsStore{0, 1, 0x11}, kSqrtps{0
     kMulps{0, 1, 0x59}, kCvtdq2ps{0, 1, 0x5B}, kSubps{0, 1, 0x5C}, kMinps{0, 1, 0x5D}, kDivps{0, 1, 0x5E},
     kMaxps{0, 1, 0x5F}, kCmpps{0, 1, 0xC2}, kPcmpgtd{1, 1, 0x66}, kPcmpeqd{1, 1, 0x76}, kPxor{1, 1, 0xEF},
     kPaddd{1, 1, 0xFE}, kRoundps{1, 3, 0x08}, kBlendvps{1, 3, 0x4A};
+// EVEX only (AVX-512 F): integer forms of the bitwise operations, rounding, compares into mask
+// registers, blends under a mask, and a load under a mask.
+constexpr VexOpcode kPandd{1, 1, 0xDB}, kPandnd{1, 1, 0xDF}, kPord{1, 1, 0xEB}, kPxord{1, 1, 0xEF},
+    kMovdqa32Load{1, 1, 0x6F}, kRndscaleps{1, 3, 0x08}, kBlendmps{1, 2, 0x65}, kPcmpd{1, 3, 0x1F},
+    kPtestmd{1, 2, 0x27};
 } // namespace op
 
 class Emitter {
@@ -43,6 +49,10 @@ public:
     // first source register (-1 where the instruction has none), `rm` the last operand, then an
     // immediate byte where imm >= 0 (for vblendvps, the mask register in its high four bits).
     void vex(VexOpcode op, int reg, int vvvv, Operand rm, int imm = -1);
+    // A 512-bit EVEX instruction (W0) on registers 0 to 31, under opmask register `mask` (0: none),
+    // zeroing the lanes it leaves out where `zeroing`. `reg` may name a mask register (a compare's
+    // destination).
+    void evex(VexOpcode op, int reg, int vvvv, Operand rm, int imm = -1, int mask = 0, bool zeroing = false);
 
     // The loop and frame around the compiled body; the arena pointer is in rdi.
     void subRsp(int32_t bytes);

@@ -107,14 +107,13 @@ Program randomProgram(std::mt19937& random, int length, bool keptSteps) {
     return p;
 }
 
-TEST(StepCompiler, CompiledStepsGiveTheKernelsBits) {
-    if (!IsaSupported(Isa::Avx2) || !StepCompilerEnabled()) GTEST_SKIP() << "no step compiler here";
+void checkCompiledSteps(bool avx512) {
     std::mt19937 random(29);
     size_t compiledSteps = 0, programs = 0;
     for (int round = 0; round < 300; ++round) {
         const int length = 1 + int(random() % (round % 3 == 0 ? 120 : 24));
         Program p = randomProgram(random, length, round % 2 == 1);
-        auto compiled = CompiledSteps::Compile(p.steps, p.liveOut, Isa::Avx2);
+        auto compiled = CompiledSteps::Compile(p.steps, p.liveOut, Isa::Avx2, avx512);
         ASSERT_TRUE(compiled) << "round " << round;
         compiledSteps += compiled->compiledSteps();
         programs++;
@@ -145,18 +144,29 @@ TEST(StepCompiler, CompiledStepsGiveTheKernelsBits) {
     EXPECT_GT(compiledSteps, 300u * 20);
 }
 
+TEST(StepCompiler, CompiledStepsGiveTheKernelsBits) {
+    if (!IsaSupported(Isa::Avx2) || !StepCompilerEnabled()) GTEST_SKIP() << "no step compiler here";
+    checkCompiledSteps(false);
+}
+
+TEST(StepCompiler, CompiledAvx512StepsGiveTheKernelsBits) {
+    if (!IsaSupported(Isa::Avx2) || !Avx512Supported() || !StepCompilerEnabled())
+        GTEST_SKIP() << "no AVX-512 step compiler here";
+    checkCompiledSteps(true);
+}
+
 TEST(StepCompiler, StepsWithoutCompiledFormAreNotCompiled) {
     if (!IsaSupported(Isa::Avx2) || !StepCompilerEnabled()) GTEST_SKIP() << "no step compiler here";
     Step exp2{};
     exp2.id = KernelId::Exp2;
     exp2.kernel = PortableKernel(KernelId::Exp2);
     exp2.d = 1;
-    EXPECT_FALSE(CompiledSteps::Compile({exp2}, {1}, Isa::Avx2));
+    EXPECT_FALSE(CompiledSteps::Compile({exp2}, {1}, Isa::Avx2, false));
     Step add = exp2;
     add.id = KernelId::Add;
     add.kernel = PortableKernel(KernelId::Add);
-    EXPECT_FALSE(CompiledSteps::Compile({add}, {1}, Isa::Portable));
-    auto both = CompiledSteps::Compile({exp2, add}, {1}, Isa::Avx2);
+    EXPECT_FALSE(CompiledSteps::Compile({add}, {1}, Isa::Portable, false));
+    auto both = CompiledSteps::Compile({exp2, add}, {1}, Isa::Avx2, false);
     ASSERT_TRUE(both);
     EXPECT_EQ(both->compiledSteps(), 1u);
 }
@@ -164,10 +174,10 @@ TEST(StepCompiler, StepsWithoutCompiledFormAreNotCompiled) {
 // The encoder against encodings read off the processor manuals (the assembler's three-byte VEX form).
 TEST(X86Emitter, EncodesVexInstructions) {
     x86::Emitter e;
-    e.vex(x86::op::kAddps, 1, 2, x86::Operand::Ymm(3)); // vaddps ymm1, ymm2, ymm3
+    e.vex(x86::op::kAddps, 1, 2, x86::Operand::Register(3)); // vaddps ymm1, ymm2, ymm3
     EXPECT_EQ(e.bytes(), (std::vector<uint8_t>{0xC4, 0xE1, 0x6C, 0x58, 0xCB}));
     x86::Emitter high;
-    high.vex(x86::op::kMulps, 9, 10, x86::Operand::Ymm(11)); // vmulps ymm9, ymm10, ymm11
+    high.vex(x86::op::kMulps, 9, 10, x86::Operand::Register(11)); // vmulps ymm9, ymm10, ymm11
     EXPECT_EQ(high.bytes(), (std::vector<uint8_t>{0xC4, 0x41, 0x2C, 0x59, 0xCB}));
     x86::Emitter memory;
     memory.vex(x86::op::kMovupsStore, 12, -1, x86::Operand::Memory(x86::kRsp, 64)); // vmovups [rsp+64], ymm12
@@ -175,6 +185,38 @@ TEST(X86Emitter, EncodesVexInstructions) {
     x86::Emitter blend;
     blend.vex(x86::op::kBlendvps, 0, 1, x86::Operand::Memory(x86::kRdi, 256), 5 << 4);
     EXPECT_EQ(blend.bytes(), (std::vector<uint8_t>{0xC4, 0xE3, 0x75, 0x4A, 0x87, 0, 1, 0, 0, 0x50}));
+}
+
+TEST(X86Emitter, EncodesEvexInstructions) {
+    using x86::Operand;
+    auto bytes = [](auto write) {
+        x86::Emitter e;
+        write(e);
+        return e.bytes();
+    };
+    // vmulps zmm9, zmm18, zmm27: every register field's high bits
+    EXPECT_EQ(bytes([](x86::Emitter& e) { e.evex(x86::op::kMulps, 9, 18, Operand::Register(27)); }),
+              (std::vector<uint8_t>{0x62, 0x11, 0x6C, 0x40, 0x59, 0xCB}));
+    // vmovups [rsp+64], zmm20
+    EXPECT_EQ(
+        bytes([](x86::Emitter& e) { e.evex(x86::op::kMovupsStore, 20, -1, Operand::Memory(x86::kRsp, 64)); }),
+        (std::vector<uint8_t>{0x62, 0xE1, 0x7C, 0x48, 0x11, 0xA4, 0x24, 0x40, 0, 0, 0}));
+    // vblendmps zmm0{k2}, zmm1, [rdi+256]
+    EXPECT_EQ(bytes([](x86::Emitter& e) {
+                  e.evex(x86::op::kBlendmps, 0, 1, Operand::Memory(x86::kRdi, 256), -1, 2);
+              }),
+              (std::vector<uint8_t>{0x62, 0xF2, 0x75, 0x4A, 0x65, 0x87, 0, 1, 0, 0}));
+    // vcmpps k2{k1}, zmm16, zmm17, 5
+    EXPECT_EQ(bytes([](x86::Emitter& e) { e.evex(x86::op::kCmpps, 2, 16, Operand::Register(17), 5, 1); }),
+              (std::vector<uint8_t>{0x62, 0xB1, 0x7C, 0x41, 0xC2, 0xD1, 0x05}));
+    // vmovdqa32 zmm31{k1}{z}, [rsi+64]
+    EXPECT_EQ(bytes([](x86::Emitter& e) {
+                  e.evex(x86::op::kMovdqa32Load, 31, -1, Operand::Memory(x86::kRsi, 64), -1, 1, true);
+              }),
+              (std::vector<uint8_t>{0x62, 0x61, 0x7D, 0xC9, 0x6F, 0xBE, 0x40, 0, 0, 0}));
+    // vrndscaleps zmm24, zmm25, 1
+    EXPECT_EQ(bytes([](x86::Emitter& e) { e.evex(x86::op::kRndscaleps, 24, -1, Operand::Register(25), 1); }),
+              (std::vector<uint8_t>{0x62, 0x03, 0x7D, 0x48, 0x08, 0xC1, 0x01}));
 }
 
 } // namespace
