@@ -173,6 +173,15 @@ public:
         for (size_t i = 0; i < body_.size(); ++i) emit(body, int(i));
 
         x86::Emitter code;
+#ifdef _WIN32
+        // The Windows convention passes the arguments in rcx and rdx, and keeps rdi, rsi and the low
+        // halves of xmm6 to xmm15 for the caller.
+        constexpr int32_t kSaved = 10 * 16;
+        code.pushRdiRsi();
+        code.movRdiRcxRsiRdx();
+        code.subRsp(kSaved);
+        for (int i = 0; i < 10; ++i) code.movupsXmm(true, 6 + i, x86::Operand::Memory(x86::kRsp, i * 16));
+#endif
         const int32_t frame = frameSlots_ * width_ * 4;
         if (frame) code.subRsp(frame);
         code.leaRaxRdi(kSlotBytes); // the end of the lanes
@@ -182,6 +191,11 @@ public:
         code.cmpRdiRax();
         code.jneBack(loop);
         if (frame) code.addRsp(frame);
+#ifdef _WIN32
+        for (int i = 0; i < 10; ++i) code.movupsXmm(false, 6 + i, x86::Operand::Memory(x86::kRsp, i * 16));
+        code.addRsp(kSaved);
+        code.popRsiRdi();
+#endif
         code.vzeroupperRet();
         return code.bytes();
     }
@@ -221,13 +235,21 @@ private:
     }
 
     // All ones in the lanes of opmask k1, zero in the others: a compare's result as AVX2 gives it.
-    Ref lanesOfK1() { return masked(x86::op::kMovdqa32Load, 1, true, -1, constantRef(kAllOnes)); }
+    Ref lanesOfK1() {
+        return masked(x86::op::kMovdqa32Load, 1, true, -1, constantRef(kAllOnes));
+    }
 
     // A constant where an instruction needs it in a register.
-    Ref load(Constant c) { return op(x86::op::kMovupsLoad, -1, constantRef(c)); }
+    Ref load(Constant c) {
+        return op(x86::op::kMovupsLoad, -1, constantRef(c));
+    }
 
-    x86::VexOpcode bitwise(x86::VexOpcode narrow, x86::VexOpcode wide) const { return wide_ ? wide : narrow; }
-    Ref xorOp(Ref a, Ref b) { return op(bitwise(x86::op::kXorps, x86::op::kPxord), a, b); }
+    x86::VexOpcode bitwise(x86::VexOpcode narrow, x86::VexOpcode wide) const {
+        return wide_ ? wide : narrow;
+    }
+    Ref xorOp(Ref a, Ref b) {
+        return op(bitwise(x86::op::kXorps, x86::op::kPxord), a, b);
+    }
 
     Ref unary(KernelId id, Ref a) {
         using namespace x86::op;
@@ -409,7 +431,9 @@ private:
     x86::Operand arena(PlanSlot slot) const {
         return x86::Operand::Memory(x86::kRdi, int32_t(slot) * kSlotBytes);
     }
-    x86::Operand frame(int spill) const { return x86::Operand::Memory(x86::kRsp, spill * width_ * 4); }
+    x86::Operand frame(int spill) const {
+        return x86::Operand::Memory(x86::kRsp, spill * width_ * 4);
+    }
 
     // Where a value is now: its register, or the arena or the frame.
     x86::Operand where(const Value& v) const {
@@ -510,6 +534,9 @@ private:
 } // namespace
 
 bool StepCompilerEnabled() {
+#if !defined(__x86_64__)
+    return false; // the code is x86-64's
+#endif
     static const bool enabled = [] {
         const char* env = std::getenv("UNFOLD_D3D10_JIT");
         return !(env && std::strcmp(env, "off") == 0);

@@ -48,7 +48,7 @@ private:
     size_t compiled_ = 0;
 };
 
-// Whether compiling steps is switched on: not where UNFOLD_D3D10_JIT=off.
+// Whether compiling steps is switched on: on x86-64, unless UNFOLD_D3D10_JIT=off.
 bool StepCompilerEnabled();
 
 } // namespace platform::d3d10

@@ -1,8 +1,13 @@
 #include "platform/d3d10/x86_emitter.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -51,6 +56,29 @@ void Emitter::evex(VexOpcode op, int reg, int vvvv, Operand rm, int imm, int mas
     if (imm >= 0) byte(uint8_t(imm));
 }
 
+void Emitter::movupsXmm(bool store, int reg, Operand memory) {
+    // Three-byte VEX with L0: 128 bits.
+    byte(0xC4);
+    byte(uint8_t(((((reg >> 3) & 1) ^ 1) << 7) | (1 << 6) | (1 << 5) | 1));
+    byte(0x78); // W0, vvvv unused, L0, no prefix
+    byte(store ? 0x11 : 0x10);
+    modrm(reg, memory);
+}
+
+void Emitter::pushRdiRsi() {
+    byte(0x57);
+    byte(0x56);
+}
+
+void Emitter::popRsiRdi() {
+    byte(0x5E);
+    byte(0x5F);
+}
+
+void Emitter::movRdiRcxRsiRdx() {
+    for (uint8_t b : {0x48, 0x89, 0xCF, 0x48, 0x89, 0xD6}) byte(b);
+}
+
 void Emitter::append(const Emitter& other) {
     bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
 }
@@ -89,8 +117,45 @@ void Emitter::vzeroupperRet() {
     for (uint8_t b : {0xC5, 0xF8, 0x77, 0xC3}) byte(b);
 }
 
+namespace {
+
+#ifdef _WIN32
+size_t pageSize() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+}
+void* mapWritable(size_t size) {
+    return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+bool makeExecutable(void* memory, size_t size) {
+    DWORD old;
+    return VirtualProtect(memory, size, PAGE_EXECUTE_READ, &old) &&
+           FlushInstructionCache(GetCurrentProcess(), memory, size);
+}
+void unmap(void* memory, size_t) {
+    VirtualFree(memory, 0, MEM_RELEASE);
+}
+#else
+size_t pageSize() {
+    return size_t(sysconf(_SC_PAGESIZE));
+}
+void* mapWritable(size_t size) {
+    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return memory == MAP_FAILED ? nullptr : memory;
+}
+bool makeExecutable(void* memory, size_t size) {
+    return mprotect(memory, size, PROT_READ | PROT_EXEC) == 0;
+}
+void unmap(void* memory, size_t size) {
+    munmap(memory, size);
+}
+#endif
+
+} // namespace
+
 ExecutableCode::~ExecutableCode() {
-    if (memory_) munmap(memory_, size_);
+    if (memory_) unmap(memory_, size_);
 }
 
 ExecutableCode::ExecutableCode(ExecutableCode&& o) noexcept
@@ -103,16 +168,16 @@ ExecutableCode& ExecutableCode::operator=(ExecutableCode&& o) noexcept {
 }
 
 bool ExecutableCode::load(const std::vector<uint8_t>& bytes) {
-    const size_t page = size_t(sysconf(_SC_PAGESIZE));
-    const size_t size = (bytes.size() + page - 1) / page * page;
-    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return false;
+    const size_t page = pageSize();
+    const size_t size = std::max((bytes.size() + page - 1) / page * page, page);
+    void* memory = mapWritable(size);
+    if (!memory) return false;
     std::memcpy(memory, bytes.data(), bytes.size());
-    if (mprotect(memory, size, PROT_READ | PROT_EXEC) != 0) {
-        munmap(memory, size);
+    if (!makeExecutable(memory, size)) {
+        unmap(memory, size);
         return false;
     }
-    if (memory_) munmap(memory_, size_);
+    if (memory_) unmap(memory_, size_);
     memory_ = memory;
     size_ = size;
     return true;

@@ -54,7 +54,14 @@ public:
     // destination).
     void evex(VexOpcode op, int reg, int vvvv, Operand rm, int imm = -1, int mask = 0, bool zeroing = false);
 
+    // vmovups between an xmm register and memory: the 128 bits the Windows convention keeps.
+    void movupsXmm(bool store, int reg, Operand memory);
+
     // The loop and frame around the compiled body; the arena pointer is in rdi.
+    void pushRdiRsi();
+    void popRsiRdi();
+    // rdi and rsi from the Windows argument registers rcx and rdx.
+    void movRdiRcxRsiRdx();
     void subRsp(int32_t bytes);
     void addRsp(int32_t bytes);
     void leaRaxRdi(int32_t displacement);

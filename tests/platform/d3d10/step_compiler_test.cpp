@@ -185,6 +185,11 @@ TEST(X86Emitter, EncodesVexInstructions) {
     x86::Emitter blend;
     blend.vex(x86::op::kBlendvps, 0, 1, x86::Operand::Memory(x86::kRdi, 256), 5 << 4);
     EXPECT_EQ(blend.bytes(), (std::vector<uint8_t>{0xC4, 0xE3, 0x75, 0x4A, 0x87, 0, 1, 0, 0, 0x50}));
+    x86::Emitter saved;
+    saved.movupsXmm(true, 6, x86::Operand::Memory(x86::kRsp, 16));    // vmovups [rsp+16], xmm6
+    saved.movupsXmm(false, 15, x86::Operand::Memory(x86::kRsp, 144)); // vmovups xmm15, [rsp+144]
+    EXPECT_EQ(saved.bytes(), (std::vector<uint8_t>{0xC4, 0xE1, 0x78, 0x11, 0xB4, 0x24, 0x10, 0, 0, 0,
+                                                   0xC4, 0x61, 0x78, 0x10, 0xBC, 0x24, 0x90, 0, 0, 0}));
 }
 
 TEST(X86Emitter, EncodesEvexInstructions) {
