@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/d3d10/vm_kernels.h"
+
 namespace platform::d3d10 {
 
 namespace {
@@ -13,88 +15,24 @@ namespace {
 constexpr int32_t kSlotBytes = kLanes * 4; // one slot's lane array
 static_assert(kLanes % 16 == 0, "runs take whole registers");
 
-// The operations compiled here: those with an AVX2 kernel (vm_kernels_avx2.cpp) and multiply chains.
+// The operations compiled here: those with an AVX2 kernel (vm_kernels_avx2.cpp), and multiply chains.
 bool compilable(const Step& s) {
     if (s.id == KernelId::MulChain) return s.resource == 1 || s.resource == 2;
-    switch (s.id) {
-    case KernelId::Mov:
-    case KernelId::Neg:
-    case KernelId::Abs:
-    case KernelId::NegAbs:
-    case KernelId::Sat:
-    case KernelId::Rcp:
-    case KernelId::Sqrt:
-    case KernelId::Rsq:
-    case KernelId::Floor:
-    case KernelId::Ceil:
-    case KernelId::Frc:
-    case KernelId::Itof:
-    case KernelId::Add:
-    case KernelId::Mul:
-    case KernelId::Div:
-    case KernelId::Min:
-    case KernelId::Max:
-    case KernelId::Lt:
-    case KernelId::Ge:
-    case KernelId::Eq:
-    case KernelId::Ne:
-    case KernelId::And:
-    case KernelId::Or:
-    case KernelId::Xor:
-    case KernelId::Iadd:
-    case KernelId::Ieq:
-    case KernelId::Ine:
-    case KernelId::Ilt:
-    case KernelId::Ige:
-    case KernelId::AddNeg:
-    case KernelId::Mad:
-    case KernelId::Movc:
-    case KernelId::MulSub:
-    case KernelId::Add3:
-        return true;
-    default:
-        return false;
-    }
+    return detail::Avx2Kernel(s.id) != nullptr;
 }
 
-// The slots a step reads, in operand order.
+// The slots a compiled step reads, in operand order: KernelId lists the unary operations, then the
+// binary ones, then the ternary ones.
 int sourcesOf(const Step& s, PlanSlot out[6]) {
-    switch (s.id) {
-    case KernelId::MulChain:
-        out[0] = s.a, out[1] = s.b, out[2] = s.c, out[3] = s.out[0];
+    out[0] = s.a, out[1] = s.b, out[2] = s.c;
+    if (s.id == KernelId::MulChain) {
+        out[3] = s.out[0];
         if (s.resource < 2) return 4;
         out[4] = s.out[1], out[5] = s.out[2];
         return 6;
-    case KernelId::Add:
-    case KernelId::Mul:
-    case KernelId::Div:
-    case KernelId::Min:
-    case KernelId::Max:
-    case KernelId::Lt:
-    case KernelId::Ge:
-    case KernelId::Eq:
-    case KernelId::Ne:
-    case KernelId::And:
-    case KernelId::Or:
-    case KernelId::Xor:
-    case KernelId::Iadd:
-    case KernelId::Ieq:
-    case KernelId::Ine:
-    case KernelId::Ilt:
-    case KernelId::Ige:
-    case KernelId::AddNeg:
-        out[0] = s.a, out[1] = s.b;
-        return 2;
-    case KernelId::Mad:
-    case KernelId::Movc:
-    case KernelId::MulSub:
-    case KernelId::Add3:
-        out[0] = s.a, out[1] = s.b, out[2] = s.c;
-        return 3;
-    default:
-        out[0] = s.a;
-        return 1;
     }
+    if (s.id <= KernelId::Ineg) return 1;
+    return s.id < KernelId::Mad ? 2 : 3;
 }
 
 // Every slot a step of any kind may read; conservative for steps that are not compiled (a sample
@@ -568,13 +506,17 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
                 writtenSoFar.insert(s.d);
         }
     }
-    std::vector<std::unordered_set<PlanSlot>> readAfter(steps.size() + 1);
-    readAfter[steps.size()].insert(liveOut.begin(), liveOut.end());
-    readAfter[steps.size()].insert(carried.begin(), carried.end());
-    for (size_t i = steps.size(); i-- > 0;) {
-        readAfter[i] = readAfter[i + 1];
-        PlanSlot r[6];
-        for (int k = 0, n = readsOf(steps[i], r); k < n; ++k) readAfter[i].insert(r[k]);
+    // Walking back from the end, the slots read after the step at each run's end.
+    std::vector<std::unordered_set<PlanSlot>> readAfterRun(steps.size() + 1);
+    {
+        std::unordered_set<PlanSlot> readAfter(liveOut.begin(), liveOut.end());
+        readAfter.insert(carried.begin(), carried.end());
+        for (size_t i = steps.size(); i-- > 0;) {
+            if (compilable(steps[i]) && (i + 1 == steps.size() || !compilable(steps[i + 1])))
+                readAfterRun[i + 1] = readAfter;
+            PlanSlot r[6];
+            for (int k = 0, n = readsOf(steps[i], r); k < n; ++k) readAfter.insert(r[k]);
+        }
     }
 
     std::unique_ptr<CompiledSteps> compiled(new CompiledSteps());
@@ -588,7 +530,7 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
         }
         size_t end = i;
         while (end < steps.size() && compilable(steps[end])) ++end;
-        if (!piece.code.load(RunCompiler(steps, i, end, readAfter[end], avx512).machineCode()))
+        if (!piece.code.load(RunCompiler(steps, i, end, readAfterRun[end], avx512).machineCode()))
             return nullptr;
         compiled->pieces_.push_back(std::move(piece));
         compiled->compiled_ += end - i;
