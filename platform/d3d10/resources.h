@@ -158,8 +158,8 @@ private:
     void releaseForWhole();
 
     struct FilledAround {
-        std::weak_ptr<const RecordedWrites>
-            draw; // compared by owner: a live or expired record; empty: no note
+        // Compared by owner: a live or expired record; empty: no note.
+        std::weak_ptr<const RecordedWrites> draw;
         uint8_t texel[16] = {};
     };
 

@@ -30,12 +30,16 @@ void Emitter::modrm(int reg, Operand rm) {
 }
 
 void Emitter::vex(VexOpcode op, int reg, int vvvv, Operand rm, int imm) {
-    // Three-byte VEX: inverted R, X, B and the map; W0, inverted vvvv, L1 (256 bits), pp.
+    vexEncoded(op, reg, vvvv, rm, imm, true);
+}
+
+// Three-byte VEX: inverted R, X, B and the map; W0, inverted vvvv, L (256 or 128 bits), pp.
+void Emitter::vexEncoded(VexOpcode op, int reg, int vvvv, Operand rm, int imm, bool bits256) {
     const int b = rm.memory ? 0 : (rm.reg >> 3) & 1;
     const int r = (reg >> 3) & 1;
     byte(0xC4);
     byte(uint8_t(((r ^ 1) << 7) | (1 << 6) | ((b ^ 1) << 5) | op.map));
-    byte(uint8_t(((~(vvvv < 0 ? 0 : vvvv) & 15) << 3) | (1 << 2) | op.pp));
+    byte(uint8_t(((~(vvvv < 0 ? 0 : vvvv) & 15) << 3) | (bits256 ? 1 << 2 : 0) | op.pp));
     byte(op.opcode);
     modrm(reg, rm);
     if (imm >= 0) byte(uint8_t(imm));
@@ -57,12 +61,7 @@ void Emitter::evex(VexOpcode op, int reg, int vvvv, Operand rm, int imm, int mas
 }
 
 void Emitter::movupsXmm(bool store, int reg, Operand memory) {
-    // Three-byte VEX with L0: 128 bits.
-    byte(0xC4);
-    byte(uint8_t(((((reg >> 3) & 1) ^ 1) << 7) | (1 << 6) | (1 << 5) | 1));
-    byte(0x78); // W0, vvvv unused, L0, no prefix
-    byte(store ? 0x11 : 0x10);
-    modrm(reg, memory);
+    vexEncoded(store ? op::kMovupsStore : op::kMovupsLoad, reg, -1, memory, -1, false);
 }
 
 void Emitter::pushRdiRsi() {

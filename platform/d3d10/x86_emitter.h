@@ -77,6 +77,7 @@ public:
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
 private:
+    void vexEncoded(VexOpcode op, int reg, int vvvv, Operand rm, int imm, bool bits256);
     void modrm(int reg, Operand rm);
     void byte(uint8_t b) { bytes_.push_back(b); }
     void dword(uint32_t v);
