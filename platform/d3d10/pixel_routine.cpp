@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/d3d10/vm_kernels.h"
 
@@ -27,14 +28,27 @@ uint64_t mix(uint64_t h, uint64_t v) {
     return h;
 }
 
-// Whether a step reads the slot (a sample reads its two coordinate slots only).
+// The most slots one step writes: a window's nine taps of four channels.
+constexpr int kMostWritten = 36;
+
+// Whether a step reads the slot (a sample reads its two coordinate slots only, a window its axes).
 bool reads(const Step& s, PlanSlot slot) {
+    if (s.id == KernelId::SampleWindow)
+        return std::count(s.window->x, s.window->x + 3, slot) ||
+               std::count(s.window->y, s.window->y + 3, slot);
     if (s.id == KernelId::Sample) return s.a == slot || s.b == slot;
     return s.a == slot || s.b == slot || s.c == slot;
 }
 
-// The slots a step writes (a sample its four channels).
-int written(const Step& s, PlanSlot out[4]) {
+// The slots a step writes (a sample its four channels, a window the channels something reads).
+int written(const Step& s, PlanSlot out[kMostWritten]) {
+    if (s.id == KernelId::SampleWindow) {
+        int n = 0;
+        for (const auto& tap : s.window->out)
+            for (PlanSlot slot : tap)
+                if (slot != SampleWindow::kNoSlot) out[n++] = slot;
+        return n;
+    }
     if (s.id != KernelId::Sample) {
         out[0] = s.d;
         return 1;
@@ -69,7 +83,7 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
         int n = sources(step, in, step);
         for (int i = 0; i < n; ++i)
             if (!plan.readOnlySlot(*in[i]) && !writtenYet[*in[i]]) carried[*in[i]] = 1;
-        PlanSlot out[4];
+        PlanSlot out[kMostWritten];
         for (int i = 0, k = written(step, out); i < k; ++i) writtenYet[out[i]] = 1;
     }
 
@@ -80,7 +94,7 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
     std::vector<Step> kept;
     for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
         Step step = *it;
-        PlanSlot out[4];
+        PlanSlot out[kMostWritten];
         int k = written(step, out);
         bool needed = false;
         for (int i = 0; i < k; ++i) needed |= live[out[i]] != 0;
@@ -98,7 +112,7 @@ void optimise(std::vector<Step>& steps, const ExecutionPlan& plan, const std::ve
     for (Step step : kept) {
         PlanSlot* in[3];
         for (int i = 0, n = sources(step, in, step); i < n; ++i) *in[i] = alias[*in[i]];
-        PlanSlot out[4];
+        PlanSlot out[kMostWritten];
         int k = written(step, out);
         for (int i = 0; i < k; ++i) {
             // Slots standing for the one about to change get their copy now.
@@ -173,6 +187,33 @@ void sampleFromAxes(const VmContext& vm, const Step& s, int active) {
     fetch(t.data, t.rowPitch, offsets, weights, out, active);
 }
 
+// Nine samples fetched together (SampleWindow), from the axes and into the channels its window names.
+template <Isa kIsa, bool kSwapRedBlue>
+void sampleWindow(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    const SampleWindow& w = *s.window;
+    float* out[9][4];
+    for (int tap = 0; tap < 9; ++tap)
+        for (int c = 0; c < 4; ++c)
+            out[tap][c] =
+                w.out[tap][c] == SampleWindow::kNoSlot ? nullptr : vm.arena + size_t(w.out[tap][c]) * kLanes;
+    if (!t.data || t.width == 0 || t.height == 0) {
+        for (auto& tap : out)
+            for (float* o : tap)
+                if (o) std::fill_n(o, active, 0.0f);
+        return;
+    }
+    const float* x[3];
+    const float* y[3];
+    for (int i = 0; i < 3; ++i) {
+        x[i] = vm.arena + size_t(w.x[i]) * kLanes;
+        y[i] = vm.arena + size_t(w.y[i]) * kLanes;
+    }
+    static const WindowFetch fetch =
+        WindowFetcher(kIsa, kSwapRedBlue ? DXGI_FORMAT_B8G8R8A8_UNORM : DXGI_FORMAT_R8G8B8A8_UNORM);
+    fetch(t.data, t.rowPitch, x, y, out, active);
+}
+
 StepKernel footprintAxisKernel(Isa isa) {
     return isa == Isa::Avx2 ? footprintAxis<Isa::Avx2> : footprintAxis<Isa::Portable>;
 }
@@ -188,6 +229,14 @@ bool samplesFromAxes(const Step& s) {
            (s.kernel == sampleFromAxes<Isa::Avx2, true> || s.kernel == sampleFromAxes<Isa::Avx2, false> ||
             s.kernel == sampleFromAxes<Isa::Portable, true> ||
             s.kernel == sampleFromAxes<Isa::Portable, false>);
+}
+
+// The window kernel for samples of this AVX2 kernel from footprint axes; null for other kernels (the
+// portable code would fetch the taps one by one all the same).
+StepKernel windowKernel(StepKernel sample) {
+    if (sample == sampleFromAxes<Isa::Avx2, false>) return sampleWindow<Isa::Avx2, false>;
+    if (sample == sampleFromAxes<Isa::Avx2, true>) return sampleWindow<Isa::Avx2, true>;
+    return nullptr;
 }
 
 StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
@@ -336,7 +385,7 @@ int arity(KernelId id) {
     if (id == KernelId::FootprintAxis) return 0;
     if (id <= KernelId::Ineg) return 1;
     if (id < KernelId::Mad) return 2;
-    return id == KernelId::Sample ? 0 : 3;
+    return id >= KernelId::Sample ? 0 : 3;
 }
 
 // Whether a step's result, whatever its operands, is never a signalling NaN: IEEE arithmetic
@@ -394,7 +443,7 @@ void dropUnreadAlpha(const ExecutionPlan& plan, BandSteps& band) {
         bool read = false, rewritten = false;
         for (size_t j = k + 1; j < steps.size() && !read && !rewritten; ++j) {
             read = reads(steps[j], alpha);
-            PlanSlot out[4];
+            PlanSlot out[kMostWritten];
             const int n = written(steps[j], out);
             rewritten = std::find(out, out + n, alpha) != out + n;
         }
@@ -427,12 +476,25 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
             fetched.push_back(slot);
         }
 
+    // Literals and constants with the same bits are read from one slot, so that steps computing the
+    // same thing from them (the taps of a filter row, each with its own literal offset) are found alike.
+    std::vector<PlanSlot> canonical(plan.slotCount());
+    for (uint32_t slot = 0; slot < plan.slotCount(); ++slot) canonical[slot] = PlanSlot(slot);
+    {
+        std::unordered_map<uint64_t, PlanSlot> first;
+        for (const auto& l : plan.literalFills())
+            canonical[l.slot] = first.try_emplace(value[l.slot], l.slot).first->second;
+        for (const auto& c : plan.constantFills())
+            canonical[c.slot] = first.try_emplace(value[c.slot], c.slot).first->second;
+    }
     const uint64_t one = bitsOf(1.0f);
     std::vector<Step> steps = routine.steps;
     for (Step& s : steps) {
+        PlanSlot* read[3];
+        for (int i = 0, k = sources(s, read, s); i < k; ++i) *read[i] = canonical[*read[i]];
         const int n = arity(s.id);
         if (n == 0) {
-            PlanSlot out[4];
+            PlanSlot out[kMostWritten];
             for (int i = 0, k = written(s, out); i < k; ++i) value[out[i]] = kUnknown, quiet[out[i]] = 0;
             continue;
         }
@@ -481,8 +543,10 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
     }
     std::vector<PlanSlot> carried;
     optimise(steps, plan, fetched, carried);
-    BandSteps band{std::move(steps), {}};
-    if (CompactSteps(plan, fetched, band)) dropUnreadAlpha(plan, band);
+    BandSteps band{std::move(steps), {}, {}};
+    // Gathering a filter's taps keeps more values at once; where the slots run out, the taps stay apart.
+    if (CompactSteps(plan, fetched, band, true) || CompactSteps(plan, fetched, band, false))
+        dropUnreadAlpha(plan, band);
     SpecialiseKernels(band.steps, routine.key.isa);
     return band;
 }
@@ -496,14 +560,74 @@ struct ValueStep {
     Step step;
     uint32_t in[6];
     int inputs;
-    uint32_t out[4];
+    uint32_t out[kMostWritten]; // a window's: four per tap, row by row
     int outputs;
     bool dropped;
 };
 
+// Takes the nine samples of a 3 x 3 filter (samples through one window-capable kernel from one
+// texture, at the crossings of three x axes and three y axes) into one SampleWindow step at the place
+// of the first of them. The steps that work out the later taps' axes move ahead of it; every step
+// reads only values computed before it, so the results are unchanged. Returns false where the graph
+// holds no such nine samples.
+bool gatherSampleWindow(std::vector<ValueStep>& graph, size_t values) {
+    std::vector<int> producer(values, -1);
+    for (int k = 0; k < int(graph.size()); ++k)
+        for (int i = 0; i < graph[k].outputs; ++i) producer[graph[k].out[i]] = k;
+    for (size_t first = 0; first < graph.size(); ++first) {
+        const Step& lead = graph[first].step;
+        if (lead.id != KernelId::Sample || !windowKernel(lead.kernel)) continue;
+        std::vector<int> taps;
+        for (size_t k = first; k < graph.size(); ++k)
+            if (graph[k].step.id == KernelId::Sample && graph[k].step.kernel == lead.kernel &&
+                graph[k].step.resource == lead.resource)
+                taps.push_back(int(k));
+        if (taps.size() != 9) continue;
+        // The axes in the order the taps first read them; each crossing once.
+        std::vector<uint32_t> xs, ys;
+        for (int k : taps) {
+            if (std::find(xs.begin(), xs.end(), graph[k].in[0]) == xs.end()) xs.push_back(graph[k].in[0]);
+            if (std::find(ys.begin(), ys.end(), graph[k].in[1]) == ys.end()) ys.push_back(graph[k].in[1]);
+        }
+        if (xs.size() != 3 || ys.size() != 3) continue;
+        ValueStep window{lead, {xs[0], xs[1], xs[2], ys[0], ys[1], ys[2]}, 6, {}, 36, false};
+        window.step.id = KernelId::SampleWindow;
+        window.step.kernel = windowKernel(lead.kernel);
+        for (int k : taps) {
+            const int tap = int(std::find(ys.begin(), ys.end(), graph[k].in[1]) - ys.begin()) * 3 +
+                            int(std::find(xs.begin(), xs.end(), graph[k].in[0]) - xs.begin());
+            std::copy(graph[k].out, graph[k].out + 4, window.out + 4 * tap);
+        }
+        // What the axes are computed from, where it comes after the first tap.
+        std::vector<uint8_t> ahead(graph.size(), 0);
+        std::vector<uint32_t> pending(window.in, window.in + 6);
+        bool cyclic = false;
+        while (!pending.empty() && !cyclic) {
+            const int k = producer[pending.back()];
+            pending.pop_back();
+            if (k <= int(first) || ahead[k]) continue;
+            cyclic = std::find(taps.begin(), taps.end(), k) != taps.end();
+            ahead[k] = 1;
+            pending.insert(pending.end(), graph[k].in, graph[k].in + graph[k].inputs);
+        }
+        if (cyclic) continue;
+        std::vector<ValueStep> gathered(graph.begin(), graph.begin() + long(first));
+        for (size_t k = first; k < graph.size(); ++k)
+            if (ahead[k]) gathered.push_back(graph[k]);
+        gathered.push_back(window);
+        for (size_t k = first; k < graph.size(); ++k)
+            if (!ahead[k] && std::find(taps.begin(), taps.end(), int(k)) == taps.end())
+                gathered.push_back(graph[k]);
+        graph = std::move(gathered);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
-bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band) {
+bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band,
+                  bool gatherWindows) {
     const uint32_t slots = plan.slotCount();
     std::vector<uint8_t> pinned(slots, 0);
     for (PlanSlot s : prewritten) pinned[s] = 1;
@@ -553,6 +677,8 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         for (int i = 0; i < v.outputs; ++i) current[out[i]] = v.out[i];
         graph.push_back(v);
     }
+    if (gatherWindows)
+        while (gatherSampleWindow(graph, home.size())) {}
 
     // Readers of each value; the outputs' final values live to the end.
     constexpr int kToTheEnd = 1 << 30;
@@ -639,23 +765,42 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
     for (uint32_t s = 0; s < slots; ++s)
         free[s] = !pinned[s] && !(plan.outputSlot(PlanSlot(s)) && current[s] == kNoValue);
     std::vector<Step> steps;
+    std::vector<std::unique_ptr<SampleWindow>> windows;
     for (int k = 0; k < int(graph.size()); ++k) {
         ValueStep& v = graph[k];
         if (v.dropped) continue;
-        PlanSlot out[4];
+        const bool window = v.step.id == KernelId::SampleWindow;
+        PlanSlot out[kMostWritten];
         for (int i = 0; i < v.outputs; ++i) {
+            if (window && lastUse[v.out[i]] < k) { // a channel nothing reads is not fetched
+                out[i] = SampleWindow::kNoSlot;
+                continue;
+            }
             auto slot = std::find(free.begin(), free.end(), uint8_t(1));
             if (slot == free.end()) return false;
             *slot = 0;
             out[i] = home[v.out[i]] = PlanSlot(slot - free.begin());
         }
         for (int i = 0; i < v.outputs; ++i)
-            if (lastUse[v.out[i]] < k) free[out[i]] = 1; // nothing reads it
+            if (lastUse[v.out[i]] < k && out[i] != SampleWindow::kNoSlot)
+                free[out[i]] = 1; // nothing reads it
         for (int i = 0; i < v.inputs; ++i) {
             const PlanSlot at = home[v.in[i]];
             if (lastUse[v.in[i]] == k && !pinned[at]) free[at] = 1;
         }
         Step s = v.step;
+        if (window) {
+            auto slots = std::make_unique<SampleWindow>();
+            for (int i = 0; i < 3; ++i) {
+                slots->x[i] = home[v.in[i]];
+                slots->y[i] = home[v.in[3 + i]];
+            }
+            std::copy(out, out + 36, &slots->out[0][0]);
+            s.window = slots.get();
+            windows.push_back(std::move(slots));
+            steps.push_back(s);
+            continue;
+        }
         PlanSlot* in[6] = {&s.a, &s.b, &s.c, &s.out[0], &s.out[1], &s.out[2]};
         for (int i = 0; i < v.inputs; ++i) *in[i] = home[v.in[i]];
         if (s.id == KernelId::Sample)
@@ -665,6 +810,7 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         steps.push_back(s);
     }
     band.steps = std::move(steps);
+    band.windows = std::move(windows);
     band.moved.clear();
     for (uint32_t s = 0; s < slots; ++s)
         if (plan.outputSlot(PlanSlot(s)) && current[s] != kNoValue && home[current[s]] != s)

@@ -87,6 +87,7 @@ struct MovedOutput {
 struct BandSteps {
     std::vector<Step> steps;
     std::vector<MovedOutput> moved;
+    std::vector<std::unique_ptr<SampleWindow>> windows; // what the SampleWindow steps point to
     // The slot that holds an output slot's value once the steps have run.
     PlanSlot outputAt(PlanSlot output) const {
         for (const MovedOutput& m : moved)
@@ -112,8 +113,11 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
 // every result keeps its bits (except that an add whose operands were exchanged may keep the other of
 // two NaNs: which one is left open by Direct3D 10). Returns false, leaving the steps as they were, where a
 // step reads a slot that is neither read-only, in `prewritten`, nor written before it, or where the
-// slots run out.
-bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band);
+// slots run out. With `gatherWindows`, the nine samples of each 3 x 3 filter through an AVX2 kernel
+// become one SampleWindow step, which fetches them together (texel_fetch.h, WindowFetch); the channels
+// nothing reads get no slot.
+bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band,
+                  bool gatherWindows = false);
 
 // Replaces each step's kernel by the instruction set's own where there is one.
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa);

@@ -454,7 +454,9 @@ ExecutionPlan::ExecutionPlan(const ShaderProgram& program) : program_(program) {
         scratchUsed_ = 0;
         planInstruction(ins);
     }
-    slotCount_ = scratchBase_ + scratchMax_;
+    // Beyond the scratch, room for a specialised form of the program that keeps more values at once (a
+    // filter's taps fetched together).
+    slotCount_ = scratchBase_ + scratchMax_ + kSpareSlots;
 }
 
 bool ExecutionPlan::readsSlot(PlanSlot slot) const {

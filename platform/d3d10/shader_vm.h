@@ -77,12 +77,24 @@ enum class KernelId : uint8_t {
     // operands (x, y) = (c, out[0]), (out[1], out[2]): x * y + acc, or acc + -(x * y).
     MulChain,
     Sample,
+    // Nine samples of one texture at the crossings of three footprint axes along x and three along y (a
+    // 3 x 3 filter's taps), fetched together: `window` names their slots; a specialised routine's
+    // band supplies the kernel.
+    SampleWindow,
     Count
 };
 
 // Index of a lane array in a VM's arena. A plan may need more than 65,536 (a shader that reads many
 // constant components), so slots are 32 bits wide: a narrower one would wrap and alias.
 using PlanSlot = uint32_t;
+
+// The slots of a SampleWindow step: the footprint axes it reads, left to right and top to bottom, and
+// per tap (row by row) the slots of its channels, kNoSlot where nothing reads a channel.
+struct SampleWindow {
+    static constexpr PlanSlot kNoSlot = ~PlanSlot(0);
+    PlanSlot x[3], y[3];
+    PlanSlot out[9][4];
+};
 
 struct Step;
 struct VmContext {
@@ -99,6 +111,7 @@ struct Step {
     PlanSlot a, b, c;
     PlanSlot out[4]; // Sample: the four result slots
     uint8_t resource, sampler;
+    const SampleWindow* window = nullptr; // SampleWindow: its slots, which the steps' owner keeps
 };
 
 // The kernel of the baseline instruction set for an operation (none for MulChain: see MulChainKernel).
@@ -138,6 +151,7 @@ public:
     const std::vector<LiteralFill>& literalFills() const { return literalFills_; }
 
 private:
+    static constexpr uint32_t kSpareSlots = 48;
     uint32_t outputEnd() const { return outputBase_ + program_.outputRegisterCount * 4; }
     PlanSlot sourceSlot(const DecodedOperand& o, unsigned component);
     PlanSlot scratch();

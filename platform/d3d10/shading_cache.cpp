@@ -7,7 +7,8 @@ namespace platform::d3d10 {
 
 size_t ShadingCache::Band::bytes() const {
     size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.steps.capacity() * sizeof(Step) +
-               steps.moved.capacity() * sizeof(MovedOutput) + foldedFor.capacity() * sizeof(uint32_t);
+               steps.moved.capacity() * sizeof(MovedOutput) + foldedFor.capacity() * sizeof(uint32_t) +
+               steps.windows.size() * sizeof(SampleWindow);
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);

@@ -39,6 +39,11 @@ int sourcesOf(const Step& s, PlanSlot out[6]) {
 // reads its coordinates, a footprint axis its coordinate).
 int readsOf(const Step& s, PlanSlot out[6]) {
     if (compilable(s)) return sourcesOf(s, out);
+    if (s.id == KernelId::SampleWindow) {
+        std::copy(s.window->x, s.window->x + 3, out);
+        std::copy(s.window->y, s.window->y + 3, out + 3);
+        return 6;
+    }
     out[0] = s.a, out[1] = s.b, out[2] = s.c;
     return 3;
 }
@@ -500,10 +505,15 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
                 if (!writtenSoFar.count(r[i])) carried.insert(r[i]);
             // Only what a step surely writes: a sample writes its results (alpha not where `c` is
             // set), every other step its destination.
-            if (s.id == KernelId::Sample)
+            if (s.id == KernelId::Sample) {
                 writtenSoFar.insert(s.out, s.out + (s.c ? 3 : 4));
-            else
+            } else if (s.id == KernelId::SampleWindow) {
+                for (const auto& tap : s.window->out)
+                    for (PlanSlot slot : tap)
+                        if (slot != SampleWindow::kNoSlot) writtenSoFar.insert(slot);
+            } else {
                 writtenSoFar.insert(s.d);
+            }
         }
     }
     // Walking back from the end, the slots read after the step at each run's end.

@@ -1,5 +1,6 @@
 #include "platform/d3d10/texel_fetch.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform::d3d10 {
@@ -90,6 +91,34 @@ template void FetchFootprintsPortable<false>(const uint8_t*, size_t, const uint3
 template void FetchFootprintsPortable<true>(const uint8_t*, size_t, const uint32_t*, const uint16_t*,
                                             float* const[4], int);
 
+void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
+                     const float* const x[3], const float* const y[3], float* const out[9][4], int n) {
+    constexpr int kChunk = 64;
+    uint32_t offsets[kChunk];
+    uint16_t weights[kChunk];
+    float unwanted[kChunk];
+    for (int at = 0; at < n; at += kChunk) {
+        const int m = std::min(kChunk, n - at);
+        for (int tap = 0; tap < 9; ++tap) {
+            float* channels[4];
+            for (int c = 0; c < 3; ++c) channels[c] = out[tap][c] ? out[tap][c] + at : unwanted;
+            channels[3] = out[tap][3] ? out[tap][3] + at : nullptr;
+            join(x[tap % 3] + at, y[tap / 3] + at, pitch, offsets, weights, m);
+            fetch(texels, pitch, offsets, weights, channels, m);
+        }
+    }
+}
+
+namespace {
+
+template <bool kSwapRedBlue>
+void fetchWindowPortable(const uint8_t* texels, size_t pitch, const float* const x[3],
+                         const float* const y[3], float* const out[9][4], int n) {
+    FetchWindowTaps(JoinFootprintAxes, FetchFootprintsPortable<kSwapRedBlue>, texels, pitch, x, y, out, n);
+}
+
+} // namespace
+
 } // namespace detail
 
 FootprintCompute FootprintComputer(Isa isa) {
@@ -109,6 +138,12 @@ FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {
     if (isa == Isa::Avx2)
         return Avx512Enabled() ? detail::Avx512FootprintFetcher(swap) : detail::Avx2FootprintFetcher(swap);
     return swap ? detail::FetchFootprintsPortable<true> : detail::FetchFootprintsPortable<false>;
+}
+
+WindowFetch WindowFetcher(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2) return detail::Avx2WindowFetcher(swap);
+    return swap ? detail::fetchWindowPortable<true> : detail::fetchWindowPortable<false>;
 }
 
 } // namespace platform::d3d10

@@ -50,6 +50,16 @@ using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint3
 // UNFOLD_D3D10_ISA=avx2 keeps to AVX2; every fetcher gives the same bits.
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);
 
+// Nine footprints at the crossings of three footprint axes along x and three along y (FootprintAxis
+// values, left to right and top to bottom: a 3 x 3 filter's taps). out[3 * j + i] gets the channels of
+// the footprint (x[i], y[j]); a null channel is not wanted. Where the texel indices of the axes are
+// consecutive in both directions, the nine footprints lie in one 4 x 4 window of texels, which is read
+// once and blended row by row with each tap's own weights; elsewhere each footprint is joined and fetched
+// on its own. Either way the results are those of JoinFootprintAxes and the fetch.
+using WindowFetch = void (*)(const uint8_t* texels, size_t pitch, const float* const x[3],
+                             const float* const y[3], float* const out[9][4], int n);
+WindowFetch WindowFetcher(Isa isa, DXGI_FORMAT format);
+
 // Asks for the texel rows of n footprints to be brought into the cache ahead of their fetch. A replay
 // calls it for its next batch, so that the misses of that batch's scattered rows are under way while
 // the current batch is fetched, shaded and written; the fetch alone has too few loads in flight.
@@ -60,6 +70,10 @@ template <bool kSwapRedBlue>
 void FetchFootprintsPortable(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                              const uint16_t* weights, float* const out[4], int n);
 FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
+// Each of the nine footprints of a window joined and fetched with these functions.
+void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
+                     const float* const x[3], const float* const y[3], float* const out[9][4], int n);
+WindowFetch Avx2WindowFetcher(bool swapRedBlue);
 // Null where the processor lacks AVX-512 F or BW.
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue);
 FootprintCompute Avx2FootprintComputer();

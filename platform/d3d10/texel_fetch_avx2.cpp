@@ -4,6 +4,8 @@
 // result is that of the portable fetch.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "platform/d3d10/texel_fetch.h"
 
 namespace platform::d3d10::detail {
@@ -169,7 +171,150 @@ UNFOLD_AVX2 void joinFootprintAxes(const float* x, const float* y, size_t rowPit
     if (i < n) JoinFootprintAxes(x + i, y + i, rowPitch, offsets + i, weights + i, n - i);
 }
 
+// Row r of eight 4 x 4 windows: column k of each window's row in c[k], in lane order (one 16-byte load
+// a window, then a transpose of 32-bit texels within each 128-bit half).
+// One window row's 16 bytes at `low` in the low half, at `high` in the high half.
+UNFOLD_AVX2_INLINE __m256i twoRows(const uint8_t* low, const uint8_t* high) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
+}
+
+UNFOLD_AVX2_INLINE void windowRow(const uint8_t* at, const uint32_t* offsets, __m256i c[4]) {
+    const __m256i v0 = twoRows(at + offsets[0], at + offsets[4]),
+                  v1 = twoRows(at + offsets[1], at + offsets[5]);
+    const __m256i v2 = twoRows(at + offsets[2], at + offsets[6]),
+                  v3 = twoRows(at + offsets[3], at + offsets[7]);
+    const __m256i t0 = _mm256_unpacklo_epi32(v0, v1), t1 = _mm256_unpackhi_epi32(v0, v1);
+    const __m256i t2 = _mm256_unpacklo_epi32(v2, v3), t3 = _mm256_unpackhi_epi32(v2, v3);
+    c[0] = _mm256_unpacklo_epi64(t0, t2);
+    c[1] = _mm256_unpackhi_epi64(t0, t2);
+    c[2] = _mm256_unpacklo_epi64(t1, t3);
+    c[3] = _mm256_unpackhi_epi64(t1, t3);
+}
+
+// Whether the texel indices of three axes step by exactly one texel, in every lane.
+UNFOLD_AVX2_INLINE bool consecutive(__m256i a0, __m256i a1, __m256i a2) {
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i i0 = _mm256_srli_epi32(a0, 8), i1 = _mm256_srli_epi32(a1, 8), i2 = _mm256_srli_epi32(a2, 8);
+    const __m256i steps = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_sub_epi32(i1, i0), one),
+                                           _mm256_cmpeq_epi32(_mm256_sub_epi32(i2, i1), one));
+    return _mm256_movemask_epi8(steps) == -1;
+}
+
+// Eight lanes of a window whose axes are consecutive: each row's four texels are read once and blended
+// across x with each column tap's weight, then pairs of rows across y with each row tap's weight, in
+// the fetch's integer fields and float scaling.
+template <bool kSwapRedBlue, bool kEven, bool kOdd>
+UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
+                              float* const out[9][4], int at) {
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF), byteMask = _mm256_set1_epi32(255);
+    const __m256i full = _mm256_set1_epi16(256), full32 = _mm256_set1_epi32(256);
+    __m256i ax2[3], bx2[3];
+    for (int i = 0; i < 3; ++i) {
+        const __m256i ax = _mm256_and_si256(x[i], byteMask);
+        ax2[i] = _mm256_or_si256(ax, _mm256_slli_epi32(ax, 16));
+        bx2[i] = _mm256_sub_epi16(full, ax2[i]);
+    }
+    alignas(32) uint32_t offsets[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(offsets),
+                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(y[0], 8),
+                                                           _mm256_set1_epi32(int32_t(uint32_t(pitch)))),
+                                        _mm256_slli_epi32(_mm256_srli_epi32(x[0], 8), 2)));
+    __m256i even[2][3], odd[2][3];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        __m256i c[4];
+        windowRow(texels + size_t(r) * pitch, offsets, c);
+        __m256i* e = even[r & 1];
+        __m256i* o = odd[r & 1];
+        for (int i = 0; i < 3; ++i) {
+            if (kEven) e[i] = blendX(c[i], c[i + 1], bx2[i], ax2[i]);
+            if (kOdd)
+                o[i] = blendX(_mm256_srli_epi32(c[i], 8), _mm256_srli_epi32(c[i + 1], 8), bx2[i], ax2[i]);
+        }
+        if (r == 0) continue;
+        const int j = r - 1;
+        const __m256i ay = _mm256_and_si256(y[j], byteMask);
+        const __m256 fy = _mm256_cvtepi32_ps(ay), fby = _mm256_cvtepi32_ps(_mm256_sub_epi32(full32, ay));
+        const __m256i* te = even[j & 1];
+        const __m256i* to = odd[j & 1];
+        for (int i = 0; i < 3; ++i) {
+            float* const* tap = out[3 * j + i];
+            float* o0 = tap[kSwapRedBlue ? 2 : 0];
+            float* o2 = tap[kSwapRedBlue ? 0 : 2];
+            if (kEven && o0)
+                _mm256_storeu_ps(
+                    o0 + at, blendY(_mm256_and_si256(te[i], low16), _mm256_and_si256(e[i], low16), fby, fy));
+            if (kEven && o2)
+                _mm256_storeu_ps(o2 + at,
+                                 blendY(_mm256_srli_epi32(te[i], 16), _mm256_srli_epi32(e[i], 16), fby, fy));
+            if (kOdd && tap[1])
+                _mm256_storeu_ps(tap[1] + at, blendY(_mm256_and_si256(to[i], low16),
+                                                     _mm256_and_si256(o[i], low16), fby, fy));
+            if (kOdd && tap[3])
+                _mm256_storeu_ps(tap[3] + at,
+                                 blendY(_mm256_srli_epi32(to[i], 16), _mm256_srli_epi32(o[i], 16), fby, fy));
+        }
+    }
+}
+
+template <bool kSwapRedBlue, bool kEven, bool kOdd>
+UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* const x[3],
+                             const float* const y[3], float* const out[9][4], int n) {
+    // Lanes [at, at + m) a footprint at a time.
+    auto separately = [&](int at, int m) {
+        const float* const xs[3] = {x[0] + at, x[1] + at, x[2] + at};
+        const float* const ys[3] = {y[0] + at, y[1] + at, y[2] + at};
+        float* shifted[9][4];
+        for (int t = 0; t < 9; ++t)
+            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+        FetchWindowTaps(joinFootprintAxes, fetchFootprints<kSwapRedBlue>, texels, pitch, xs, ys, shifted, m);
+    };
+    for (int k = 0; k < n; ++k) {
+        uint32_t xa, ya;
+        std::memcpy(&xa, x[0] + k, 4);
+        std::memcpy(&ya, y[0] + k, 4);
+        const uint8_t* p = texels + (ya >> 8) * uint32_t(pitch) + (xa >> 8) * 4;
+        for (int r = 0; r < 4; ++r) __builtin_prefetch(p + r * pitch);
+    }
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i xs[3], ys[3];
+        for (int k = 0; k < 3; ++k) {
+            xs[k] = _mm256_castps_si256(_mm256_loadu_ps(x[k] + i));
+            ys[k] = _mm256_castps_si256(_mm256_loadu_ps(y[k] + i));
+        }
+        if (consecutive(xs[0], xs[1], xs[2]) && consecutive(ys[0], ys[1], ys[2]))
+            fetchWindow8<kSwapRedBlue, kEven, kOdd>(texels, pitch, xs, ys, out, i);
+        else
+            separately(i, 8);
+    }
+    if (i < n) separately(i, n - i);
+}
+
+// The window fetch for the channels wanted: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd).
+template <bool kSwapRedBlue>
+void fetchWindowChannels(const uint8_t* texels, size_t pitch, const float* const x[3],
+                         const float* const y[3], float* const out[9][4], int n) {
+    bool even = false, odd = false;
+    for (int t = 0; t < 9; ++t) {
+        even = even || out[t][0] || out[t][2];
+        odd = odd || out[t][1] || out[t][3];
+    }
+    if (even && odd)
+        fetchWindow<kSwapRedBlue, true, true>(texels, pitch, x, y, out, n);
+    else if (even)
+        fetchWindow<kSwapRedBlue, true, false>(texels, pitch, x, y, out, n);
+    else if (odd)
+        fetchWindow<kSwapRedBlue, false, true>(texels, pitch, x, y, out, n);
+}
+
 } // namespace
+
+WindowFetch Avx2WindowFetcher(bool swapRedBlue) {
+    return swapRedBlue ? fetchWindowChannels<true> : fetchWindowChannels<false>;
+}
 
 FootprintAxisCompute Avx2FootprintAxisComputer() {
     return computeFootprintAxis;

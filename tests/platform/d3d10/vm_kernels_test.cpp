@@ -199,5 +199,123 @@ TEST(TexelFetch, FootprintsGiveTheSamplersBits) {
     }
 }
 
+// A 3 x 3 filter's nine taps fetched as one window give, tap by tap, the sampler's bits at the tap's
+// coordinate, whether the window is read once (taps a texel apart, well inside the texture) or tap by tap
+// (taps clamped at an edge, far apart, or at NaN). Only the channels asked for are written, and only in
+// the lanes fetched.
+TEST(TexelFetch, WindowsGiveTheSamplersBitsAtEveryTap) {
+    std::mt19937 random(23);
+    struct Layout {
+        uint32_t width, height, pitch;
+    };
+    for (Layout layout :
+         {Layout{64, 48, 256}, Layout{37, 29, 37 * 4 + 12}, Layout{5, 8, 64}, Layout{1, 1, 64}}) {
+        const uint32_t width = layout.width, height = layout.height, pitch = layout.pitch;
+        std::vector<uint8_t> texels(size_t(pitch) * (height + 1) + 64);
+        for (uint8_t& t : texels) t = uint8_t(random());
+        const float dx = 1.0f / float(width), dy = 1.0f / float(height);
+        // Groups of eight lanes: the first half well inside, the rest anywhere, NaN included.
+        std::vector<float> u(kLanes), v(kLanes);
+        for (int i = 0; i < kLanes; ++i) {
+            auto coordinate = [&](float step) {
+                if (i < kLanes / 2) return 2 * step + float(random() % 10000) / 10000.0f * (1 - 4 * step);
+                if (random() % 9 == 0) return std::bit_cast<float>(uint32_t(random()));
+                return float(int(random() % 1400) - 200) / 1000.0f;
+            };
+            u[i] = coordinate(dx), v[i] = coordinate(dy);
+        }
+        for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM}) {
+            SampledTexture t{texels.data(), width, height, pitch, format};
+            std::vector<float> expected[9][4];
+            std::vector<float> axes[6];
+            for (int k = 0; k < 3; ++k) {
+                std::vector<float> uk(kLanes), vk(kLanes);
+                for (int i = 0; i < kLanes; ++i)
+                    uk[i] = u[i] + float(k - 1) * dx, vk[i] = v[i] + float(k - 1) * dy;
+                axes[k].resize(kLanes), axes[3 + k].resize(kLanes);
+                ComputeFootprintAxis(width, uk.data(), axes[k].data(), kLanes);
+                ComputeFootprintAxis(height, vk.data(), axes[3 + k].data(), kLanes);
+            }
+            for (int tap = 0; tap < 9; ++tap) {
+                std::vector<float> uk(kLanes), vk(kLanes);
+                for (int i = 0; i < kLanes; ++i)
+                    uk[i] = u[i] + float(tap % 3 - 1) * dx, vk[i] = v[i] + float(tap / 3 - 1) * dy;
+                float* e[4];
+                for (int c = 0; c < 4; ++c) e[c] = (expected[tap][c] = std::vector<float>(kLanes)).data();
+                SampleLanes(t, SamplerSettings{}, uk.data(), vk.data(), e, kLanes);
+            }
+            const float* x[3] = {axes[0].data(), axes[1].data(), axes[2].data()};
+            const float* y[3] = {axes[3].data(), axes[4].data(), axes[5].data()};
+            for (Isa isa : {Isa::Portable, Isa::Avx2}) {
+                if (!IsaSupported(isa)) continue;
+                const WindowFetch fetch = WindowFetcher(isa, format);
+                // Every channel; the red one alone (a planar filter's); green and alpha; one tap's alpha.
+                for (uint64_t wanted : {0xFFFFFFFFFull, 0x111111111ull, 0xAAAAAAAAAull, 0x877777777ull}) {
+                    for (int count : {kLanes, kLanes - 3, 17, 8, 5}) {
+                        float got[9][4][kLanes];
+                        float* g[9][4];
+                        for (int tap = 0; tap < 9; ++tap)
+                            for (int c = 0; c < 4; ++c) {
+                                std::fill_n(got[tap][c], kLanes, -1.0f);
+                                g[tap][c] = wanted >> (4 * tap + c) & 1 ? got[tap][c] : nullptr;
+                            }
+                        fetch(texels.data(), pitch, x, y, g, count);
+                        for (int tap = 0; tap < 9; ++tap)
+                            for (int c = 0; c < 4; ++c)
+                                for (int i = 0; i < kLanes; ++i)
+                                    ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
+                                              std::bit_cast<uint32_t>(
+                                                  i >= count || !g[tap][c] ? -1.0f : expected[tap][c][i]))
+                                        << width << " x " << height << " tap " << tap << " channel " << c
+                                        << " lane " << i << " of " << count << " at (" << u[i] << ", " << v[i]
+                                        << ")" << (isa == Isa::Avx2 ? " AVX2" : " portable");
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The window fetch's contract is over the axes themselves: with consecutive texel indices but each
+// tap's own weight (the taps' coordinates round apart), and with a few lanes out of step, every tap is
+// the footprint joined from its two axes and fetched on its own.
+TEST(TexelFetch, WindowsBlendEachTapWithItsOwnWeights) {
+    if (!IsaSupported(Isa::Avx2)) GTEST_SKIP() << "no AVX2 on this processor";
+    std::mt19937 random(5);
+    const uint32_t width = 41, height = 23, pitch = 41 * 4 + 20;
+    std::vector<uint8_t> texels(size_t(pitch) * (height + 1) + 64);
+    for (uint8_t& t : texels) t = uint8_t(random());
+    std::vector<float> axes[6];
+    for (auto& a : axes) a.resize(kLanes);
+    for (int i = 0; i < kLanes; ++i) {
+        const uint32_t x0 = random() % (width - 2), y0 = random() % (height - 2);
+        for (uint32_t k = 0; k < 3; ++k) {
+            // One lane in eight has a tap two texels on, or back on the first.
+            const bool outOfStep = i % 8 == 3 && k == 2;
+            const uint32_t xk = outOfStep && i % 16 == 3 ? x0 : x0 + k,
+                           yk = outOfStep && i % 16 == 11 ? y0 + 2 : y0 + k;
+            axes[k][i] = std::bit_cast<float>(uint32_t(xk << 8 | (random() & 255)));
+            axes[3 + k][i] = std::bit_cast<float>(uint32_t(yk << 8 | (random() & 255)));
+        }
+    }
+    const float* x[3] = {axes[0].data(), axes[1].data(), axes[2].data()};
+    const float* y[3] = {axes[3].data(), axes[4].data(), axes[5].data()};
+    for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM}) {
+        float expected[9][4][kLanes], got[9][4][kLanes];
+        float* e[9][4];
+        float* g[9][4];
+        for (int tap = 0; tap < 9; ++tap)
+            for (int c = 0; c < 4; ++c) e[tap][c] = expected[tap][c], g[tap][c] = got[tap][c];
+        WindowFetcher(Isa::Portable, format)(texels.data(), pitch, x, y, e, kLanes);
+        WindowFetcher(Isa::Avx2, format)(texels.data(), pitch, x, y, g, kLanes);
+        for (int tap = 0; tap < 9; ++tap)
+            for (int c = 0; c < 4; ++c)
+                for (int i = 0; i < kLanes; ++i)
+                    ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
+                              std::bit_cast<uint32_t>(expected[tap][c][i]))
+                        << "tap " << tap << " channel " << c << " lane " << i;
+    }
+}
+
 } // namespace
 } // namespace platform::d3d10
