@@ -5,7 +5,8 @@
 // than the wall-clock time, as time spent waiting for a core is not counted.
 //
 // Usage: bench_engine [frames (30)] [mode id: that mode alone, -1 all] [input side (1440)]
-// [sharpness: the colour filter on]. Under
+// [sharpness: the colour filter on] [cold: 1 to draw every frame with nothing cached, as the first frame
+// after a mode switch]. Under
 // `valgrind --tool=callgrind --instr-atstart=no` only the timed frames are counted.
 #include <algorithm>
 #include <chrono>
@@ -21,6 +22,7 @@
 #define CALLGRIND_STOP_INSTRUMENTATION
 #endif
 
+#include "platform/d3d10/software_device.h"
 #include "tools/scene/fisheye_renderer.h"
 #include "tools/unfold/unfolder.h"
 
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
     const int32_t only = argc > 2 ? std::atoi(argv[2]) : -1;
     const int side = argc > 3 ? std::max(16, std::atoi(argv[3])) : 1440;
     const float sharpness = argc > 4 ? float(std::atof(argv[4])) : 0.0f;
+    const bool cold = argc > 5 && std::atoi(argv[5]) == 1;
     std::string error;
     auto unfolder = tools::unfold::Unfolder::Create(error);
     if (!unfolder) {
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < frames; ++i) {
             auto start = std::chrono::steady_clock::now();
             const double cpuStart = processMs();
+            if (cold) platform::d3d10::ClearCoverageCache(engine.Device());
             engine.UploadFrame(frame.data(), side * 4);
             engine.Render(output.data());
             cpu.push_back(processMs() - cpuStart);
