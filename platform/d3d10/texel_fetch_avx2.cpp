@@ -23,10 +23,13 @@ UNFOLD_AVX2_INLINE __m256i blendX(__m256i a, __m256i b, __m256i bx2, __m256i ax2
 }
 
 // One channel weighted across y, then scaled to [0, 1] as the sampler does.
-UNFOLD_AVX2_INLINE __m256 blendY(__m256i top, __m256i bottom, __m256 by, __m256 ay) {
-    __m256 sum = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(top), by),
-                               _mm256_mul_ps(_mm256_cvtepi32_ps(bottom), ay));
+UNFOLD_AVX2_INLINE __m256 blendRows(__m256 top, __m256 bottom, __m256 by, __m256 ay) {
+    __m256 sum = _mm256_add_ps(_mm256_mul_ps(top, by), _mm256_mul_ps(bottom, ay));
     return _mm256_div_ps(sum, _mm256_set1_ps(kWeightDenominator));
+}
+
+UNFOLD_AVX2_INLINE __m256 blendY(__m256i top, __m256i bottom, __m256 by, __m256 ay) {
+    return blendRows(_mm256_cvtepi32_ps(top), _mm256_cvtepi32_ps(bottom), by, ay);
 }
 
 // The texel pairs (a texel and its right neighbour, one 64-bit load each) at four offsets, one pair a
@@ -221,40 +224,39 @@ UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i
                        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(y[0], 8),
                                                            _mm256_set1_epi32(int32_t(uint32_t(pitch)))),
                                         _mm256_slli_epi32(_mm256_srli_epi32(x[0], 8), 2)));
-    __m256i even[2][3], odd[2][3];
+    // Each row's blends as floats, per tap and channel (0 to 3 in field order), for this row and the last:
+    // a middle row is the bottom of one row of taps and the top of the next.
+    __m256 rows[2][3][4];
 #pragma GCC unroll 4
     for (int r = 0; r < 4; ++r) {
         __m256i c[4];
         windowRow(texels + size_t(r) * pitch, offsets, c);
-        __m256i* e = even[r & 1];
-        __m256i* o = odd[r & 1];
+        __m256(*now)[4] = rows[r & 1];
         for (int i = 0; i < 3; ++i) {
-            if (kEven) e[i] = blendX(c[i], c[i + 1], bx2[i], ax2[i]);
-            if (kOdd)
-                o[i] = blendX(_mm256_srli_epi32(c[i], 8), _mm256_srli_epi32(c[i + 1], 8), bx2[i], ax2[i]);
+            if (kEven) {
+                const __m256i e = blendX(c[i], c[i + 1], bx2[i], ax2[i]);
+                now[i][0] = _mm256_cvtepi32_ps(_mm256_and_si256(e, low16));
+                now[i][2] = _mm256_cvtepi32_ps(_mm256_srli_epi32(e, 16));
+            }
+            if (kOdd) {
+                const __m256i o =
+                    blendX(_mm256_srli_epi32(c[i], 8), _mm256_srli_epi32(c[i + 1], 8), bx2[i], ax2[i]);
+                now[i][1] = _mm256_cvtepi32_ps(_mm256_and_si256(o, low16));
+                now[i][3] = _mm256_cvtepi32_ps(_mm256_srli_epi32(o, 16));
+            }
         }
         if (r == 0) continue;
         const int j = r - 1;
         const __m256i ay = _mm256_and_si256(y[j], byteMask);
         const __m256 fy = _mm256_cvtepi32_ps(ay), fby = _mm256_cvtepi32_ps(_mm256_sub_epi32(full32, ay));
-        const __m256i* te = even[j & 1];
-        const __m256i* to = odd[j & 1];
+        const __m256(*top)[4] = rows[j & 1];
         for (int i = 0; i < 3; ++i) {
             float* const* tap = out[3 * j + i];
-            float* o0 = tap[kSwapRedBlue ? 2 : 0];
-            float* o2 = tap[kSwapRedBlue ? 0 : 2];
-            if (kEven && o0)
-                _mm256_storeu_ps(
-                    o0 + at, blendY(_mm256_and_si256(te[i], low16), _mm256_and_si256(e[i], low16), fby, fy));
-            if (kEven && o2)
-                _mm256_storeu_ps(o2 + at,
-                                 blendY(_mm256_srli_epi32(te[i], 16), _mm256_srli_epi32(e[i], 16), fby, fy));
-            if (kOdd && tap[1])
-                _mm256_storeu_ps(tap[1] + at, blendY(_mm256_and_si256(to[i], low16),
-                                                     _mm256_and_si256(o[i], low16), fby, fy));
-            if (kOdd && tap[3])
-                _mm256_storeu_ps(tap[3] + at,
-                                 blendY(_mm256_srli_epi32(to[i], 16), _mm256_srli_epi32(o[i], 16), fby, fy));
+            for (int field = 0; field < 4; ++field) {
+                if (field % 2 ? !kOdd : !kEven) continue;
+                float* o = tap[kSwapRedBlue && field != 1 && field != 3 ? 2 - field : field];
+                if (o) _mm256_storeu_ps(o + at, blendRows(top[i][field], now[i][field], fby, fy));
+            }
         }
     }
 }
