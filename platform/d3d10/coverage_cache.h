@@ -46,6 +46,8 @@ struct CoverageRecord final : RecordedWrites {
     std::vector<Plane> attributePlanes;
     std::vector<CoverageBand> bands; // one per part
     bool writesDepthStencil = false;
+    // Every band's spans in row order, apart from one another: a replay writes each covered pixel once.
+    bool spansInRowOrder = false;
     // The bytes the record holds, its shading caches included. Those are made and built after the
     // record is cached, so the figure grows (or drops back) while the record is in the cache.
     size_t bytes() const;

@@ -162,9 +162,6 @@ private:
     void gatherBindings(const Stage& stage, const ShaderProgram& program, StageBindings& out) const;
     bool drawBounds(PixelRect& bounds, Viewport& viewport) const;
     bool buildPixelSetup(const StageBindings& ps, PixelSetup& out) const;
-    // Whether every band of the record has its spans in row order (SpansInRowOrder), remembered for
-    // the last record asked about.
-    bool writesEachPixelOnce(const std::shared_ptr<const CoverageRecord>& record);
 
     std::atomic<ULONG> refs_{1};
     UINT flags_;
@@ -180,8 +177,6 @@ private:
     PixelSetup pixel_;
     std::vector<uint32_t> sources_; // the vertex outputs the pixel stage can read, as register * 4 + c
     CoverageKey key_;
-    std::weak_ptr<const CoverageRecord> orderedRecord_;
-    bool ordered_ = false;
 
     // Input assembler
     Bound<InputLayout> inputLayout_;

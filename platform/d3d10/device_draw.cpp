@@ -259,7 +259,7 @@ void Device::Draw(UINT count, UINT start) {
     // A replay that writes each covered pixel once fills the clear in only around them (a target with
     // nothing to write keeps the whole fill), and not at all where its last replay on the same clear
     // left them filled in and nothing has written there since.
-    const bool around = shade && record && record->hasSpans() && writesEachPixelOnce(record);
+    const bool around = shade && record && record->hasSpans() && record->spansInRowOrder;
     bool filledAlready[D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
     if (around)
         for (size_t i = 0; i < pixel.targets.size(); ++i) {
@@ -299,6 +299,7 @@ void Device::Draw(UINT count, UINT start) {
         fresh->attributePlanes = std::move(primitives.attributePlanes);
         fresh->writesDepthStencil = std::any_of(fresh->bands.begin(), fresh->bands.end(),
                                                 [](const CoverageBand& b) { return !b.runs.empty(); });
+        fresh->spansInRowOrder = std::all_of(fresh->bands.begin(), fresh->bands.end(), SpansInRowOrder);
         fresh->key = key;
         record = fresh;
         cache_.insert(fresh);
@@ -334,14 +335,6 @@ void Device::Draw(UINT count, UINT start) {
     if (shade)
         for (const auto& rt : renderTargets_)
             if (rt) rt->texture()->setVersion(NewUniqueVersion());
-}
-
-bool Device::writesEachPixelOnce(const std::shared_ptr<const CoverageRecord>& record) {
-    if (orderedRecord_.lock() != record) {
-        orderedRecord_ = record;
-        ordered_ = std::all_of(record->bands.begin(), record->bands.end(), SpansInRowOrder);
-    }
-    return ordered_;
 }
 
 void Device::ClearRenderTargetView(ID3D10RenderTargetView* view, const FLOAT colour[4]) {
