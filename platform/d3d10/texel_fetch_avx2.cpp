@@ -112,11 +112,11 @@ UNFOLD_AVX2_INLINE __m256i toFixed8(__m256 x) {
 UNFOLD_AVX2_INLINE void clampAxis(__m256i fixed, __m256i last, __m256i& index, __m256i& weight) {
     index = _mm256_srai_epi32(fixed, 8);
     weight = _mm256_and_si256(fixed, _mm256_set1_epi32(255));
-    __m256i below = _mm256_cmpgt_epi32(_mm256_setzero_si256(), index);
-    __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi32(index, last), _mm256_cmpeq_epi32(index, last));
+    // last >= 0 and index >= -2^22, so last - 1 does not wrap and index > last - 1 is index >= last.
+    const __m256i below = _mm256_cmpgt_epi32(_mm256_setzero_si256(), index);
+    const __m256i beyond = _mm256_cmpgt_epi32(index, _mm256_sub_epi32(last, _mm256_set1_epi32(1)));
     weight = _mm256_andnot_si256(_mm256_or_si256(below, beyond), weight);
-    index = _mm256_blendv_epi8(index, _mm256_setzero_si256(), below);
-    index = _mm256_blendv_epi8(index, last, beyond);
+    index = _mm256_min_epi32(_mm256_max_epi32(index, _mm256_setzero_si256()), last);
 }
 
 UNFOLD_AVX2 void computeFootprints(const SampledTexture& t, const float* u, const float* v, uint32_t* offsets,
