@@ -2,15 +2,54 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstring>
 
 namespace platform::d3d10 {
 
 LaneFeeder::LaneFeeder(const ShadingPlanes& planes, const CoverageBand& band,
                        const std::vector<PixelInput>& inputs, float* const* lanes)
     : planes_(planes), band_(band), inputs_(inputs), lanes_(lanes), base_(inputs.size()),
-      slope_(inputs.size()), constant_(inputs.size()) {
+      slope_(inputs.size()), constant_(inputs.size()), uniform_(inputs.size()) {
+    std::vector<float> value(inputs_.size(), 0.0f);
+    findUniformAttributes(value);
+    for (size_t k = 0; k < inputs_.size(); ++k) {
+        if (inputs_[k].kind == PixelInput::Zero) uniform_[k] = 1;
+        if (uniform_[k])
+            std::fill_n(lanes_[k], kLanes, value[k]);
+        else
+            fed_.push_back(uint32_t(k));
+    }
+}
+
+// A row's value of a constant plane is v0 + 0 * dy: v0 itself where v0 is finite and not -0 and dy is
+// finite (the product is then a zero, which such a v0 keeps). So an attribute whose plane is constant
+// at one such v0 in every primitive up to the last the band covers, all with finite rows, is v0 at
+// every pixel of the band.
+void LaneFeeder::findUniformAttributes(std::vector<float>& value) {
+    if (band_.spans.empty()) return;
+    uint32_t primitives = 0;
+    for (const Span& s : band_.spans) primitives = std::max(primitives, s.primitive + 1);
+    std::vector<uint32_t> bits(inputs_.size());
+    for (size_t k = 0; k < inputs_.size(); ++k) {
+        if (inputs_[k].kind != PixelInput::Attribute) continue;
+        const Plane& first = planes_.attributes[planes_.primitives[0].attributes + inputs_[k].attribute];
+        std::memcpy(&bits[k], &first.v0, 4);
+        uniform_[k] = std::isfinite(first.v0) && bits[k] != 0x80000000u;
+    }
+    for (uint32_t p = 0; p < primitives; ++p) {
+        const PrimitivePlanes& pp = planes_.primitives[p];
+        const bool finiteRows = std::isfinite(pp.refY);
+        for (size_t k = 0; k < inputs_.size(); ++k) {
+            if (!uniform_[k]) continue;
+            const Plane& pl = planes_.attributes[pp.attributes + inputs_[k].attribute];
+            uint32_t b;
+            std::memcpy(&b, &pl.v0, 4);
+            uniform_[k] = finiteRows && pl.constant && pl.b == 0.0f && b == bits[k];
+        }
+    }
     for (size_t k = 0; k < inputs_.size(); ++k)
-        if (inputs_[k].kind == PixelInput::Zero) std::fill_n(lanes_[k], kLanes, 0.0f);
+        if (uniform_[k]) std::memcpy(&value[k], &bits[k], 4);
 }
 
 void LaneFeeder::beginSpan() {
@@ -22,7 +61,7 @@ void LaneFeeder::beginSpan() {
     wRow_ = pp.invW.v0 + pp.invW.b * dy, wa_ = pp.invW.a;
     zRow_ = pp.z.v0 + pp.z.b * dy, za_ = pp.z.a;
     refX_ = pp.refX;
-    for (size_t k = 0; k < inputs_.size(); ++k) {
+    for (uint32_t k : fed_) {
         if (inputs_[k].kind != PixelInput::Attribute) continue;
         const Plane& pl = ap[inputs_[k].attribute];
         base_[k] = pl.v0 + pl.b * dy;
@@ -48,7 +87,7 @@ int LaneFeeder::next() {
         for (int j = 0; j < len; ++j) dx[j] = dx0 + float(j);
         at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
         for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow_ + wa_ * dx[j]);
-        for (size_t k = 0; k < inputs_.size(); ++k) {
+        for (uint32_t k : fed_) {
             float* d = lanes_[k] + n;
             switch (inputs_[k].kind) {
             case PixelInput::Attribute:

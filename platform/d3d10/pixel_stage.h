@@ -34,7 +34,9 @@ struct ShadingPlanes {
 };
 
 // Walks a band's covered pixels in span order, kLanes at a time, interpolating the inputs of each batch
-// into the lane arrays given beside them (one per input; Zero inputs are filled once, at the start).
+// into the lane arrays given beside them (one per input). Inputs with one value at every pixel of the
+// band (Zero inputs, and attributes that every primitive holds constant at the same value, such as a
+// mesh's single vertex colour) are filled once, at the start.
 class LaneFeeder {
 public:
     LaneFeeder(const ShadingPlanes& planes, const CoverageBand& band, const std::vector<PixelInput>& inputs,
@@ -42,9 +44,12 @@ public:
     // Fills the next batch; its number of lanes, 0 when the band is done.
     int next();
     const LanePositions& positions() const { return at_; }
+    // Whether input k was filled once, with its value at every pixel of the band.
+    bool uniform(size_t k) const { return uniform_[k] != 0; }
 
 private:
     void beginSpan();
+    void findUniformAttributes(std::vector<float>& value);
 
     const ShadingPlanes& planes_;
     const CoverageBand& band_;
@@ -56,6 +61,8 @@ private:
     // The current span's row: value / w = base + a * dx for attributes, 1 / w and z likewise.
     std::vector<float> base_, slope_;
     std::vector<uint8_t> constant_;
+    std::vector<uint8_t> uniform_;
+    std::vector<uint32_t> fed_; // the inputs filled run by run
     float py_ = 0, wRow_ = 0, wa_ = 0, zRow_ = 0, za_ = 0, refX_ = 0;
     LanePositions at_;
     float laneDx_[kLanes], laneW_[kLanes];

@@ -58,6 +58,18 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
     std::vector<float*> lanes;
     for (const PixelInput& in : setup.inputs) lanes.push_back(vm.slot(in.slot));
     LaneFeeder feeder(planes, coverage, setup.inputs, lanes.data());
+    // The routine's inputs that vary; those the feeder fills once are kept as one value.
+    std::vector<size_t> varying;
+    for (size_t k = 0; k < routine.inputs.size(); ++k) {
+        const size_t in = size_t(std::find(setup.inputs.begin(), setup.inputs.end(), routine.inputs[k]) -
+                                 setup.inputs.begin());
+        if (in < setup.inputs.size() && feeder.uniform(in)) {
+            out.constant[k] = vm.slot(routine.inputs[k].slot)[0];
+            std::vector<float>().swap(out.values[k]);
+        } else {
+            varying.push_back(k);
+        }
+    }
     const FootprintCompute compute = FootprintComputer(routine.key.isa);
     uint32_t base = 0;
     while (int n = feeder.next()) {
@@ -66,7 +78,7 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
             compute(setup.bindings.textures[fp.resource], vm.slot(fp.u), vm.slot(fp.v),
                     out.offsets[f].data() + base, out.weights[f].data() + base, n);
         }
-        for (size_t k = 0; k < routine.inputs.size(); ++k) {
+        for (size_t k : varying) {
             const float* lane = vm.slot(routine.inputs[k].slot);
             out.values[k].insert(out.values[k].end(), lane, lane + n);
         }
