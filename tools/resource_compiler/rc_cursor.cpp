@@ -85,7 +85,18 @@ ScriptCursor::Number ScriptCursor::binary(int level) {
     }
 }
 
+// Parentheses and unary operators nest by recursion; an expression nested deeper than this is refused
+// rather than allowed to run the stack out.
+constexpr int kMaxNesting = 64;
+
 ScriptCursor::Number ScriptCursor::primary() {
+    if (++depth_ > kMaxNesting) fail(at(), "expression nests too deeply");
+    const Number n = operand();
+    --depth_;
+    return n;
+}
+
+ScriptCursor::Number ScriptCursor::operand() {
     if (accept("-")) {
         Number n = primary();
         n.value = 0u - n.value;

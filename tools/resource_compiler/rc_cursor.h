@@ -53,10 +53,12 @@ public:
 private:
     Number binary(int level);
     Number primary();
+    Number operand();
 
     const std::vector<Token>& t_;
     RcReader& reader_;
     size_t pos_ = 0;
+    int depth_ = 0; // parentheses and unary operators open around the current operand
 };
 
 // UTF-8 to UTF-16 code units (bytes that start no valid sequence stand for themselves).

@@ -379,7 +379,16 @@ private:
                 left %= right;
         }
     }
+    // Parentheses and unary operators nest by recursion; an expression nested deeper than this is
+    // refused rather than allowed to run the stack out.
+    static constexpr int kMaxNesting = 64;
     int64_t unary() {
+        if (++depth_ > kMaxNesting) throw RcError(path_, line_, "#if expression nests too deeply");
+        const int64_t v = operand();
+        --depth_;
+        return v;
+    }
+    int64_t operand() {
         if (accept("!")) return !unary();
         if (accept("-")) return -unary();
         if (accept("+")) return unary();
@@ -401,6 +410,7 @@ private:
     std::string path_;
     int line_;
     size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace

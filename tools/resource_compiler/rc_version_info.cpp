@@ -59,8 +59,12 @@ void value(ScriptCursor& c, ByteWriter& w) {
     node(c, at, w, key, static_cast<uint16_t>(valueLength), isText ? 1 : 0, [&] { w.bytes(bytes); });
 }
 
-void block(ScriptCursor& c, ByteWriter& w) {
+// Blocks nest by recursion; deeper than this is refused rather than allowed to run the stack out.
+constexpr int kMaxBlockNesting = 32;
+
+void block(ScriptCursor& c, ByteWriter& w, int depth) {
     const Token at = c.at();
+    if (depth > kMaxBlockNesting) c.fail(at, "BLOCK nests too deeply");
     const std::string key = c.text("the block's name");
     w.align4();
     node(c, at, w, key, 0, 1, [&] {
@@ -68,7 +72,7 @@ void block(ScriptCursor& c, ByteWriter& w) {
         while (!c.blockEnd()) {
             if (c.atEnd()) c.fail(c.at(), "expected END but found end of file");
             if (c.acceptKeyword("BLOCK")) {
-                block(c, w);
+                block(c, w, depth + 1);
             } else if (c.acceptKeyword("VALUE")) {
                 value(c, w);
             } else {
@@ -119,7 +123,7 @@ void ParseVersionInfo(ScriptCursor& c, Resource& r) {
             if (c.atEnd()) c.fail(c.at(), "expected END but found end of file");
             if (!c.acceptKeyword("BLOCK"))
                 c.fail(c.at(), "expected BLOCK or END but found " + ScriptCursor::describe(c.at()));
-            block(c, w);
+            block(c, w, 1);
         }
     });
     r.data = w.take();

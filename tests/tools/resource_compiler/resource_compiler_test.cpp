@@ -118,6 +118,13 @@ TEST_F(ResourceCompilerTest, ErrorsNameTheLine) {
     EXPECT_EQ(failure("1 RCDATA {\n  1,\n"), "2: expected END but found end of file");
     EXPECT_EQ(failure("#include \"nowhere.h\"\n"), "1: cannot find include file 'nowhere.h'");
     EXPECT_EQ(failure("1 RCDATA { \"open }\n"), "1: unterminated string");
+    const std::string deep = std::string(300, '(') + "1" + std::string(300, ')');
+    EXPECT_EQ(failure("#if " + deep + "\n#endif\n"), "1: #if expression nests too deeply");
+    EXPECT_EQ(failure("#if " + std::string(300, '!') + "1\n#endif\n"), "1: #if expression nests too deeply");
+    EXPECT_EQ(failure("1 RCDATA { " + deep + " }\n"), "1: expression nests too deeply");
+    std::string blocks = "1 VERSIONINFO\nBEGIN\n";
+    for (int i = 0; i < 40; ++i) blocks += "BLOCK \"b\"\nBEGIN\n";
+    EXPECT_EQ(failure(blocks), "67: BLOCK nests too deeply");
 }
 
 uint16_t word(const std::vector<uint8_t>& b, size_t at) {
