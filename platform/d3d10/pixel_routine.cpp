@@ -29,26 +29,21 @@ uint64_t mix(uint64_t h, uint64_t v) {
 }
 
 // The most slots one step writes: a window's nine taps of four channels.
-constexpr int kMostWritten = 36;
+constexpr int kMostWritten = SampleWindow::kOutputs;
 
 // Whether a step reads the slot (a sample reads its two coordinate slots only, a window its axes).
 bool reads(const Step& s, PlanSlot slot) {
-    if (s.id == KernelId::SampleWindow)
-        return std::count(s.window->x, s.window->x + 3, slot) ||
-               std::count(s.window->y, s.window->y + 3, slot);
+    if (s.id == KernelId::SampleWindow) {
+        PlanSlot in[6];
+        return std::count(in, in + s.window->reads(in), slot) != 0;
+    }
     if (s.id == KernelId::Sample) return s.a == slot || s.b == slot;
     return s.a == slot || s.b == slot || s.c == slot;
 }
 
 // The slots a step writes (a sample its four channels, a window the channels something reads).
 int written(const Step& s, PlanSlot out[kMostWritten]) {
-    if (s.id == KernelId::SampleWindow) {
-        int n = 0;
-        for (const auto& tap : s.window->out)
-            for (PlanSlot slot : tap)
-                if (slot != SampleWindow::kNoSlot) out[n++] = slot;
-        return n;
-    }
+    if (s.id == KernelId::SampleWindow) return s.window->writes(out);
     if (s.id != KernelId::Sample) {
         out[0] = s.d;
         return 1;
@@ -590,7 +585,8 @@ bool gatherSampleWindow(std::vector<ValueStep>& graph, size_t values) {
             if (std::find(ys.begin(), ys.end(), graph[k].in[1]) == ys.end()) ys.push_back(graph[k].in[1]);
         }
         if (xs.size() != 3 || ys.size() != 3) continue;
-        ValueStep window{lead, {xs[0], xs[1], xs[2], ys[0], ys[1], ys[2]}, 6, {}, 36, false};
+        ValueStep window{lead, {xs[0], xs[1], xs[2], ys[0], ys[1], ys[2]}, 6, {}, SampleWindow::kOutputs,
+                         false};
         window.step.id = KernelId::SampleWindow;
         window.step.kernel = windowKernel(lead.kernel);
         for (int k : taps) {
@@ -795,7 +791,7 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
                 slots->x[i] = home[v.in[i]];
                 slots->y[i] = home[v.in[3 + i]];
             }
-            std::copy(out, out + 36, &slots->out[0][0]);
+            std::copy(out, out + SampleWindow::kOutputs, &slots->out[0][0]);
             s.window = slots.get();
             windows.push_back(std::move(slots));
             steps.push_back(s);

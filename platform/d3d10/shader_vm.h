@@ -92,8 +92,23 @@ using PlanSlot = uint32_t;
 // per tap (row by row) the slots of its channels, kNoSlot where nothing reads a channel.
 struct SampleWindow {
     static constexpr PlanSlot kNoSlot = ~PlanSlot(0);
+    static constexpr int kOutputs = 9 * 4;
     PlanSlot x[3], y[3];
     PlanSlot out[9][4];
+
+    // The slots the step reads: x, then y.
+    int reads(PlanSlot slots[6]) const {
+        for (int i = 0; i < 3; ++i) slots[i] = x[i], slots[3 + i] = y[i];
+        return 6;
+    }
+    // The slots the step writes: the channels that have one.
+    int writes(PlanSlot slots[kOutputs]) const {
+        int n = 0;
+        for (const auto& tap : out)
+            for (PlanSlot slot : tap)
+                if (slot != kNoSlot) slots[n++] = slot;
+        return n;
+    }
 };
 
 struct Step;

@@ -53,7 +53,6 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
     out.weights.assign(routine.footprints.size(), std::vector<uint16_t>(pixels));
     out.values.assign(routine.inputs.size(), std::vector<float>());
     out.constant.assign(routine.inputs.size(), 0.0f);
-    for (auto& v : out.values) v.reserve(pixels);
 
     std::vector<float*> lanes;
     for (const PixelInput& in : setup.inputs) lanes.push_back(vm.slot(in.slot));
@@ -65,9 +64,9 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
                                  setup.inputs.begin());
         if (in < setup.inputs.size() && feeder.uniform(in)) {
             out.constant[k] = vm.slot(routine.inputs[k].slot)[0];
-            std::vector<float>().swap(out.values[k]);
         } else {
             varying.push_back(k);
+            out.values[k].reserve(pixels);
         }
     }
     const FootprintCompute compute = FootprintComputer(routine.key.isa);

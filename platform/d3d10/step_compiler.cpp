@@ -39,11 +39,7 @@ int sourcesOf(const Step& s, PlanSlot out[6]) {
 // reads its coordinates, a footprint axis its coordinate).
 int readsOf(const Step& s, PlanSlot out[6]) {
     if (compilable(s)) return sourcesOf(s, out);
-    if (s.id == KernelId::SampleWindow) {
-        std::copy(s.window->x, s.window->x + 3, out);
-        std::copy(s.window->y, s.window->y + 3, out + 3);
-        return 6;
-    }
+    if (s.id == KernelId::SampleWindow) return s.window->reads(out);
     out[0] = s.a, out[1] = s.b, out[2] = s.c;
     return 3;
 }
@@ -508,9 +504,8 @@ std::unique_ptr<const CompiledSteps> CompiledSteps::Compile(const std::vector<St
             if (s.id == KernelId::Sample) {
                 writtenSoFar.insert(s.out, s.out + (s.c ? 3 : 4));
             } else if (s.id == KernelId::SampleWindow) {
-                for (const auto& tap : s.window->out)
-                    for (PlanSlot slot : tap)
-                        if (slot != SampleWindow::kNoSlot) writtenSoFar.insert(slot);
+                PlanSlot out[SampleWindow::kOutputs];
+                writtenSoFar.insert(out, out + s.window->writes(out));
             } else {
                 writtenSoFar.insert(s.d);
             }
