@@ -128,6 +128,7 @@ public:
     // Extensions for tests and benchmarks (software_device.h).
     void setThreads(unsigned threads);
     unsigned threads() const { return pool_->threads(); }
+    WorkerPool& workers() { return *pool_; }
     CoverageCache& coverageCache() { return cache_; }
     VertexStageCache& vertexStageCache() { return vertices_; }
     // The instruction set of the specialised pixel routines (forgets the routines built so far).

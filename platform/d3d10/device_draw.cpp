@@ -251,27 +251,30 @@ void Device::Draw(UINT count, UINT start) {
     key.vertices = std::move(shaded);
     key.finish();
 
-    // A pending clear of a colour target is filled in by the draw, on each part's own rows, unless the
-    // draw covers no pixel.
+    // A pending clear of a colour target stays pending where the draw writes nothing. A replay that
+    // writes each covered pixel once, beside the pixels of the draws already over the clear, leaves it
+    // pending around them too, its pixels merged with the clear texel as their destination. Any other
+    // draw fills it in first: in place, on each part's own rows, where no draw is over it yet.
     std::shared_ptr<const CoverageRecord> record = cache_.find(key);
-    if (shade && record && !record->hasSpans())
-        for (RenderTargetSetup& rt : pixel.targets) rt.fillClear = false;
-    // A replay that writes each covered pixel once fills the clear in only around them (a target with
-    // nothing to write keeps the whole fill), and not at all where its last replay on the same clear
-    // left them filled in and nothing has written there since.
-    const bool around = shade && record && record->hasSpans() && record->spansInRowOrder;
-    bool filledAlready[D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
-    if (around)
+    const bool onceEach = shade && record && record->hasSpans() && record->spansInRowOrder;
+    if (shade)
         for (size_t i = 0; i < pixel.targets.size(); ++i) {
             RenderTargetSetup& rt = pixel.targets[i];
-            rt.clearUnder = rt.fillClear && rt.writeMask != 0;
-            filledAlready[i] = rt.clearUnder && pixel.targetTextures[i]->filledAround(record, rt.clearTexel);
+            Texture2D* t = pixel.targetTextures[i];
+            if (!rt.fillClear) continue;
+            if (rt.writeMask == 0 || (record && !record->hasSpans())) {
+                rt.fillClear = false;
+            } else if (onceEach && t->mayDrawOverClear(*record)) {
+                rt.fillClear = false;
+                rt.clearUnder = true;
+            } else if (t->drawnOverClear()) {
+                t->fillPendingClear();
+                rt.fillClear = false;
+            }
         }
     auto fill = [&](unsigned part) {
         if (shade)
-            for (size_t i = 0; i < pixel.targets.size(); ++i)
-                if (!filledAlready[i])
-                    FillPendingClear(pixel.targets[i], part, parts, around ? &record->bands[part] : nullptr);
+            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, part, parts);
     };
     if (!record) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
@@ -324,11 +327,12 @@ void Device::Draw(UINT count, UINT start) {
         for (size_t i = 0; i < pixel.targets.size(); ++i) {
             const RenderTargetSetup& rt = pixel.targets[i];
             Texture2D* t = pixel.targetTextures[i];
+            if (rt.clearUnder) {
+                t->drewOverClear(record);
+                continue;
+            }
             if (rt.fillClear) t->clearFilled();
-            if (rt.clearUnder)
-                t->setFilledAround(record, rt.clearTexel);
-            else if (record->hasSpans())
-                t->forgetFilledAround();
+            if (record->hasSpans()) t->forgetFilledAround();
         }
     if (depthActive && record->writesDepthStencil)
         depthTexture->setVersion(deriveVersion(record->key.depthVersion, record->key.hash));

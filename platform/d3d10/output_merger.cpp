@@ -108,36 +108,45 @@ bool directWrite(const RenderTargetSetup& t, float* const colour[4], int n) {
 
 namespace {
 
-void fillTexels(const RenderTargetSetup& t, uint8_t* row, uint32_t x0, uint32_t x1) {
-    if (t.bytes == 4) {
+void fillTexels(const ClearFill& f, uint8_t* row, uint32_t x0, uint32_t x1) {
+    if (x1 <= x0) return;
+    if (f.bytes == 4) {
         uint32_t v;
-        std::memcpy(&v, t.clearTexel, 4);
+        std::memcpy(&v, f.texel, 4);
         std::fill(reinterpret_cast<uint32_t*>(row) + x0, reinterpret_cast<uint32_t*>(row) + x1, v);
     } else {
-        for (uint32_t x = x0; x < x1; ++x) std::memcpy(row + size_t(x) * t.bytes, t.clearTexel, t.bytes);
+        for (uint32_t x = x0; x < x1; ++x) std::memcpy(row + size_t(x) * f.bytes, f.texel, f.bytes);
     }
 }
 
 } // namespace
 
-void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts,
-                      const CoverageBand* covered) {
-    if (!t.fillClear) return;
-    const bool around = t.clearUnder && covered;
-    // The spans in row order (SpansInRowOrder), walked beside the rows.
-    const Span* span = around ? covered->spans.data() : nullptr;
-    const Span* const spansEnd = around ? span + covered->spans.size() : nullptr;
-    for (uint32_t y0 = part * uint32_t(kBandRows); y0 < t.height; y0 += parts * uint32_t(kBandRows)) {
-        for (uint32_t y = y0; y < std::min(t.height, y0 + uint32_t(kBandRows)); ++y) {
-            uint8_t* row = t.data + size_t(y) * t.pitch;
+void FillClear(const ClearFill& f, unsigned part, unsigned parts, const CoverageBand* const* drawn,
+               size_t count) {
+    // One cursor a draw, walked beside the rows.
+    const Span* at[kMaxDrawsOverClear];
+    const Span* end[kMaxDrawsOverClear];
+    count = std::min(count, kMaxDrawsOverClear);
+    for (size_t k = 0; k < count; ++k) {
+        at[k] = drawn[k]->spans.data();
+        end[k] = at[k] + drawn[k]->spans.size();
+    }
+    for (uint32_t y0 = part * uint32_t(kBandRows); y0 < f.height; y0 += parts * uint32_t(kBandRows)) {
+        for (uint32_t y = y0; y < std::min(f.height, y0 + uint32_t(kBandRows)); ++y) {
+            uint8_t* row = f.data + size_t(y) * f.pitch;
             uint32_t x = 0;
-            for (; span != spansEnd && span->y == y; ++span) {
-                fillTexels(t, row, x, span->x0);
-                x = span->x1;
-            }
-            fillTexels(t, row, x, t.width);
+            for (size_t k = 0; k < count; ++k)
+                for (; at[k] != end[k] && at[k]->y == y; ++at[k]) {
+                    fillTexels(f, row, x, at[k]->x0);
+                    x = at[k]->x1;
+                }
+            fillTexels(f, row, x, f.width);
         }
     }
+}
+
+void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts) {
+    if (t.fillClear) FillClear({t.data, t.pitch, t.width, t.height, t.bytes, t.clearTexel}, part, parts);
 }
 
 bool SpansInRowOrder(const CoverageBand& band) {

@@ -17,8 +17,8 @@ struct RenderTargetSetup {
     uint32_t width = 0, height = 0;
     // A clear pending on the target, which the draw fills in on its rows before it shades them.
     bool fillClear = false;
-    // With fillClear, on a draw that writes each covered pixel once: only the pixels the draw does not
-    // cover are filled in, and the covered ones are merged with the clear texel as their destination.
+    // The draw writes each covered pixel once over a clear left pending around it: the covered pixels
+    // are merged with the clear texel as their destination.
     bool clearUnder = false;
     uint8_t clearTexel[16] = {};
     DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
@@ -37,11 +37,26 @@ struct RenderTargetSetup {
 
 struct CoverageBand;
 
-// Fills in the pending clear on the rows of `part` (of `parts`, in bands of rows as the rasteriser
-// deals them); with clearUnder set and the part's coverage given (its spans in row order), only the
-// pixels outside its spans.
-void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts,
-                      const CoverageBand* covered = nullptr);
+// Where a pending clear is to be filled in: a texture's bytes and the texel every pixel reads as.
+struct ClearFill {
+    uint8_t* data = nullptr;
+    size_t pitch = 0;
+    uint32_t width = 0, height = 0, bytes = 0;
+    const uint8_t* texel = nullptr;
+};
+
+// The most draws a pending clear is left pending around (Texture2D::drewOverClear).
+constexpr size_t kMaxDrawsOverClear = 8;
+
+// Fills the clear texel into the rows of `part` (of `parts`, in bands of rows as the rasteriser deals
+// them), except the pixels of `drawn`: the part's coverage of up to kMaxDrawsOverClear draws, each
+// band's spans in row order, ordered by the left edge of draw bounds that do not overlap, so that on
+// any row the spans of one draw lie left of those of the next.
+void FillClear(const ClearFill& fill, unsigned part, unsigned parts,
+               const CoverageBand* const* drawn = nullptr, size_t count = 0);
+
+// Fills in a target's pending clear (fillClear) on the rows of `part` before the draw shades them.
+void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts);
 
 // Whether a band's spans run in row order, left to right, without sharing a pixel, so that a draw
 // replaying them writes each pixel once and the pixels between them can be found in one walk.

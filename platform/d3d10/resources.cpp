@@ -5,6 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d10/coverage_cache.h"
+#include "platform/d3d10/device.h"
+#include "platform/d3d10/output_merger.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/fault_injection.h"
 
@@ -203,15 +206,37 @@ void Texture2D::setPendingClear(const uint8_t* texel) {
     pending_ = true;
 }
 
-bool Texture2D::filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const {
-    // An empty note never matches: the draw asked about is always a live record.
-    return draw && !filled_.draw.owner_before(draw) && !draw.owner_before(filled_.draw) &&
-           std::memcmp(filled_.texel, texel, format_->bytes) == 0;
+bool Texture2D::mayDrawOverClear(const CoverageRecord& draw) const {
+    if (!pending_ || drawnOverCount_ == kMaxDrawsOverClear) return false;
+    const PixelRect& b = draw.key.bounds;
+    for (size_t k = 0; k < drawnOverCount_; ++k) {
+        const CoverageRecord& d = *drawnOver_[k];
+        const PixelRect& o = d.key.bounds;
+        if (d.bands.size() != draw.bands.size() ||
+            (b.left < o.right && o.left < b.right && b.top < o.bottom && o.top < b.bottom))
+            return false;
+    }
+    return true;
 }
 
-void Texture2D::setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) {
-    filled_.draw = draw;
-    std::memcpy(filled_.texel, texel, format_->bytes);
+void Texture2D::drewOverClear(std::shared_ptr<const CoverageRecord> draw) {
+    drawnOver_[drawnOverCount_++] = std::move(draw);
+}
+
+void Texture2D::forgetDrawsOverClear() {
+    for (size_t k = 0; k < drawnOverCount_; ++k) drawnOver_[k].reset();
+    drawnOverCount_ = 0;
+}
+
+bool Texture2D::filledAroundAlready() const {
+    if (drawnOverCount_ == 0 || filled_.count != drawnOverCount_ ||
+        std::memcmp(filled_.texel, clearTexel_, format_->bytes) != 0)
+        return false;
+    for (size_t k = 0; k < drawnOverCount_; ++k) {
+        const auto& noted = filled_.draws[k];
+        if (noted.owner_before(drawnOver_[k]) || drawnOver_[k].owner_before(noted)) return false;
+    }
+    return true;
 }
 
 void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
@@ -222,20 +247,32 @@ void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
 }
 
 void Texture2D::fillPending() {
-    const uint32_t bytes = format_->bytes;
-    for (uint32_t y = 0; y < desc_.Height; ++y) {
-        uint8_t* row = storage_.data() + y * rowPitch_;
-        if (bytes == 4) {
-            uint32_t v;
-            std::memcpy(&v, clearTexel_, 4);
-            std::fill_n(reinterpret_cast<uint32_t*>(row), desc_.Width, v);
-        } else {
-            for (uint32_t x = 0; x < desc_.Width; ++x)
-                std::memcpy(row + size_t(x) * bytes, clearTexel_, bytes);
-        }
+    const size_t count = drawnOverCount_;
+    if (!filledAroundAlready()) {
+        // The draws over the clear, left to right, and each part's coverage of them.
+        const CoverageRecord* drawn[kMaxDrawsOverClear];
+        for (size_t k = 0; k < count; ++k) drawn[k] = drawnOver_[k].get();
+        std::sort(drawn, drawn + count, [](const CoverageRecord* a, const CoverageRecord* b) {
+            return a->key.bounds.left < b->key.bounds.left;
+        });
+        WorkerPool& workers = device()->workers();
+        const unsigned parts = count ? unsigned(drawn[0]->bands.size()) : workers.threads();
+        const ClearFill fill{storage_.data(), rowPitch_,      desc_.Width,
+                             desc_.Height,    format_->bytes, clearTexel_};
+        workers.run([&](unsigned worker) {
+            for (unsigned part = worker; part < parts; part += workers.threads()) {
+                const CoverageBand* bands[kMaxDrawsOverClear];
+                for (size_t k = 0; k < count; ++k) bands[k] = &drawn[k]->bands[part];
+                FillClear(fill, part, parts, bands, count);
+            }
+        });
     }
-    pending_ = false;
     filled_ = {};
+    for (size_t k = 0; k < count; ++k) filled_.draws[k] = drawnOver_[k];
+    filled_.count = count;
+    std::memcpy(filled_.texel, clearTexel_, format_->bytes);
+    pending_ = false;
+    forgetDrawsOverClear();
     for (const auto& w : deferred_) w->replay(storage_.data());
     deferred_.clear();
 }

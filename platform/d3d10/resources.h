@@ -14,12 +14,14 @@
 // frame. The rasteriser's coverage cache keys on the version of the depth-stencil surface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/d3d10/device_child.h"
 #include "platform/d3d10/format.h"
+#include "platform/d3d10/output_merger.h"
 
 namespace platform::d3d10 {
 
@@ -87,6 +89,8 @@ public:
     virtual void replay(uint8_t* base) const = 0;
 };
 
+struct CoverageRecord;
+
 class Texture2D final : public DeviceChild<ID3D10Texture2D, Texture2D> {
 public:
     static bool answers(REFIID riid) { return riid == IID_ID3D10Resource || riid == IID_ID3D10Texture2D; }
@@ -126,7 +130,11 @@ public:
     // With a clear pending: these writes follow it, in order; otherwise they are written at once.
     void deferWrites(std::shared_ptr<const RecordedWrites> writes);
     // A draw has filled in the pending clear itself (every row, while drawing).
-    void clearFilled() { pending_ = false, deferred_.clear(); }
+    void clearFilled() {
+        pending_ = false;
+        deferred_.clear();
+        forgetDrawsOverClear();
+    }
     // The own bytes for a draw that writes them in place, a pending clear left for the draw to fill in
     // (aliasing staging textures get their copies first).
     uint8_t* beginDraw() {
@@ -137,12 +145,21 @@ public:
     void aliasTo(Texture2D* source);
     bool aliasing() const { return aliasOf_ != nullptr; }
 
-    // What the texture's own bytes hold outside the pixels of a recorded draw: `texel`, filled in around
-    // them by that draw on a pending clear, for as long as nothing else has written the bytes. The next
-    // replay of the draw on the same clear finds them filled in already. The note goes with the bytes
-    // when an aliasing staging texture takes them over.
-    bool filledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel) const;
-    void setFilledAround(const std::shared_ptr<const RecordedWrites>& draw, const uint8_t* texel);
+    // A pending clear can stay pending around draws that wrote each of their pixels once, in place (the
+    // rest of the texture still reads as the clear): for as many draws as kMaxDrawsOverClear, made
+    // with the same number of parts, whose bounds overlap none of the others'. Whatever next needs the
+    // bytes fills the clear in around them, on the device's workers.
+    bool mayDrawOverClear(const CoverageRecord& draw) const;
+    void drewOverClear(std::shared_ptr<const CoverageRecord> draw);
+    bool drawnOverClear() const { return drawnOverCount_ != 0; }
+    // Fills in a pending clear now (around the draws over it).
+    void fillPendingClear() {
+        if (pending_) fillPending();
+    }
+    // The note of what the bytes hold outside the pixels of the draws a clear was last filled in
+    // around: those draws' clear texel, for as long as nothing else has written the bytes. When the same
+    // draws come again over the same clear, nothing needs filling in. The note goes with the bytes when
+    // an aliasing staging texture takes them over.
     void forgetFilledAround() { filled_ = {}; }
 
     ~Texture2D() override;
@@ -158,10 +175,13 @@ private:
     void releaseForWhole();
 
     struct FilledAround {
-        // Compared by owner: a live or expired record; empty: no note.
-        std::weak_ptr<const RecordedWrites> draw;
+        // Compared by owner: live or expired records; none: no note.
+        std::array<std::weak_ptr<const CoverageRecord>, kMaxDrawsOverClear> draws;
+        size_t count = 0;
         uint8_t texel[16] = {};
     };
+    bool filledAroundAlready() const;
+    void forgetDrawsOverClear();
 
     D3D10_TEXTURE2D_DESC desc_;
     const FormatInfo* format_;
@@ -173,6 +193,9 @@ private:
     bool pending_ = false;
     uint8_t clearTexel_[16] = {};
     std::vector<std::shared_ptr<const RecordedWrites>> deferred_;
+    // In the order they were drawn; held in place, so that steady frames allocate nothing.
+    std::array<std::shared_ptr<const CoverageRecord>, kMaxDrawsOverClear> drawnOver_;
+    size_t drawnOverCount_ = 0;
     // A staging texture's source while it aliases it (kept alive); a source's aliasing staging textures.
     Texture2D* aliasOf_ = nullptr;
     std::vector<Texture2D*> aliases_;

@@ -325,6 +325,79 @@ TEST_F(PendingContentsTest, ReplaysOnOneClearStayRightWhateverWroteTheBytesBetwe
     EXPECT_EQ(frame({0, 1, 0, 1}), green);
 }
 
+// Replays in viewports side by side, as the quad view draws, leave the clear pending around all of
+// them and have it filled in once something reads the target; a replay finds it filled in already
+// only when the same draws came over the same clear. Every frame must read back as on a device that
+// filled the whole clear first: with a view left out (its pixels read as the clear, not as the last
+// frame's), in another order, in more viewports than a clear is left pending around, over one another.
+TEST_F(PendingContentsTest, ReplaysSideBySideMatchAFullFill) {
+    ComPtr<ID3D10BlendState> adding = additive();
+    // Without a depth test every draw's coverage is the same whatever was drawn before it.
+    D3D10_DEPTH_STENCIL_DESC none{
+        FALSE, D3D10_DEPTH_WRITE_MASK_ZERO, D3D10_COMPARISON_ALWAYS, FALSE, 0xFF, 0xFF, {}, {}};
+    none.FrontFace = none.BackFace = {D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP, D3D10_STENCIL_OP_KEEP,
+                                      D3D10_COMPARISON_ALWAYS};
+    ComPtr<ID3D10DepthStencilState> noDepth;
+    ASSERT_EQ(device->CreateDepthStencilState(&none, noDepth.put()), S_OK);
+    device->OMSetDepthStencilState(noDepth.get(), 0);
+    struct View {
+        INT x, y;
+        UINT w, h;
+    };
+    auto grid = [](int across, int down) {
+        std::vector<View> views;
+        for (int j = 0; j < down; ++j)
+            for (int i = 0; i < across; ++i)
+                views.push_back({INT(kWidth * i / across), INT(kHeight * j / down), UINT(kWidth / across),
+                                 UINT(kHeight / down)});
+        return views;
+    };
+    const std::vector<View> quarters = grid(2, 2), ninths = grid(3, 3);
+    auto frame = [&](std::array<float, 4> colour, const std::vector<View>& views, std::vector<int> order) {
+        clear(colour);
+        for (int v : order) {
+            const View& view = views[size_t(v)];
+            setViewport(view.x, view.y, view.w, view.h);
+            device->OMSetBlendState(v % 2 ? adding.get() : nullptr, nullptr, 0xFFFFFFFF);
+            const float c = 0.125f * float(v % 4);
+            draw(quad(-0.75f, -0.5f + 0.125f * float(v % 3), 0.5f, 0.75f, {c, 0.25f, 1 - c, 0.5f}),
+                 D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        }
+        setViewport(0, 0, kWidth, kHeight);
+        return readBack();
+    };
+    const std::array<float, 4> grey{0.25f, 0.5f, 0.75f, 1}, dark{0.0f, 0.125f, 0.25f, 1};
+    const std::vector<View> overlapping = {{0, 0, 40, 30}, {12, 8, 40, 30}};
+    const std::vector<std::tuple<std::array<float, 4>, const std::vector<View>*, std::vector<int>>> frames = {
+        {grey, &quarters, {0, 1, 2, 3}},
+        {grey, &quarters, {0, 1, 2, 3}},
+        {grey, &quarters, {0, 1, 2, 3}},
+        {grey, &quarters, {0, 1, 3}},
+        {grey, &quarters, {0, 1, 2}},
+        {grey, &quarters, {0, 1, 2, 3}},
+        {dark, &quarters, {0, 1, 2, 3}},
+        {dark, &quarters, {3, 2, 1, 0}},
+        {dark, &ninths, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {dark, &ninths, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {grey, &overlapping, {0, 1}},
+        {grey, &quarters, {0, 1, 2, 3}},
+        {grey, &overlapping, {0, 1}},
+        {grey, &quarters, {0, 1, 2, 3}},
+    };
+    std::vector<std::vector<uint32_t>> replayed;
+    for (const auto& [colour, views, order] : frames) replayed.push_back(frame(colour, *views, order));
+    EXPECT_GE(GetCoverageCacheStats(device.get()).hits, 30u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        ClearCoverageCache(device.get());
+        const auto& [colour, views, order] = frames[i];
+        EXPECT_EQ(frame(colour, *views, order), replayed[i]) << "frame " << i;
+    }
+    // A view left out reads as the clear where its quad was drawn the frame before.
+    EXPECT_EQ(replayed[3][32 * kWidth + 14], 0xFFBF8040u);
+    EXPECT_EQ(replayed[4][32 * kWidth + 46], 0xFFBF8040u);
+    EXPECT_NE(replayed[2][32 * kWidth + 46], 0xFFBF8040u);
+}
+
 TEST_F(PendingContentsTest, PartialDepthStencilClearKeepsThePendingPart) {
     D3D10_DEPTH_STENCIL_DESC equal{
         FALSE, D3D10_DEPTH_WRITE_MASK_ZERO, D3D10_COMPARISON_ALWAYS, TRUE, 0xFF, 0xFF, {}, {}};
