@@ -274,7 +274,8 @@ void Device::Draw(UINT count, UINT start) {
         }
     auto fill = [&](unsigned part) {
         if (shade)
-            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, part, parts);
+            for (const RenderTargetSetup& rt : pixel.targets)
+                FillPendingClear(rt, PartRowRange(bounds, part, parts));
     };
     if (!record) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));

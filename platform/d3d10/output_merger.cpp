@@ -121,32 +121,61 @@ void fillTexels(const ClearFill& f, uint8_t* row, uint32_t x0, uint32_t x1) {
 
 } // namespace
 
-void FillClear(const ClearFill& f, unsigned part, unsigned parts, const CoverageBand* const* drawn,
-               size_t count) {
-    // One cursor a draw, walked beside the rows.
-    const Span* at[kMaxDrawsOverClear];
-    const Span* end[kMaxDrawsOverClear];
-    count = std::min(count, kMaxDrawsOverClear);
-    for (size_t k = 0; k < count; ++k) {
-        at[k] = drawn[k]->spans.data();
-        end[k] = at[k] + drawn[k]->spans.size();
-    }
-    for (uint32_t y0 = part * uint32_t(kBandRows); y0 < f.height; y0 += parts * uint32_t(kBandRows)) {
-        for (uint32_t y = y0; y < std::min(f.height, y0 + uint32_t(kBandRows)); ++y) {
-            uint8_t* row = f.data + size_t(y) * f.pitch;
-            uint32_t x = 0;
-            for (size_t k = 0; k < count; ++k)
-                for (; at[k] != end[k] && at[k]->y == y; ++at[k]) {
-                    fillTexels(f, row, x, at[k]->x0);
-                    x = at[k]->x1;
-                }
-            fillTexels(f, row, x, f.width);
+namespace {
+
+// One draw's spans from a row on, in row order: its bands one after another.
+class DrawnSpans {
+public:
+    DrawnSpans() = default;
+    DrawnSpans(const std::vector<CoverageBand>& bands, int32_t from)
+        : band_(bands.data()), last_(bands.data() + bands.size()) {
+        for (; band_ != last_; ++band_) {
+            const std::vector<Span>& s = band_->spans;
+            if (s.empty() || s.back().y < from) continue;
+            at_ = std::lower_bound(s.data(), s.data() + s.size(), from,
+                                   [](const Span& a, int32_t y) { return a.y < y; });
+            end_ = s.data() + s.size();
+            return;
         }
+    }
+    const Span* get() const { return at_ != end_ ? at_ : nullptr; }
+    void next() {
+        if (++at_ != end_) return;
+        while (++band_ != last_)
+            if (!band_->spans.empty()) {
+                at_ = band_->spans.data();
+                end_ = at_ + band_->spans.size();
+                return;
+            }
+    }
+
+private:
+    const CoverageBand *band_ = nullptr, *last_ = nullptr;
+    const Span *at_ = nullptr, *end_ = nullptr;
+};
+
+} // namespace
+
+void FillClear(const ClearFill& f, RowRange rows, const std::vector<CoverageBand>* const* drawn,
+               size_t count) {
+    const int32_t begin = std::max(rows.begin, 0), end = int32_t(std::min<int64_t>(rows.end, f.height));
+    DrawnSpans spans[kMaxDrawsOverClear];
+    count = std::min(count, kMaxDrawsOverClear);
+    for (size_t k = 0; k < count; ++k) spans[k] = DrawnSpans(*drawn[k], begin);
+    for (int32_t y = begin; y < end; ++y) {
+        uint8_t* row = f.data + size_t(y) * f.pitch;
+        uint32_t x = 0;
+        for (size_t k = 0; k < count; ++k)
+            for (const Span* s; (s = spans[k].get()) && s->y == y; spans[k].next()) {
+                fillTexels(f, row, x, s->x0);
+                x = s->x1;
+            }
+        fillTexels(f, row, x, f.width);
     }
 }
 
-void FillPendingClear(const RenderTargetSetup& t, unsigned part, unsigned parts) {
-    if (t.fillClear) FillClear({t.data, t.pitch, t.width, t.height, t.bytes, t.clearTexel}, part, parts);
+void FillPendingClear(const RenderTargetSetup& t, RowRange rows) {
+    if (t.fillClear) FillClear({t.data, t.pitch, t.width, t.height, t.bytes, t.clearTexel}, rows);
 }
 
 bool SpansInRowOrder(const CoverageBand& band) {

@@ -8,6 +8,7 @@
 #include <d3d10.h>
 
 #include "platform/d3d10/cpu_features.h"
+#include "platform/d3d10/rasterizer.h"
 
 namespace platform::d3d10 {
 
@@ -35,8 +36,6 @@ struct RenderTargetSetup {
     bool opaqueWhenAlphaOne = false;
 };
 
-struct CoverageBand;
-
 // Where a pending clear is to be filled in: a texture's bytes and the texel every pixel reads as.
 struct ClearFill {
     uint8_t* data = nullptr;
@@ -48,15 +47,15 @@ struct ClearFill {
 // The most draws a pending clear is left pending around (Texture2D::drewOverClear).
 constexpr size_t kMaxDrawsOverClear = 8;
 
-// Fills the clear texel into the rows of `part` (of `parts`, in bands of rows as the rasteriser deals
-// them), except the pixels of `drawn`: the part's coverage of up to kMaxDrawsOverClear draws, each
-// band's spans in row order, ordered by the left edge of draw bounds that do not overlap, so that on
-// any row the spans of one draw lie left of those of the next.
-void FillClear(const ClearFill& fill, unsigned part, unsigned parts,
-               const CoverageBand* const* drawn = nullptr, size_t count = 0);
+// Fills the clear texel into `rows` of the texture, except the pixels of `drawn`: up to
+// kMaxDrawsOverClear draws' coverage (each its bands in part order, their spans in row order), ordered
+// by the left edge of draw bounds that do not overlap, so that on any row the spans of one draw lie
+// left of those of the next.
+void FillClear(const ClearFill& fill, RowRange rows, const std::vector<CoverageBand>* const* drawn = nullptr,
+               size_t count = 0);
 
-// Fills in a target's pending clear (fillClear) on the rows of `part` before the draw shades them.
-void FillPendingClear(const RenderTargetSetup& target, unsigned part, unsigned parts);
+// Fills in a target's pending clear (fillClear) on the rows of a part before the draw shades them.
+void FillPendingClear(const RenderTargetSetup& target, RowRange rows);
 
 // Whether a band's spans run in row order, left to right, without sharing a pixel, so that a draw
 // replaying them writes each pixel once and the pixels between them can be found in one walk.

@@ -64,7 +64,7 @@ class BandRasterizer {
 public:
     BandRasterizer(const PrimitiveSet& p, const PixelRect& bounds, DepthStencilSetup* ds, unsigned part,
                    unsigned parts, CoverageBand& out)
-        : p_(p), bounds_(bounds), ds_(ds), part_(part), parts_(parts), out_(out) {
+        : p_(p), bounds_(bounds), rows_(PartRowRange(bounds, part, parts)), ds_(ds), out_(out) {
         out_.spans.clear();
         out_.runs.clear();
         out_.values.clear();
@@ -179,16 +179,8 @@ private:
             bool left = e[i].dy < 0;
             e[i].bias = (top || left) ? 0 : -1;
         }
-        int32_t firstRow = t.minY;
-        for (int32_t y = firstRow; y <= t.maxY; ++y) {
-            if (!RowInPart(y, part_, parts_)) {
-                // Skip to the first row of this part's next band.
-                int32_t band = y / kBandRows;
-                int32_t next = band + 1;
-                while (unsigned(next) % parts_ != part_) next++;
-                y = next * kBandRows - 1;
-                continue;
-            }
+        const int32_t lastRow = std::min(t.maxY, rows_.end - 1);
+        for (int32_t y = std::max(t.minY, rows_.begin); y <= lastRow; ++y) {
             int64_t py = int64_t(y) * 256 + 128;
             int64_t lo = t.minX, hi = t.maxX;
             for (const Edge& ed : e) {
@@ -220,7 +212,7 @@ private:
             for (int32_t x = std::max(first, bounds_.left); x <= std::min(last, bounds_.right - 1); ++x) {
                 float yc = l.y0 + (float(x) + 0.5f - l.x0) * dy / dx;
                 int32_t y = int32_t(std::floor(yc));
-                if (y < bounds_.top || y >= bounds_.bottom || !RowInPart(y, part_, parts_)) continue;
+                if (y < bounds_.top || y >= bounds_.bottom || !rows_.contains(y)) continue;
                 cover(y, x, x + 1, l.primitive);
             }
         } else {
@@ -231,7 +223,7 @@ private:
                 last = int32_t(std::floor(hi - 0.5f));
             }
             for (int32_t y = std::max(first, bounds_.top); y <= std::min(last, bounds_.bottom - 1); ++y) {
-                if (!RowInPart(y, part_, parts_)) continue;
+                if (!rows_.contains(y)) continue;
                 float xc = l.x0 + (float(y) + 0.5f - l.y0) * dx / dy;
                 int32_t x = int32_t(std::floor(xc));
                 if (x < bounds_.left || x >= bounds_.right) continue;
@@ -242,13 +234,19 @@ private:
 
     const PrimitiveSet& p_;
     const PixelRect& bounds_;
+    const RowRange rows_;
     DepthStencilSetup* ds_;
     FaceTable faces_[2]; // front, back
-    unsigned part_, parts_;
     CoverageBand& out_;
 };
 
 } // namespace
+
+RowRange PartRowRange(const PixelRect& bounds, unsigned part, unsigned parts) {
+    const int64_t rows = std::max(0, bounds.bottom - bounds.top);
+    auto boundary = [&](unsigned p) { return bounds.top + int32_t(rows * p / parts); };
+    return {part == 0 ? INT32_MIN : boundary(part), part + 1 >= parts ? INT32_MAX : boundary(part + 1)};
+}
 
 void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
                    unsigned part, unsigned parts, CoverageBand& out) {

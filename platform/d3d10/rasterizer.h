@@ -6,11 +6,10 @@
 // in 64-bit integers on the snapped vertices. Lines light one pixel per column (or row, for steep
 // lines) from the first end up to, but not including, the last.
 //
-// The draw's rows are dealt out in bands of kBandRows rows, band b going to part b % parts, so each
-// thread rasterises and shades its own rows and no two threads touch one pixel. The result of a part
-// is a coverage band: the spans of surviving pixels in primitive order (which keeps blending right),
-// and the depth-stencil values the part wrote, in the order written, so that a cached band can be
-// replayed exactly.
+// A draw's rows are dealt out to its parts in contiguous runs (PartRowRange), so each thread rasterises
+// and shades its own rows and no two threads touch one pixel. The result of a part is a coverage band:
+// the spans of surviving pixels in primitive order (which keeps blending right), and the depth-stencil
+// values the part wrote, in the order written, so that a cached band can be replayed exactly.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +19,17 @@
 
 namespace platform::d3d10 {
 
-constexpr int32_t kBandRows = 8;
+// Rows begin to end - 1.
+struct RowRange {
+    int32_t begin, end;
+    bool contains(int32_t y) const { return y >= begin && y < end; }
+};
 
-inline bool RowInPart(int32_t y, unsigned part, unsigned parts) {
-    return unsigned(y / kBandRows) % parts == part;
-}
+// The rows of a draw's part: the rows of its bounds split evenly into contiguous runs, in order, part 0
+// also taking every row above the bounds and the last part every row below (which a fill of the whole
+// target shares out with the draw). A thread works on neighbouring rows, which read neighbouring texels,
+// so the texels it brings into its caches are seldom the other thread's too.
+RowRange PartRowRange(const PixelRect& bounds, unsigned part, unsigned parts);
 
 struct Span {
     uint16_t y, x0, x1; // x1 exclusive

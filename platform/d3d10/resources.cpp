@@ -212,9 +212,7 @@ bool Texture2D::mayDrawOverClear(const CoverageRecord& draw) const {
     for (size_t k = 0; k < drawnOverCount_; ++k) {
         const CoverageRecord& d = *drawnOver_[k];
         const PixelRect& o = d.key.bounds;
-        if (d.bands.size() != draw.bands.size() ||
-            (b.left < o.right && o.left < b.right && b.top < o.bottom && o.top < b.bottom))
-            return false;
+        if (b.left < o.right && o.left < b.right && b.top < o.bottom && o.top < b.bottom) return false;
     }
     return true;
 }
@@ -249,22 +247,20 @@ void Texture2D::deferWrites(std::shared_ptr<const RecordedWrites> writes) {
 void Texture2D::fillPending() {
     const size_t count = drawnOverCount_;
     if (!filledAroundAlready()) {
-        // The draws over the clear, left to right, and each part's coverage of them.
+        // The draws over the clear, left to right.
         const CoverageRecord* drawn[kMaxDrawsOverClear];
         for (size_t k = 0; k < count; ++k) drawn[k] = drawnOver_[k].get();
         std::sort(drawn, drawn + count, [](const CoverageRecord* a, const CoverageRecord* b) {
             return a->key.bounds.left < b->key.bounds.left;
         });
+        const std::vector<CoverageBand>* bands[kMaxDrawsOverClear];
+        for (size_t k = 0; k < count; ++k) bands[k] = &drawn[k]->bands;
         WorkerPool& workers = device()->workers();
-        const unsigned parts = count ? unsigned(drawn[0]->bands.size()) : workers.threads();
         const ClearFill fill{storage_.data(), rowPitch_,      desc_.Width,
                              desc_.Height,    format_->bytes, clearTexel_};
-        workers.run([&](unsigned worker) {
-            for (unsigned part = worker; part < parts; part += workers.threads()) {
-                const CoverageBand* bands[kMaxDrawsOverClear];
-                for (size_t k = 0; k < count; ++k) bands[k] = &drawn[k]->bands[part];
-                FillClear(fill, part, parts, bands, count);
-            }
+        const PixelRect whole{0, 0, int32_t(desc_.Width), int32_t(desc_.Height)};
+        workers.run([&](unsigned part) {
+            FillClear(fill, PartRowRange(whole, part, workers.threads()), bands, count);
         });
     }
     filled_ = {};

@@ -146,9 +146,9 @@ public:
     bool aliasing() const { return aliasOf_ != nullptr; }
 
     // A pending clear can stay pending around draws that wrote each of their pixels once, in place (the
-    // rest of the texture still reads as the clear): for as many draws as kMaxDrawsOverClear, made
-    // with the same number of parts, whose bounds overlap none of the others'. Whatever next needs the
-    // bytes fills the clear in around them, on the device's workers.
+    // rest of the texture still reads as the clear): for as many draws as kMaxDrawsOverClear whose
+    // bounds overlap none of the others'. Whatever next needs the bytes fills the clear in around them,
+    // on the device's workers.
     bool mayDrawOverClear(const CoverageRecord& draw) const;
     void drewOverClear(std::shared_ptr<const CoverageRecord> draw);
     bool drawnOverClear() const { return drawnOverCount_ != 0; }
