@@ -44,6 +44,7 @@ struct CoverageRecord final : RecordedWrites {
     CoverageKey key;
     std::vector<PrimitivePlanes> primitives;
     std::vector<Plane> attributePlanes;
+    RowSplit split;                  // the rows of each part
     std::vector<CoverageBand> bands; // one per part
     bool writesDepthStencil = false;
     // Every band's spans in row order, apart from one another: a replay writes each covered pixel once.

@@ -272,10 +272,9 @@ void Device::Draw(UINT count, UINT start) {
                 rt.fillClear = false;
             }
         }
-    auto fill = [&](unsigned part) {
+    auto fill = [&](RowRange rows) {
         if (shade)
-            for (const RenderTargetSetup& rt : pixel.targets)
-                FillPendingClear(rt, PartRowRange(bounds, part, parts));
+            for (const RenderTargetSetup& rt : pixel.targets) FillPendingClear(rt, rows);
     };
     if (!record) {
         if (depthActive) ds.texels = reinterpret_cast<uint32_t*>(depthTexture->beginWrite(false));
@@ -283,6 +282,7 @@ void Device::Draw(UINT count, UINT start) {
         PrimitiveSet primitives;
         SetupPrimitives(*key.vertices, sources_, setup, primitives);
         fresh->bands.resize(parts);
+        fresh->split = RowSplit(primitives, bounds, parts);
         ShadingPlanes planes{primitives.primitives.data(), primitives.attributePlanes.data()};
         // The routine shades new coverage too: keeping what its pixels read costs less than
         // interpreting them, and the next frame then only replays.
@@ -290,9 +290,10 @@ void Device::Draw(UINT count, UINT start) {
             shade && !interpretNewCoverage_ ? &routines_.get(pixel, isa_, parts) : nullptr;
         ShadingCache* shading = routine ? &fresh->shadingFor(*routine, pixel.bindings, parts) : nullptr;
         pool_->run([&](unsigned part) {
-            fill(part);
+            const RowRange rows = fresh->split.rows(part);
+            fill(rows);
             CoverageBand& band = fresh->bands[part];
-            RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, part, parts, band);
+            RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, rows, band);
             OrderSpans(band);
             if (!shade || band.spans.empty()) return;
             if (!routine) return ShadeBand(planes, band, pixel);
@@ -317,7 +318,7 @@ void Device::Draw(UINT count, UINT start) {
             const PixelRoutine& routine = routines_.get(pixel, isa_, parts);
             ShadingCache& shading = record->shadingFor(routine, pixel.bindings, parts);
             pool_->run([&](unsigned part) {
-                fill(part);
+                fill(record->split.rows(part));
                 ShadingCache::Band& band = shading.bands[part];
                 if (!band.built) BuildShadingBand(routine, pixel, planes, record->bands[part], part, band);
                 ReplayShadingBand(routine, pixel, record->bands[part], part, band);

@@ -62,9 +62,9 @@ inline uint32_t stencilOp(D3D10_STENCIL_OP op, uint32_t s, uint32_t ref) {
 
 class BandRasterizer {
 public:
-    BandRasterizer(const PrimitiveSet& p, const PixelRect& bounds, DepthStencilSetup* ds, unsigned part,
-                   unsigned parts, CoverageBand& out)
-        : p_(p), bounds_(bounds), rows_(PartRowRange(bounds, part, parts)), ds_(ds), out_(out) {
+    BandRasterizer(const PrimitiveSet& p, const PixelRect& bounds, DepthStencilSetup* ds, RowRange rows,
+                   CoverageBand& out)
+        : p_(p), bounds_(bounds), rows_(rows), ds_(ds), out_(out) {
         out_.spans.clear();
         out_.runs.clear();
         out_.values.clear();
@@ -248,9 +248,53 @@ RowRange PartRowRange(const PixelRect& bounds, unsigned part, unsigned parts) {
     return {part == 0 ? INT32_MIN : boundary(part), part + 1 >= parts ? INT32_MAX : boundary(part + 1)};
 }
 
+RowSplit::RowSplit(const PrimitiveSet& primitives, const PixelRect& bounds, unsigned parts) {
+    const int32_t top = bounds.top, rows = std::max(0, bounds.bottom - bounds.top);
+    // Each primitive's pixels within the bounds, spread evenly over its rows there and summed row by row
+    // through a difference array.
+    std::vector<double> change(size_t(rows) + 1, 0.0);
+    auto add = [&](int32_t first, int32_t last, double perRow) {
+        first = std::max(first, top) - top;
+        last = std::min(last, top + rows - 1) - top;
+        if (first > last) return;
+        change[size_t(first)] += perRow;
+        change[size_t(last) + 1] -= perRow;
+    };
+    for (const RasterTriangle& t : primitives.triangles) {
+        // Its area, less the share of its width and its height that the bounds cut off.
+        const double twiceArea =
+            std::fabs(double((t.x[1] - t.x[0]) * (t.y[2] - t.y[0]) - (t.x[2] - t.x[0]) * (t.y[1] - t.y[0])));
+        const double width =
+            double(std::max({t.x[0], t.x[1], t.x[2]}) - std::min({t.x[0], t.x[1], t.x[2]})) / 256.0;
+        const double height =
+            double(std::max({t.y[0], t.y[1], t.y[2]}) - std::min({t.y[0], t.y[1], t.y[2]})) / 256.0;
+        const double inside = std::min(1.0, double(t.maxX - t.minX + 1) / std::max(width, 1.0));
+        add(t.minY, t.maxY, twiceArea / (2.0 * 256.0 * 256.0) * inside / std::max(height, 1.0));
+    }
+    // A line lights about a pixel a row.
+    for (const RasterLine& l : primitives.lines)
+        add(int32_t(std::floor(std::min(l.y0, l.y1))), int32_t(std::floor(std::max(l.y0, l.y1))), 1.0);
+    double total = 0.0, perRow = 0.0;
+    for (int32_t r = 0; r < rows; ++r) total += perRow += change[size_t(r)];
+    first_.assign(parts, top);
+    if (total <= 0.0) {
+        for (unsigned p = 1; p < parts; ++p) first_[p] = PartRowRange(bounds, p, parts).begin;
+        return;
+    }
+    // Part p starts at the first row before which p / parts of the whole lies.
+    double before = 0.0;
+    perRow = 0.0;
+    unsigned p = 1;
+    for (int32_t r = 0; r < rows && p < parts; ++r) {
+        while (p < parts && before >= total * double(p) / double(parts)) first_[p++] = top + r;
+        before += perRow += change[size_t(r)];
+    }
+    for (; p < parts; ++p) first_[p] = top + rows;
+}
+
 void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
-                   unsigned part, unsigned parts, CoverageBand& out) {
-    BandRasterizer(primitives, bounds, ds, part, parts, out).run();
+                   RowRange rows, CoverageBand& out) {
+    BandRasterizer(primitives, bounds, ds, rows, out).run();
 }
 
 void OrderSpans(CoverageBand& band) {

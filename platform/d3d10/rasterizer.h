@@ -25,11 +25,27 @@ struct RowRange {
     bool contains(int32_t y) const { return y >= begin && y < end; }
 };
 
-// The rows of a draw's part: the rows of its bounds split evenly into contiguous runs, in order, part 0
-// also taking every row above the bounds and the last part every row below (which a fill of the whole
-// target shares out with the draw). A thread works on neighbouring rows, which read neighbouring texels,
-// so the texels it brings into its caches are seldom the other thread's too.
+// The rows of a part when a draw's rows are dealt out evenly: the rows of its bounds split into
+// contiguous runs, in order, part 0 also taking every row above the bounds and the last part every row
+// below (which a fill of the whole target shares out with the draw).
 RowRange PartRowRange(const PixelRect& bounds, unsigned part, unsigned parts);
+
+// How a draw's rows are dealt out to its parts: contiguous runs in order, as PartRowRange does, but cut
+// where each run holds about the same share of the covered pixels, as the primitives' areas tell. A
+// thread works on neighbouring rows, which read neighbouring texels, so the texels it brings into its
+// caches are seldom the other thread's too.
+class RowSplit {
+public:
+    RowSplit() = default;
+    RowSplit(const PrimitiveSet& primitives, const PixelRect& bounds, unsigned parts);
+    RowRange rows(unsigned part) const {
+        return {part == 0 ? INT32_MIN : first_[part],
+                part + 1 >= first_.size() ? INT32_MAX : first_[part + 1]};
+    }
+
+private:
+    std::vector<int32_t> first_; // of each part (part 0's unused)
+};
 
 struct Span {
     uint16_t y, x0, x1; // x1 exclusive
@@ -67,7 +83,7 @@ struct DepthStencilSetup {
 
 // ds may be null (no depth-stencil surface, or both tests off).
 void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, DepthStencilSetup* ds,
-                   unsigned part, unsigned parts, CoverageBand& out);
+                   RowRange rows, CoverageBand& out);
 
 // Where no two spans of the band share a pixel, the order they are shaded in changes nothing (each
 // pixel is written once, blending with what the target held before the draw), so the spans are sorted

@@ -84,6 +84,53 @@ TEST(OrderSpans, ShuffledRowsComeBackInRowAndColumnOrder) {
     }
 }
 
+// A draw's rows go to its parts in contiguous runs that cover every row once and hold about the same
+// number of covered pixels, however the coverage lies within the bounds: here a mesh of small
+// triangles over the bottom rows only, reaching past the bounds on both sides.
+TEST(RowSplit, ContiguousRunsHoldEqualSharesOfTheCoveredPixels) {
+    const PixelRect bounds{0, 100, 200, 300};
+    PrimitiveSet set;
+    auto triangle = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+        RasterTriangle t{{x0 * 256, x1 * 256, x2 * 256},
+                         {y0 * 256, y1 * 256, y2 * 256},
+                         int32_t(std::max<int64_t>(std::min({x0, x1, x2}), bounds.left)),
+                         int32_t(std::max<int64_t>(std::min({y0, y1, y2}), bounds.top)),
+                         int32_t(std::min<int64_t>(std::max({x0, x1, x2}), bounds.right - 1)),
+                         int32_t(std::min<int64_t>(std::max({y0, y1, y2}), bounds.bottom - 1)),
+                         uint32_t(set.triangles.size())};
+        set.triangles.push_back(t);
+    };
+    for (int64_t y = 220; y < 300; y += 10)
+        for (int64_t x = -50; x < 250; x += 10) {
+            triangle(x, y, x + 10, y, x, y + 10);
+            triangle(x + 10, y, x + 10, y + 10, x, y + 10);
+        }
+    for (unsigned parts : {1u, 2u, 3u, 4u}) {
+        const RowSplit split(set, bounds, parts);
+        EXPECT_EQ(split.rows(0).begin, INT32_MIN);
+        EXPECT_EQ(split.rows(parts - 1).end, INT32_MAX);
+        std::vector<size_t> pixels;
+        for (unsigned p = 0; p < parts; ++p) {
+            if (p + 1 < parts) {
+                EXPECT_EQ(split.rows(p).end, split.rows(p + 1).begin) << parts << " parts";
+            }
+            CoverageBand band;
+            RasterizeBand(set, bounds, nullptr, split.rows(p), band);
+            size_t n = 0;
+            for (const Span& s : band.spans) {
+                EXPECT_TRUE(split.rows(p).contains(s.y));
+                n += s.x1 - s.x0;
+            }
+            pixels.push_back(n);
+        }
+        const size_t total = 200 * 80;
+        for (size_t n : pixels) EXPECT_NEAR(double(n), double(total) / parts, 0.05 * total / parts) << parts;
+    }
+    // Without coverage the bounds' rows are split evenly.
+    const RowSplit empty(PrimitiveSet{}, bounds, 2);
+    EXPECT_EQ(empty.rows(0).end, 200);
+}
+
 // The depth and stencil tests of random states on a surface holding every stencil value, for a front
 // and a back-facing triangle, against the tests applied pixel by pixel as Direct3D 10 defines them.
 TEST(RasterizeBand, DepthAndStencilTestsOfRandomStatesFollowTheRules) {
@@ -100,7 +147,7 @@ TEST(RasterizeBand, DepthAndStencilTestsOfRandomStatesFollowTheRules) {
     triangle({kW, 0, kW, kH, 0, kH}, false);
     const PixelRect bounds{0, 0, kW, kH};
     CoverageBand all;
-    RasterizeBand(set, bounds, nullptr, 0, 1, all);
+    RasterizeBand(set, bounds, nullptr, RowSplit().rows(0), all);
 
     auto compare = [](D3D10_COMPARISON_FUNC f, uint32_t a, uint32_t b) {
         switch (f) {
@@ -193,7 +240,7 @@ TEST(RasterizeBand, DepthAndStencilTestsOfRandomStatesFollowTheRules) {
         }
         ds.texels = texels.data();
         CoverageBand band;
-        RasterizeBand(set, bounds, &ds, 0, 1, band);
+        RasterizeBand(set, bounds, &ds, RowSplit().rows(0), band);
         ASSERT_EQ(texels, expected) << "trial " << trial;
         ASSERT_EQ(pixelsOf(band.spans), passed) << "trial " << trial;
         // The recorded writes, replayed on the surface as it was, give the same surface.
@@ -409,11 +456,23 @@ TEST_F(RasterizerTest, OneAndTwoThreadsDrawTheSameBytes) {
     auto blend = additive();
     device->OMSetBlendState(blend.get(), nullptr, 0xFFFFFFFF);
     std::vector<std::vector<uint32_t>> results;
+    // The whole target, then a viewport away from its corner, drawn and replayed, and lines.
     for (unsigned threads : {1u, 2u, 3u}) {
         SetDeviceThreads(device.get(), threads);
-        clear({0, 0, 0, 0});
-        draw(strip, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
-        results.push_back(readBack());
+        std::vector<uint32_t> frames;
+        for (int frame = 0; frame < 3; ++frame) {
+            setViewport(0, 0, kWidth, kHeight);
+            clear({0, 0, 0, 0});
+            draw(strip, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+            if (frame > 0) {
+                setViewport(5, 7, kWidth - 9, kHeight - 11);
+                draw(strip, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+                draw(strip, D3D10_PRIMITIVE_TOPOLOGY_LINESTRIP);
+            }
+            const std::vector<uint32_t> pixels = readBack();
+            frames.insert(frames.end(), pixels.begin(), pixels.end());
+        }
+        results.push_back(frames);
     }
     EXPECT_EQ(results[0], results[1]);
     EXPECT_EQ(results[0], results[2]);
