@@ -3,7 +3,7 @@
 // stage, set-up, rasterisation with depth and stencil (or a cached coverage record), pixel stage.
 //
 // The device is single-threaded as Direct3D 10 devices are: its caller serialises calls. Internally a
-// draw's pixel work is split over the device's worker threads by bands of rows.
+// draw's pixel work is split over the device's worker threads by runs of rows.
 #pragma once
 
 #include <memory>
