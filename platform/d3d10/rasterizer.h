@@ -6,7 +6,7 @@
 // in 64-bit integers on the snapped vertices. Lines light one pixel per column (or row, for steep
 // lines) from the first end up to, but not including, the last.
 //
-// A draw's rows are dealt out to its parts in contiguous runs (PartRowRange), so each thread rasterises
+// A draw's rows are dealt out to its parts in contiguous runs (RowSplit), so each thread rasterises
 // and shades its own rows and no two threads touch one pixel. The result of a part is a coverage band:
 // the spans of surviving pixels in primitive order (which keeps blending right), and the depth-stencil
 // values the part wrote, in the order written, so that a cached band can be replayed exactly.
