@@ -208,7 +208,7 @@ UNFOLD_AVX2_INLINE bool consecutive(__m256i a0, __m256i a1, __m256i a2) {
 // Eight lanes of a window whose axes are consecutive: each row's four texels are read once and blended
 // across x with each column tap's weight, then pairs of rows across y with each row tap's weight, in
 // the fetch's integer fields and float scaling.
-template <bool kSwapRedBlue, bool kEven, bool kOdd>
+template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
 UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
                               float* const out[9][4], int at) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF), byteMask = _mm256_set1_epi32(255);
@@ -242,7 +242,7 @@ UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i
                 const __m256i o =
                     blendX(_mm256_srli_epi32(c[i], 8), _mm256_srli_epi32(c[i + 1], 8), bx2[i], ax2[i]);
                 now[i][1] = _mm256_cvtepi32_ps(_mm256_and_si256(o, low16));
-                now[i][3] = _mm256_cvtepi32_ps(_mm256_srli_epi32(o, 16));
+                if (kAlpha) now[i][3] = _mm256_cvtepi32_ps(_mm256_srli_epi32(o, 16));
             }
         }
         if (r == 0) continue;
@@ -254,6 +254,7 @@ UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i
             float* const* tap = out[3 * j + i];
             for (int field = 0; field < 4; ++field) {
                 if (field % 2 ? !kOdd : !kEven) continue;
+                if (field == 3 && !kAlpha) continue;
                 float* o = tap[kSwapRedBlue && field != 1 && field != 3 ? 2 - field : field];
                 if (o) _mm256_storeu_ps(o + at, blendRows(top[i][field], now[i][field], fby, fy));
             }
@@ -261,7 +262,7 @@ UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i
     }
 }
 
-template <bool kSwapRedBlue, bool kEven, bool kOdd>
+template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
 UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* const x[3],
                              const float* const y[3], float* const out[9][4], int n) {
     // Lanes [at, at + m) a footprint at a time.
@@ -288,28 +289,34 @@ UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* c
             ys[k] = _mm256_castps_si256(_mm256_loadu_ps(y[k] + i));
         }
         if (consecutive(xs[0], xs[1], xs[2]) && consecutive(ys[0], ys[1], ys[2]))
-            fetchWindow8<kSwapRedBlue, kEven, kOdd>(texels, pitch, xs, ys, out, i);
+            fetchWindow8<kSwapRedBlue, kEven, kOdd, kAlpha>(texels, pitch, xs, ys, out, i);
         else
             separately(i, 8);
     }
     if (i < n) separately(i, n - i);
 }
 
-// The window fetch for the channels wanted: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd).
+// The window fetch for the channels wanted: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd), and
+// whether field 3 (alpha) is among them.
 template <bool kSwapRedBlue>
 void fetchWindowChannels(const uint8_t* texels, size_t pitch, const float* const x[3],
                          const float* const y[3], float* const out[9][4], int n) {
-    bool even = false, odd = false;
+    bool even = false, odd = false, alpha = false;
     for (int t = 0; t < 9; ++t) {
         even = even || out[t][0] || out[t][2];
         odd = odd || out[t][1] || out[t][3];
+        alpha = alpha || out[t][3];
     }
-    if (even && odd)
-        fetchWindow<kSwapRedBlue, true, true>(texels, pitch, x, y, out, n);
+    if (even && alpha)
+        fetchWindow<kSwapRedBlue, true, true, true>(texels, pitch, x, y, out, n);
+    else if (even && odd)
+        fetchWindow<kSwapRedBlue, true, true, false>(texels, pitch, x, y, out, n);
     else if (even)
-        fetchWindow<kSwapRedBlue, true, false>(texels, pitch, x, y, out, n);
+        fetchWindow<kSwapRedBlue, true, false, false>(texels, pitch, x, y, out, n);
+    else if (alpha)
+        fetchWindow<kSwapRedBlue, false, true, true>(texels, pitch, x, y, out, n);
     else if (odd)
-        fetchWindow<kSwapRedBlue, false, true>(texels, pitch, x, y, out, n);
+        fetchWindow<kSwapRedBlue, false, true, false>(texels, pitch, x, y, out, n);
 }
 
 } // namespace
