@@ -4,6 +4,7 @@
 // result is that of the portable fetch.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/d3d10/texel_fetch.h"
@@ -210,7 +211,7 @@ UNFOLD_AVX2_INLINE bool consecutive(__m256i a0, __m256i a1, __m256i a2) {
 // the fetch's integer fields and float scaling.
 template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
 UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
-                              float* const out[9][4], int at) {
+                              const uint32_t* offsets, float* const out[9][4], int at) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF), byteMask = _mm256_set1_epi32(255);
     const __m256i full = _mm256_set1_epi16(256), full32 = _mm256_set1_epi32(256);
     __m256i ax2[3], bx2[3];
@@ -219,11 +220,6 @@ UNFOLD_AVX2 void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i
         ax2[i] = _mm256_or_si256(ax, _mm256_slli_epi32(ax, 16));
         bx2[i] = _mm256_sub_epi16(full, ax2[i]);
     }
-    alignas(32) uint32_t offsets[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(offsets),
-                       _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(y[0], 8),
-                                                           _mm256_set1_epi32(int32_t(uint32_t(pitch)))),
-                                        _mm256_slli_epi32(_mm256_srli_epi32(x[0], 8), 2)));
     // Each row's blends as floats, per tap and channel (0 to 3 in field order), for this row and the last:
     // a middle row is the bottom of one row of taps and the top of the next.
     __m256 rows[2][3][4];
@@ -274,26 +270,44 @@ UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* c
             for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
         FetchWindowTaps(joinFootprintAxes, fetchFootprints<kSwapRedBlue>, texels, pitch, xs, ys, shifted, m);
     };
-    for (int k = 0; k < n; ++k) {
-        uint32_t xa, ya;
-        std::memcpy(&xa, x[0] + k, 4);
-        std::memcpy(&ya, y[0] + k, 4);
-        const uint8_t* p = texels + (ya >> 8) * uint32_t(pitch) + (xa >> 8) * 4;
-        for (int r = 0; r < 4; ++r) __builtin_prefetch(p + r * pitch);
-    }
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        __m256i xs[3], ys[3];
-        for (int k = 0; k < 3; ++k) {
-            xs[k] = _mm256_castps_si256(_mm256_loadu_ps(x[k] + i));
-            ys[k] = _mm256_castps_si256(_mm256_loadu_ps(y[k] + i));
+    // A batch at a time: each window's first texel, worked out once for the prefetch and the fetch,
+    // then the window rows of the whole batch prefetched before any is fetched.
+    constexpr int kBatch = 64;
+    const __m256i rowPitch = _mm256_set1_epi32(int32_t(uint32_t(pitch)));
+    alignas(32) uint32_t offsets[kBatch];
+    for (int base = 0; base < n; base += kBatch) {
+        const int m = std::min(kBatch, n - base);
+        int k = 0;
+        for (; k + 8 <= m; k += 8) {
+            const __m256i xa = _mm256_castps_si256(_mm256_loadu_ps(x[0] + base + k)),
+                          ya = _mm256_castps_si256(_mm256_loadu_ps(y[0] + base + k));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(offsets + k),
+                               _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(ya, 8), rowPitch),
+                                                _mm256_slli_epi32(_mm256_srli_epi32(xa, 8), 2)));
         }
-        if (consecutive(xs[0], xs[1], xs[2]) && consecutive(ys[0], ys[1], ys[2]))
-            fetchWindow8<kSwapRedBlue, kEven, kOdd, kAlpha>(texels, pitch, xs, ys, out, i);
-        else
-            separately(i, 8);
+        for (; k < m; ++k) {
+            uint32_t xa, ya;
+            std::memcpy(&xa, x[0] + base + k, 4);
+            std::memcpy(&ya, y[0] + base + k, 4);
+            offsets[k] = (ya >> 8) * uint32_t(pitch) + (xa >> 8) * 4;
+        }
+        for (k = 0; k < m; ++k)
+            for (int r = 0; r < 4; ++r) __builtin_prefetch(texels + offsets[k] + r * pitch);
+        int i = 0;
+        for (; i + 8 <= m; i += 8) {
+            __m256i xs[3], ys[3];
+            for (int a = 0; a < 3; ++a) {
+                xs[a] = _mm256_castps_si256(_mm256_loadu_ps(x[a] + base + i));
+                ys[a] = _mm256_castps_si256(_mm256_loadu_ps(y[a] + base + i));
+            }
+            if (consecutive(xs[0], xs[1], xs[2]) && consecutive(ys[0], ys[1], ys[2]))
+                fetchWindow8<kSwapRedBlue, kEven, kOdd, kAlpha>(texels, pitch, xs, ys, offsets + i, out,
+                                                                base + i);
+            else
+                separately(base + i, 8);
+        }
+        if (i < m) separately(base + i, m - i);
     }
-    if (i < n) separately(i, n - i);
 }
 
 // The window fetch for the channels wanted: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd), and
