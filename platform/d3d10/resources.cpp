@@ -250,9 +250,9 @@ void Texture2D::fillPending() {
         // The draws over the clear, left to right.
         const CoverageRecord* drawn[kMaxDrawsOverClear];
         for (size_t k = 0; k < count; ++k) drawn[k] = drawnOver_[k].get();
-        std::sort(drawn, drawn + count, [](const CoverageRecord* a, const CoverageRecord* b) {
-            return a->key.bounds.left < b->key.bounds.left;
-        });
+        for (size_t k = 1; k < count; ++k)
+            for (size_t j = k; j > 0 && drawn[j]->key.bounds.left < drawn[j - 1]->key.bounds.left; --j)
+                std::swap(drawn[j], drawn[j - 1]);
         const std::vector<CoverageBand>* bands[kMaxDrawsOverClear];
         for (size_t k = 0; k < count; ++k) bands[k] = &drawn[k]->bands;
         WorkerPool& workers = device()->workers();
