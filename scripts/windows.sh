@@ -70,12 +70,18 @@ build_windows() {
     done
 }
 
-# Whether Wine can run programs of an architecture here.
-wine_runs() {
+# Wine's own loader for an architecture. Debian's `wine` starts the 32-bit loader whenever wine32 is
+# installed, even for 64-bit programs, and a kernel built without 32-bit support cannot run it.
+wine_loader() {
     case "$1" in
-        x86_64) command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ] ;;
-        i686) installed wine32:i386 ;;
+        x86_64) [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64 || echo wine64 ;;
+        i686) [ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine || echo wine ;;
     esac
+}
+
+# Whether Wine can run programs of an architecture here: its loader starts.
+wine_runs() {
+    "$(wine_loader "$1")" --version >/dev/null 2>&1
 }
 
 # The Wine tests of one architecture, in a Wine prefix of their own under the build folder, with a
@@ -87,24 +93,26 @@ test_windows() {
         return 0
     fi
     local data="$dir/wine-data" unfold="$root/build/tools/unfold/unfold" bitmap="$root/build/tests/wine/bitmap_from_png"
-    export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    local wine
+    wine="$(wine_loader "$arch")"
+    export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER="$wine"
     [ "$arch" = i686 ] && export WINEARCH=win32 || export WINEARCH=win64
     mkdir -p "$data"
-    [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+    [ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
     local test_exe="$dir/tests/wine/wine_test.exe"
 
     # The pictures: the fisheye picture the test source delivers, and each case drawn by the Linux build.
     "$unfold" scene "$data/fisheye.png" --size 1440 >/dev/null
     "$bitmap" "$data/fisheye.png" "$data/fisheye.bmp" 32
-    wine "$test_exe" --print-cases | tr -d '\r' | while read -r name options; do
+    "$wine" "$test_exe" --print-cases | tr -d '\r' | while read -r name options; do
         # shellcheck disable=SC2086
         "$unfold" image "$data/fisheye.png" "$data/$name.png" $options >/dev/null
         "$bitmap" "$data/$name.png" "$data/$name.bmp" 24
     done
     local filter_dll camera_dll data_dir
-    filter_dll="$(winepath -w "$dir/filter/unfoldfilter.dll")"
-    camera_dll="$(winepath -w "$dir/vcam/unfoldcam.dll")"
-    data_dir="$(winepath -w "$data")"
+    filter_dll="$("$wine" winepath -w "$dir/filter/unfoldfilter.dll")"
+    camera_dll="$("$wine" winepath -w "$dir/vcam/unfoldcam.dll")"
+    data_dir="$("$wine" winepath -w "$data")"
     # The Wine session of the commands above has no display, and a program started while it lasts joins
     # it (and cannot open windows): let it end, so that the tests start one on their own X server.
     wineserver -w
@@ -112,7 +120,7 @@ test_windows() {
     # A test that hangs inside Wine fails the run after 20 minutes instead of holding CI.
     local status=0
     UNFOLD_FILTER_DLL="$filter_dll" UNFOLD_CAMERA_DLL="$camera_dll" UNFOLD_WINE_DATA="$data_dir" \
-        timeout 1200 "$root/scripts/with_xvfb.sh" wine "$test_exe" 2> >(grep -v '^ALSA lib' >&2) || status=$?
+        timeout 1200 "$root/scripts/with_xvfb.sh" "$wine" "$test_exe" 2> >(grep -v '^ALSA lib' >&2) || status=$?
     if [ "$status" = 124 ]; then
         echo "windows: the $arch Wine tests did not finish within 20 minutes" >&2
         wineserver -k
