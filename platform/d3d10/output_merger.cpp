@@ -119,10 +119,6 @@ void fillTexels(const ClearFill& f, uint8_t* row, uint32_t x0, uint32_t x1) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // One draw's spans from a row on, in row order: its bands one after another.
 class DrawnSpans {
 public:

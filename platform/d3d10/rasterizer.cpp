@@ -274,8 +274,12 @@ RowSplit::RowSplit(const PrimitiveSet& primitives, const PixelRect& bounds, unsi
     // A line lights about a pixel a row.
     for (const RasterLine& l : primitives.lines)
         add(int32_t(std::floor(std::min(l.y0, l.y1))), int32_t(std::floor(std::max(l.y0, l.y1))), 1.0);
-    double total = 0.0, perRow = 0.0;
-    for (int32_t r = 0; r < rows; ++r) total += perRow += change[size_t(r)];
+    // The difference array summed into each row's share, and the whole.
+    double total = 0.0;
+    for (int32_t r = 0; r < rows; ++r) {
+        if (r) change[size_t(r)] += change[size_t(r) - 1];
+        total += change[size_t(r)];
+    }
     first_.assign(parts, top);
     if (total <= 0.0) {
         for (unsigned p = 1; p < parts; ++p) first_[p] = PartRowRange(bounds, p, parts).begin;
@@ -283,11 +287,10 @@ RowSplit::RowSplit(const PrimitiveSet& primitives, const PixelRect& bounds, unsi
     }
     // Part p starts at the first row before which p / parts of the whole lies.
     double before = 0.0;
-    perRow = 0.0;
     unsigned p = 1;
     for (int32_t r = 0; r < rows && p < parts; ++r) {
         while (p < parts && before >= total * double(p) / double(parts)) first_[p++] = top + r;
-        before += perRow += change[size_t(r)];
+        before += change[size_t(r)];
     }
     for (; p < parts; ++p) first_[p] = top + rows;
 }

@@ -157,6 +157,12 @@ UNFOLD_AVX2 void computeFootprintAxis(uint32_t extent, const float* c, float* ax
     if (i < n) ComputeFootprintAxis(extent, c + i, axis + i, n - i);
 }
 
+// Eight footprints' byte offsets from their x and y footprint axes: the top-left texel of each.
+UNFOLD_AVX2_INLINE __m256i axesOffset(__m256i xa, __m256i ya, __m256i pitch) {
+    return _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(ya, 8), pitch),
+                            _mm256_slli_epi32(_mm256_srli_epi32(xa, 8), 2));
+}
+
 UNFOLD_AVX2 void joinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t* offsets,
                                    uint16_t* weights, int n) {
     const __m256i pitch = _mm256_set1_epi32(int32_t(uint32_t(rowPitch))), byte = _mm256_set1_epi32(255);
@@ -164,9 +170,7 @@ UNFOLD_AVX2 void joinFootprintAxes(const float* x, const float* y, size_t rowPit
     for (; i + 8 <= n; i += 8) {
         __m256i xa = _mm256_castps_si256(_mm256_loadu_ps(x + i)),
                 ya = _mm256_castps_si256(_mm256_loadu_ps(y + i));
-        __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(ya, 8), pitch),
-                                          _mm256_slli_epi32(_mm256_srli_epi32(xa, 8), 2));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + i), offset);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + i), axesOffset(xa, ya, pitch));
         __m256i packed =
             _mm256_or_si256(_mm256_and_si256(xa, byte), _mm256_slli_epi32(_mm256_and_si256(ya, byte), 8));
         __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
@@ -281,9 +285,7 @@ UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* c
         for (; k + 8 <= m; k += 8) {
             const __m256i xa = _mm256_castps_si256(_mm256_loadu_ps(x[0] + base + k)),
                           ya = _mm256_castps_si256(_mm256_loadu_ps(y[0] + base + k));
-            _mm256_store_si256(reinterpret_cast<__m256i*>(offsets + k),
-                               _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(ya, 8), rowPitch),
-                                                _mm256_slli_epi32(_mm256_srli_epi32(xa, 8), 2)));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(offsets + k), axesOffset(xa, ya, rowPitch));
         }
         for (; k < m; ++k) {
             uint32_t xa, ya;
