@@ -538,9 +538,7 @@ HRESULT CBaseExpander::renderFrame(const RenderContext& ctx, BYTE* output) {
     SetEffectFloat(ctx.effect, "saturation", shared.saturation);
     SetEffectFilter(ctx.effect, "filter", shared.filter);
 
-    RECT client{};
-    GetClientRect(ctx.window, &client);
-    D3D10_VIEWPORT viewport{0, 0, UINT(client.right), UINT(client.bottom), 0.0f, 1.0f};
+    D3D10_VIEWPORT viewport{0, 0, UINT(ctx.windowClient.right), UINT(ctx.windowClient.bottom), 0.0f, 1.0f};
     ctx.device->RSSetViewports(1, &viewport);
     const float black[4] = {0, 0, 0, 1};
     if (ctx.windowRTV) ctx.device->ClearRenderTargetView(ctx.windowRTV, black);

@@ -45,6 +45,9 @@ struct RenderContext {
     IDXGISwapChain* swapChain;
     ID3D10DepthStencilView* windowDSV;
     ID3D10ShaderResourceView* planeViews[3];
+    // The render window's client rectangle, read when the window targets were made: the frame takes
+    // nothing from the window itself, whose lock the user interface's thread shares.
+    RECT windowClient{};
     // Shares the frame's read-back with the caller's thread; null: the caller does it alone.
     CFrameWorker* worker = nullptr;
 };

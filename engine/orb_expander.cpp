@@ -24,7 +24,7 @@ bool inUnitRange(float v) {
 } // namespace
 
 COrbExpander::COrbExpander()
-    : requestedWidth(0), requestedHeight(0), window(nullptr), device(nullptr),
+    : requestedWidth(0), requestedHeight(0), window(nullptr), windowClient{}, device(nullptr),
       backBufferFormat(DXGI_FORMAT_R8G8B8A8_UNORM), windowRTV(nullptr), swapChain(nullptr),
       windowDSV(nullptr), inputLayout(nullptr), effect(nullptr), inputTexture(nullptr), inputView(nullptr),
       texWidth(0), texHeight(0), inputFormat(-1), imgWidth(0), imgHeight(0), outWidth(0),
@@ -70,10 +70,10 @@ HRESULT COrbExpander::Initialize(HWND w) {
     releaseDevice();
     window = w;
 
-    RECT client{};
-    GetClientRect(window, &client);
-    outWidth = uint16_t(client.right);
-    outHeight = uint16_t(client.bottom);
+    windowClient = RECT{};
+    GetClientRect(window, &windowClient);
+    outWidth = uint16_t(windowClient.right);
+    outHeight = uint16_t(windowClient.bottom);
 
     DXGI_SWAP_CHAIN_DESC desc{};
     desc.BufferDesc.Width = outWidth;
@@ -197,6 +197,8 @@ bool COrbExpander::SetRenderBufSize(uint16_t width, uint16_t height) {
     }
     outWidth = width;
     outHeight = height;
+    // A caller that resizes the render window says so here; the frames' window viewport follows.
+    if (window) GetClientRect(window, &windowClient);
     if (!current) return false;
     current->SetOutBufSize(device, width, height);
     return true;
@@ -249,9 +251,9 @@ HRESULT COrbExpander::Render(BYTE* output) {
         effectMissingReported = true;
         return D3DERR_INVALIDCALL;
     }
-    RenderContext context{device,      effect,    0,         window,
-                          windowRTV,   swapChain, windowDSV, {inputView, nullptr, nullptr},
-                          &frameWorker};
+    RenderContext context{device,       effect,      0,         window,
+                          windowRTV,    swapChain,   windowDSV, {inputView, nullptr, nullptr},
+                          windowClient, &frameWorker};
     return current->RenderAll(context, output);
 }
 

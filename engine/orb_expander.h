@@ -66,6 +66,7 @@ private:
     CBaseExpander* createExpander(int32_t id) const;
 
     HWND window;
+    RECT windowClient;
     ID3D10Device* device;
     DXGI_FORMAT backBufferFormat;
     ID3D10RenderTargetView* windowRTV;
