@@ -85,6 +85,10 @@ void SetDeviceThreads(ID3D10Device* device, unsigned threads) {
     static_cast<Device*>(device)->setThreads(threads);
 }
 
+unsigned long long GetChunksShadedByOtherThreads(ID3D10Device* device) {
+    return static_cast<Device*>(device)->chunkDealer().takenFromOthers();
+}
+
 bool SetDeviceAvx2(ID3D10Device* device, bool avx2) {
     auto* d = static_cast<Device*>(device);
     d->setIsa(avx2 ? Isa::Avx2 : Isa::Portable);

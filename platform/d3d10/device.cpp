@@ -16,7 +16,9 @@ T* impl(I* p) {
 
 } // namespace
 
-Device::Device(UINT flags) : flags_(flags), pool_(std::make_unique<WorkerPool>(DefaultDeviceThreads())) {
+Device::Device(UINT flags)
+    : flags_(flags), pool_(std::make_unique<WorkerPool>(DefaultDeviceThreads())),
+      dealer_(std::make_unique<ChunkDealer>(pool_->threads())) {
     LiveObjects()++;
 }
 
@@ -59,6 +61,7 @@ ULONG Device::Release() {
 
 void Device::setThreads(unsigned threads) {
     pool_ = std::make_unique<WorkerPool>(threads);
+    dealer_ = std::make_unique<ChunkDealer>(pool_->threads());
     cache_.clear();
     routines_.clear();
 }

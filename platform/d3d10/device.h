@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/d3d10/chunk_dealer.h"
 #include "platform/d3d10/coverage_cache.h"
 #include "platform/d3d10/cpu_features.h"
 #include "platform/d3d10/device_unsupported.h"
@@ -129,6 +130,7 @@ public:
     void setThreads(unsigned threads);
     unsigned threads() const { return pool_->threads(); }
     WorkerPool& workers() { return *pool_; }
+    const ChunkDealer& chunkDealer() const { return *dealer_; }
     CoverageCache& coverageCache() { return cache_; }
     VertexStageCache& vertexStageCache() { return vertices_; }
     // The instruction set of the specialised pixel routines (forgets the routines built so far).
@@ -163,11 +165,18 @@ private:
     void gatherBindings(const Stage& stage, const ShaderProgram& program, StageBindings& out) const;
     bool drawBounds(PixelRect& bounds, Viewport& viewport) const;
     bool buildPixelSetup(const StageBindings& ps, PixelSetup& out) const;
+    // Part `part`'s share of shading a draw's built bands: its own band's chunks, then what is left of
+    // the others'. A band whose pixels are not each written once (overlapping spans, whose order
+    // matters) is shaded whole by its own part.
+    void shadeDealt(const PixelRoutine& routine, const PixelSetup& pixel,
+                    const std::vector<CoverageBand>& bands, ShadingCache& shading, bool eachPixelOnce,
+                    unsigned part);
 
     std::atomic<ULONG> refs_{1};
     UINT flags_;
     UINT exceptionMode_ = 0;
     std::unique_ptr<WorkerPool> pool_;
+    std::unique_ptr<ChunkDealer> dealer_;
     CoverageCache cache_;
     RoutineCache routines_;
     VertexStageCache vertices_;

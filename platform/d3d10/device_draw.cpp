@@ -168,6 +168,24 @@ bool Device::buildPixelSetup(const StageBindings& psb, PixelSetup& out) const {
     return true;
 }
 
+void Device::shadeDealt(const PixelRoutine& routine, const PixelSetup& pixel,
+                        const std::vector<CoverageBand>& bands, ShadingCache& shading, bool eachPixelOnce,
+                        unsigned part) {
+    ShadingCache::Band& own = shading.bands[part];
+    const uint32_t chunks = uint32_t(own.chunks.size());
+    if (chunks) PrepareShadingBand(routine, pixel, own);
+    uint32_t chunk = 0;
+    if (!eachPixelOnce) {
+        for (; chunk < chunks; ++chunk) ReplayShadingChunk(routine, pixel, bands[part], part, own, chunk);
+        return;
+    }
+    dealer_->offer(part, chunks);
+    while (dealer_->takeOwn(part, chunk)) ReplayShadingChunk(routine, pixel, bands[part], part, own, chunk);
+    unsigned owner = 0;
+    while (dealer_->takeOther(part, owner, chunk))
+        ReplayShadingChunk(routine, pixel, bands[owner], part, shading.bands[owner], chunk);
+}
+
 void Device::Draw(UINT count, UINT start) {
     if (!vertexShader_ || count == 0 || (sampleMask_ & 1) == 0) return;
     if (!SupportedTopology(topology_)) {
@@ -289,16 +307,17 @@ void Device::Draw(UINT count, UINT start) {
         const PixelRoutine* routine =
             shade && !interpretNewCoverage_ ? &routines_.get(pixel, isa_, parts) : nullptr;
         ShadingCache* shading = routine ? &fresh->shadingFor(*routine, pixel.bindings, parts) : nullptr;
+        dealer_->close();
         pool_->run([&](unsigned part) {
             const RowRange rows = fresh->split.rows(part);
             fill(rows);
             CoverageBand& band = fresh->bands[part];
             RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, rows, band);
             OrderSpans(band);
-            if (!shade || band.spans.empty()) return;
-            if (!routine) return ShadeBand(planes, band, pixel);
+            if (!shade) return;
+            if (!routine) return band.spans.empty() ? void() : ShadeBand(planes, band, pixel);
             BuildShadingBand(*routine, pixel, planes, band, part, shading->bands[part]);
-            ReplayShadingBand(*routine, pixel, band, part, shading->bands[part]);
+            shadeDealt(*routine, pixel, fresh->bands, *shading, SpansInRowOrder(band), part);
         });
         fresh->primitives = std::move(primitives.primitives);
         fresh->attributePlanes = std::move(primitives.attributePlanes);
@@ -317,11 +336,12 @@ void Device::Draw(UINT count, UINT start) {
         if (shade && record->hasSpans()) {
             const PixelRoutine& routine = routines_.get(pixel, isa_, parts);
             ShadingCache& shading = record->shadingFor(routine, pixel.bindings, parts);
+            dealer_->close();
             pool_->run([&](unsigned part) {
                 fill(record->split.rows(part));
                 ShadingCache::Band& band = shading.bands[part];
                 if (!band.built) BuildShadingBand(routine, pixel, planes, record->bands[part], part, band);
-                ReplayShadingBand(routine, pixel, record->bands[part], part, band);
+                shadeDealt(routine, pixel, record->bands, shading, record->spansInRowOrder, part);
             });
         }
     }

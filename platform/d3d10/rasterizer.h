@@ -7,9 +7,11 @@
 // lines) from the first end up to, but not including, the last.
 //
 // A draw's rows are dealt out to its parts in contiguous runs (RowSplit), so each thread rasterises
-// and shades its own rows and no two threads touch one pixel. The result of a part is a coverage band:
-// the spans of surviving pixels in primitive order (which keeps blending right), and the depth-stencil
-// values the part wrote, in the order written, so that a cached band can be replayed exactly.
+// its own rows and no two threads touch one pixel. A thread that has shaded its own rows may go on to
+// shade chunks of another part's (ChunkDealer), where each pixel is written once. The result of a part
+// is a coverage band: the spans of surviving pixels in primitive order (which keeps blending right), and
+// the depth-stencil values the part wrote, in the order written, so that a cached band can be replayed
+// exactly.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,7 @@ namespace platform::d3d10 {
 size_t ShadingCache::Band::bytes() const {
     size_t n = sizeof *this + constant.capacity() * sizeof(float) + steps.steps.capacity() * sizeof(Step) +
                steps.moved.capacity() * sizeof(MovedOutput) + foldedFor.capacity() * sizeof(uint32_t) +
-               steps.windows.size() * sizeof(SampleWindow);
+               steps.windows.size() * sizeof(SampleWindow) + chunks.capacity() * sizeof(ChunkStart);
     for (const auto& v : offsets) n += v.capacity() * sizeof(uint32_t);
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);
@@ -83,6 +83,16 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
         }
         base += uint32_t(n);
     }
+    out.chunks.clear();
+    uint32_t at = 0;
+    const std::vector<Span>& spans = coverage.replaySpans();
+    for (uint32_t i = 0; i < spans.size(); ++i)
+        for (uint32_t x = spans[i].x0; x < spans[i].x1;) {
+            if (at % kShadingChunk == 0) out.chunks.push_back({i, int32_t(x)});
+            const uint32_t step = std::min<uint32_t>(spans[i].x1 - x, kShadingChunk - at % kShadingChunk);
+            x += step;
+            at += step;
+        }
     // An input with one value (bit for bit) over the whole band is filled once per replay.
     for (size_t k = 0; k < routine.inputs.size(); ++k) {
         std::vector<float>& v = out.values[k];
@@ -134,10 +144,13 @@ void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Ba
 
 } // namespace
 
-void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
-                       unsigned part, ShadingCache::Band& cache) {
-    if (coverage.spans.empty()) return;
+void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache) {
     if (!foldedForThese(*setup.plan, setup.bindings.constants, cache)) fold(routine, setup, cache);
+}
+
+void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
+                        unsigned part, const ShadingCache::Band& cache, uint32_t chunk) {
+    if (chunk >= cache.chunks.size()) return;
     ShaderVM& vm = *routine.vms[part];
     BindShaderResources(vm, setup.plan->program(), setup.bindings);
     for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
@@ -151,7 +164,8 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(cache.steps.outputAt(setup.targets[t].slots[c]));
 
     LanePositions at;
-    uint32_t base = 0;
+    uint32_t base = chunk * kShadingChunk;
+    const uint32_t end = std::min(cache.pixels, base + kShadingChunk);
     int n = 0;
     auto flush = [&] {
         const int next = int(std::min<uint32_t>(kLanes, cache.pixels - base - uint32_t(n)));
@@ -176,9 +190,12 @@ void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, con
         n = 0;
         at.runCount = 0;
     };
-    for (const Span& span : coverage.replaySpans()) {
-        for (int32_t x = span.x0; x < span.x1;) {
-            const int len = std::min(int(span.x1 - x), kLanes - n);
+    const std::vector<Span>& spans = coverage.replaySpans();
+    const ShadingCache::Band::ChunkStart start = cache.chunks[chunk];
+    for (size_t i = start.span; i < spans.size() && base + uint32_t(n) < end; ++i) {
+        const Span& span = spans[i];
+        for (int32_t x = i == start.span ? start.x : span.x0; x < span.x1 && base + uint32_t(n) < end;) {
+            const int len = std::min({int(span.x1 - x), kLanes - n, int(end - base - uint32_t(n))});
             at.runs[at.runCount++] = {n, len, x, span.y};
             n += len;
             x += len;

@@ -12,6 +12,10 @@
 
 namespace platform::d3d10 {
 
+// A band's pixels are shaded in chunks of this many (whole batches, so that a chunk's batches are those
+// of a walk through the whole band), which any thread may take (ChunkDealer).
+constexpr uint32_t kShadingChunk = 64 * kLanes;
+
 struct ShadingCache {
     uint64_t routine = 0;                // PixelRoutine::serial
     std::vector<uint64_t> textureLayout; // per footprint: width, height and row pitch
@@ -22,6 +26,12 @@ struct ShadingCache {
         std::vector<std::vector<uint16_t>> weights;
         std::vector<std::vector<float>> values; // per routine input, per pixel; empty when constant
         std::vector<float> constant;            // per routine input: its value when constant
+        // Where each chunk starts in the coverage's replay spans.
+        struct ChunkStart {
+            uint32_t span;
+            int32_t x;
+        };
+        std::vector<ChunkStart> chunks;
         // The routine's steps with the band's known values folded in (FoldKnownValues), and the bound
         // constants they were folded for; folded again when those change.
         BandSteps steps;
@@ -43,8 +53,12 @@ struct ShadingCache {
 void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const ShadingPlanes& planes,
                       const CoverageBand& coverage, unsigned part, ShadingCache::Band& out);
 
-// Shades a part's band from the cache and merges it into the targets.
-void ReplayShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
-                       unsigned part, ShadingCache::Band& cache);
+// Readies a built band for shading with the constants bound now (folding them into its steps when they
+// changed); after that any thread may shade its chunks.
+void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache);
+
+// Shades chunk `chunk` of a prepared band on part `part`'s registers and merges it into the targets.
+void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
+                        unsigned part, const ShadingCache::Band& cache, uint32_t chunk);
 
 } // namespace platform::d3d10

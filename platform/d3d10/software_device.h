@@ -11,6 +11,9 @@ long LiveObjectCount();
 // Splits the pixel work of the device's draws over this many threads (the caller included).
 void SetDeviceThreads(ID3D10Device* device, unsigned threads);
 unsigned GetDeviceThreads(ID3D10Device* device);
+// Chunks of a draw's pixels shaded by a thread other than the one whose rows they lie in, since the
+// device's threads were last set.
+unsigned long long GetChunksShadedByOtherThreads(ID3D10Device* device);
 
 // The instruction set of the device's pixel routines: the baseline (portable) or, where the processor
 // has it, AVX2 (the default). Both give the same bytes. Returns whether AVX2 is in use afterwards.

@@ -478,5 +478,32 @@ TEST_F(RasterizerTest, OneAndTwoThreadsDrawTheSameBytes) {
     EXPECT_EQ(results[0], results[2]);
 }
 
+// A thread that runs out of its own rows shades what is left of the others' in chunks, which start
+// part-way along rows of a turned quad; the bytes are those of one thread, on the first frame of a
+// coverage and on its replays. Four threads on fewer cores make sure some chunks change hands.
+TEST_F(RasterizerTest, ChunksShadedByAnyThreadGiveTheSameBytes) {
+    constexpr UINT w = 403, h = 301;
+    makeTargets(w, h);
+    setViewport(0, 0, w, h);
+    const std::vector<Vertex> quad = {
+        V(-0.9f, -0.2f, 0.5f, 1, {1, 0, 0, 1}), V(0.1f, 0.95f, 0.5f, 1, {0, 1, 0, 1}),
+        V(-0.1f, -0.95f, 0.5f, 1, {0, 0, 1, 1}), V(0.9f, 0.2f, 0.5f, 1, {1, 1, 1, 0})};
+    auto frame = [&] {
+        clear({0.2f, 0.3f, 0.4f, 1});
+        draw(quad, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        return readBack();
+    };
+    SetDeviceThreads(device.get(), 1);
+    const std::vector<uint32_t> reference = frame();
+    ASSERT_EQ(frame(), reference); // a replay
+    SetDeviceThreads(device.get(), 4);
+    int frames = 0;
+    for (; frames < 40 || (GetChunksShadedByOtherThreads(device.get()) == 0 && frames < 2000); ++frames) {
+        if (frames % 8 == 0) ClearCoverageCache(device.get());
+        ASSERT_EQ(frame(), reference) << "frame " << frames;
+    }
+    EXPECT_GT(GetChunksShadedByOtherThreads(device.get()), 0u) << frames << " frames";
+}
+
 } // namespace
 } // namespace platform::d3d10::testing
