@@ -1,6 +1,7 @@
 #include <atomic>
 #include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,40 +16,38 @@ using platform::d3d10::ChunkDealer;
 // parts' runs in turn, until none is left.
 TEST(ChunkDealer, OwnersTakeFromTheFrontOthersFromTheBack) {
     ChunkDealer dealer(3);
-    uint32_t chunk = 99;
-    unsigned owner = 99;
-    EXPECT_FALSE(dealer.takeOwn(0, chunk)); // nothing offered yet
-    EXPECT_FALSE(dealer.takeOther(1, owner, chunk));
+    // The chunk a part takes of its own, -1 for none; the owner and chunk it takes of another's.
+    auto own = [&](unsigned part) {
+        uint32_t chunk = 0;
+        return dealer.takeOwn(part, chunk) ? int(chunk) : -1;
+    };
+    using Taken = std::pair<int, int>;
+    auto other = [&](unsigned thief) {
+        unsigned owner = 0;
+        uint32_t chunk = 0;
+        return dealer.takeOther(thief, owner, chunk) ? Taken(int(owner), int(chunk)) : Taken(-1, -1);
+    };
+    EXPECT_EQ(own(0), -1); // nothing offered yet
+    EXPECT_EQ(other(1), Taken(-1, -1));
     dealer.offer(0, 5);
     dealer.offer(1, 0);
     dealer.offer(2, 3);
-    ASSERT_TRUE(dealer.takeOwn(0, chunk));
-    EXPECT_EQ(chunk, 0u);
-    ASSERT_TRUE(dealer.takeOwn(0, chunk));
-    EXPECT_EQ(chunk, 1u);
-    EXPECT_FALSE(dealer.takeOwn(1, chunk));
-    ASSERT_TRUE(dealer.takeOther(1, owner, chunk)); // part 2 comes first after part 1
-    EXPECT_EQ(owner, 2u);
-    EXPECT_EQ(chunk, 2u);
-    ASSERT_TRUE(dealer.takeOwn(2, chunk));
-    EXPECT_EQ(chunk, 0u);
-    ASSERT_TRUE(dealer.takeOther(1, owner, chunk));
-    EXPECT_EQ(owner, 2u);
-    EXPECT_EQ(chunk, 1u);
-    EXPECT_FALSE(dealer.takeOwn(2, chunk)); // its last chunk went to part 1
-    ASSERT_TRUE(dealer.takeOther(1, owner, chunk));
-    EXPECT_EQ(owner, 0u);
-    EXPECT_EQ(chunk, 4u);
-    ASSERT_TRUE(dealer.takeOwn(0, chunk));
-    EXPECT_EQ(chunk, 2u);
-    ASSERT_TRUE(dealer.takeOther(2, owner, chunk));
-    EXPECT_EQ(owner, 0u);
-    EXPECT_EQ(chunk, 3u);
-    EXPECT_FALSE(dealer.takeOwn(0, chunk));
-    EXPECT_FALSE(dealer.takeOther(0, owner, chunk));
+    EXPECT_EQ(own(0), 0);
+    EXPECT_EQ(own(0), 1);
+    EXPECT_EQ(own(1), -1);
+    EXPECT_EQ(other(1), Taken(2, 2)); // part 2 comes first after part 1
+    EXPECT_EQ(own(2), 0);
+    EXPECT_EQ(other(1), Taken(2, 1));
+    EXPECT_EQ(own(2), -1); // its last chunk went to part 1
+    EXPECT_EQ(other(1), Taken(0, 4));
+    EXPECT_EQ(own(0), 2);
+    EXPECT_EQ(other(2), Taken(0, 3));
+    EXPECT_EQ(own(0), -1);
+    EXPECT_EQ(other(0), Taken(-1, -1));
     EXPECT_EQ(dealer.takenFromOthers(), 4u);
+    dealer.offer(1, 2);
     dealer.close();
-    EXPECT_FALSE(dealer.takeOther(0, owner, chunk));
+    EXPECT_EQ(other(0), Taken(-1, -1));
 }
 
 // Parts racing for one another's chunks: every chunk is taken exactly once, and each part's own chunks
