@@ -107,7 +107,15 @@ FrameTables tablesOf(const BYTE* data, size_t length) {
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue; // no segment
         if (marker == 0xD9 || length - at < 2) break; // the end of the image: nothing after it is read
         const size_t size = size_t(data[at]) << 8 | data[at + 1];
-        if (size < 2) break; // a decoder refuses the frame here
+        if (size < 2) {
+            // An application or comment segment that short ends at its length field: the decoder skips
+            // nothing and reads on. Any other segment that short makes the decoder refuse the frame.
+            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
+                at += 2;
+                continue;
+            }
+            break;
+        }
         const BYTE* body = data + at + 2;
         const size_t available = std::min(size - 2, length - at - 2);
         unsigned loads = 0;

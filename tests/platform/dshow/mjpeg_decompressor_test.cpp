@@ -146,7 +146,7 @@ TEST_F(MjpegDecompressorTest, DecodesGoodFramesAndDropsDamagedOnes) {
 
 // Each frame decodes as it does on its own, whatever tables the frames before it carried: a frame
 // without Huffman tables after one with tables of its own gets the standard ones, and a frame without
-// quantization tables is refused, not decoded with an earlier frame's.
+// quantization tables is refused, not decoded with an earlier frame's, wherever that frame's lie.
 TEST_F(MjpegDecompressorTest, FramesDoNotInheritEarlierFramesTables) {
     Held<TestSource> source(new TestSource(MjpgType(kWidth, kHeight)));
     Held<RecordingSink> sink(new RecordingSink(MEDIASUBTYPE_RGB32));
@@ -165,11 +165,17 @@ TEST_F(MjpegDecompressorTest, FramesDoNotInheritEarlierFramesTables) {
     EXPECT_EQ(source->DeliverBytes(unquantized, 1000000), S_OK);
     EXPECT_EQ(source->DeliverBytes(tableless, 1333333), S_OK);
     EXPECT_EQ(source->DeliverBytes(tableless, 1666666), S_OK);
+    // Tables after an application segment claiming no bytes, which the decoder reads past: they are
+    // the frame's too, and the next frame, without quantization tables, is still refused.
+    std::vector<uint8_t> emptyApp = MakeJpeg(kWidth, kHeight, 4);
+    emptyApp.insert(emptyApp.begin() + 2, {0xFF, 0xE0, 0x00, 0x00});
+    EXPECT_EQ(source->DeliverBytes(emptyApp, 2000000), S_OK);
+    EXPECT_EQ(source->DeliverBytes(unquantized, 2333333), S_OK);
     ASSERT_EQ(source->Stop(), S_OK);
     ASSERT_EQ(decoder->Stop(), S_OK);
     ASSERT_EQ(sink->Stop(), S_OK);
 
-    ASSERT_EQ(sink->samples.size(), 5u);
+    ASSERT_EQ(sink->samples.size(), 6u);
     EXPECT_EQ(sink->samples[0].data, DecodeBottomUpBgrx(own, kWidth, kHeight));
     EXPECT_EQ(sink->samples[1].data, DecodeBottomUpBgrx(tableless, kWidth, kHeight));
     EXPECT_EQ(sink->samples[1].data, DecodeBottomUpBgrx(plain, kWidth, kHeight));
@@ -177,6 +183,8 @@ TEST_F(MjpegDecompressorTest, FramesDoNotInheritEarlierFramesTables) {
     EXPECT_EQ(sink->samples[3].start, 1333333); // the frame without quantization tables was dropped
     EXPECT_EQ(sink->samples[3].data, sink->samples[1].data);
     EXPECT_EQ(sink->samples[4].data, sink->samples[1].data);
+    EXPECT_EQ(sink->samples[5].start, 2000000);
+    EXPECT_EQ(sink->samples[5].data, DecodeBottomUpBgrx(emptyApp, kWidth, kHeight));
     PinOf(decoder.get(), PINDIR_OUTPUT)->Disconnect();
     sink->pin().Disconnect();
     PinOf(decoder.get(), PINDIR_INPUT)->Disconnect();
