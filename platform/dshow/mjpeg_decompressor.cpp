@@ -108,9 +108,9 @@ FrameTables tablesOf(const BYTE* data, size_t length) {
         if (marker == 0xD9 || length - at < 2) break; // the end of the image: nothing after it is read
         const size_t size = size_t(data[at]) << 8 | data[at + 1];
         if (size < 2) {
-            // An application or comment segment that short ends at its length field: the decoder skips
-            // nothing and reads on. Any other segment that short makes the decoder refuse the frame.
-            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
+            // An application, comment or line-count segment that short ends at its length field: the
+            // decoder skips nothing and reads on. Any other segment that short makes it refuse the frame.
+            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC) {
                 at += 2;
                 continue;
             }
