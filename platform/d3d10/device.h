@@ -167,7 +167,7 @@ private:
     bool buildPixelSetup(const StageBindings& ps, PixelSetup& out) const;
     // Part `part`'s share of shading a draw's built bands: its own band's chunks, then what is left of
     // the others'. A band whose pixels are not each written once (overlapping spans, whose order
-    // matters) is shaded whole by its own part.
+    // matters), or whose routine carries values from batch to batch, is shaded whole by its own part.
     void shadeDealt(const PixelRoutine& routine, const PixelSetup& pixel,
                     const std::vector<CoverageBand>& bands, ShadingCache& shading, bool eachPixelOnce,
                     unsigned part);

@@ -175,7 +175,7 @@ void Device::shadeDealt(const PixelRoutine& routine, const PixelSetup& pixel,
     const uint32_t chunks = uint32_t(own.chunks.size());
     if (chunks) PrepareShadingBand(routine, pixel, own);
     uint32_t chunk = 0;
-    if (!eachPixelOnce) {
+    if (!eachPixelOnce || !routine.carried.empty()) {
         for (; chunk < chunks; ++chunk) ReplayShadingChunk(routine, pixel, bands[part], part, own, chunk);
         return;
     }
@@ -300,6 +300,7 @@ void Device::Draw(UINT count, UINT start) {
         PrimitiveSet primitives;
         SetupPrimitives(*key.vertices, sources_, setup, primitives);
         fresh->bands.resize(parts);
+        std::vector<uint8_t> inRowOrder(parts); // per band: SpansInRowOrder
         fresh->split = RowSplit(primitives, bounds, parts);
         ShadingPlanes planes{primitives.primitives.data(), primitives.attributePlanes.data()};
         // The routine shades new coverage too: keeping what its pixels read costs less than
@@ -314,16 +315,21 @@ void Device::Draw(UINT count, UINT start) {
             CoverageBand& band = fresh->bands[part];
             RasterizeBand(primitives, bounds, depthActive ? &ds : nullptr, rows, band);
             OrderSpans(band);
+            inRowOrder[part] = SpansInRowOrder(band);
             if (!shade) return;
-            if (!routine) return band.spans.empty() ? void() : ShadeBand(planes, band, pixel);
+            if (!routine) {
+                if (!band.spans.empty()) ShadeBand(planes, band, pixel);
+                return;
+            }
             BuildShadingBand(*routine, pixel, planes, band, part, shading->bands[part]);
-            shadeDealt(*routine, pixel, fresh->bands, *shading, SpansInRowOrder(band), part);
+            shadeDealt(*routine, pixel, fresh->bands, *shading, inRowOrder[part], part);
         });
         fresh->primitives = std::move(primitives.primitives);
         fresh->attributePlanes = std::move(primitives.attributePlanes);
         fresh->writesDepthStencil = std::any_of(fresh->bands.begin(), fresh->bands.end(),
                                                 [](const CoverageBand& b) { return !b.runs.empty(); });
-        fresh->spansInRowOrder = std::all_of(fresh->bands.begin(), fresh->bands.end(), SpansInRowOrder);
+        fresh->spansInRowOrder =
+            std::all_of(inRowOrder.begin(), inRowOrder.end(), [](uint8_t o) { return o; });
         fresh->key = key;
         record = fresh;
         cache_.insert(fresh);

@@ -153,7 +153,9 @@ void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, co
     if (chunk >= cache.chunks.size()) return;
     ShaderVM& vm = *routine.vms[part];
     BindShaderResources(vm, setup.plan->program(), setup.bindings);
-    for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
+    // Values carried from batch to batch start at 0 with the band and flow on through its chunks.
+    if (chunk == 0)
+        for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
     for (size_t k = 0; k < routine.inputs.size(); ++k)
         if (cache.values[k].empty()) std::fill_n(vm.slot(routine.inputs[k].slot), kLanes, cache.constant[k]);
 

@@ -58,6 +58,7 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
 void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache);
 
 // Shades chunk `chunk` of a prepared band on part `part`'s registers and merges it into the targets.
+// Where the routine carries values from batch to batch, a band's chunks must run in order on one part.
 void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
                         unsigned part, const ShadingCache::Band& cache, uint32_t chunk);
 

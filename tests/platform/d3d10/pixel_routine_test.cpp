@@ -186,11 +186,11 @@ FrameState filtered(float amount, bool blur) {
 // shades new coverage with the interpreter; the others with the routines, as the device does by default.
 class Rig {
 public:
-    explicit Rig(bool avx2, bool reference = false) {
+    explicit Rig(bool avx2, bool reference = false, unsigned threads = 2) {
         EXPECT_EQ(D3D10CreateDevice(nullptr, D3D10_DRIVER_TYPE_HARDWARE, nullptr, 0, D3D10_SDK_VERSION,
                                     device_.put()),
                   S_OK);
-        SetDeviceThreads(device_.get(), 2);
+        SetDeviceThreads(device_.get(), threads);
         usingAvx2 = SetDeviceAvx2(device_.get(), avx2);
         SetDeviceInterpretsNewCoverage(device_.get(), reference);
         auto vs = Assemble(kPassThroughVs);
@@ -404,8 +404,8 @@ std::vector<uint8_t> canonicalNaNs(std::vector<uint8_t> bytes, DXGI_FORMAT forma
 
 // The interpreter's frame, and the routines' first and replayed frames on both instruction sets: one
 // picture.
-void expectOnePicture(const FrameState& s, const std::string& what) {
-    Rig reference(false, true), portable(false), avx2(true);
+void expectOnePicture(const FrameState& s, const std::string& what, unsigned threads = 2) {
+    Rig reference(false, true, threads), portable(false, false, threads), avx2(true, false, threads);
     auto first = canonicalNaNs(reference.frame(s), s.target);
     for (Rig* rig : {&portable, &avx2}) {
         for (int frame = 0; frame < 3; ++frame)
@@ -529,6 +529,9 @@ TEST(PixelRoutine, RandomProgramsGiveThePictureOfTheInterpreter) {
         s.blend = false;
         s.target = i % 3 ? DXGI_FORMAT_R32G32B32A32_FLOAT : DXGI_FORMAT_R8G8B8A8_UNORM;
         expectOnePicture(s, s.pixelProgram);
+        // On one thread the draw's 6144 pixels are one band of two shading chunks: a value a program
+        // reads before writing carries across the chunk boundary as the interpreter carries it.
+        if (i % 4 == 0) expectOnePicture(s, s.pixelProgram + " (one thread)", 1);
         if (HasFatalFailure()) return;
     }
 }
