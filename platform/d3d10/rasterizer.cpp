@@ -105,35 +105,74 @@ private:
     void cover(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
         if (x0 >= x1) return;
         if (!ds_) return emit(y, x0, x1, prim);
+        const D3D10_DEPTH_STENCIL_DESC& d = ds_->desc;
+        // The depth test off passes as ALWAYS does, writing nothing.
+        switch (d.DepthEnable ? d.DepthFunc : D3D10_COMPARISON_ALWAYS) {
+        case D3D10_COMPARISON_NEVER:
+            return coverWith<D3D10_COMPARISON_NEVER>(y, x0, x1, prim);
+        case D3D10_COMPARISON_LESS:
+            return coverWith<D3D10_COMPARISON_LESS>(y, x0, x1, prim);
+        case D3D10_COMPARISON_EQUAL:
+            return coverWith<D3D10_COMPARISON_EQUAL>(y, x0, x1, prim);
+        case D3D10_COMPARISON_LESS_EQUAL:
+            return coverWith<D3D10_COMPARISON_LESS_EQUAL>(y, x0, x1, prim);
+        case D3D10_COMPARISON_GREATER:
+            return coverWith<D3D10_COMPARISON_GREATER>(y, x0, x1, prim);
+        case D3D10_COMPARISON_NOT_EQUAL:
+            return coverWith<D3D10_COMPARISON_NOT_EQUAL>(y, x0, x1, prim);
+        case D3D10_COMPARISON_GREATER_EQUAL:
+            return coverWith<D3D10_COMPARISON_GREATER_EQUAL>(y, x0, x1, prim);
+        default:
+            return coverWith<D3D10_COMPARISON_ALWAYS>(y, x0, x1, prim);
+        }
+    }
+
+    // cover for one depth function, fixed at compile time: this loop is the first frame's per-pixel work.
+    template <D3D10_COMPARISON_FUNC kDepthFunc>
+    void coverWith(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
         const PrimitivePlanes& pp = p_.primitives[prim];
         const D3D10_DEPTH_STENCIL_DESC& d = ds_->desc;
         const FaceTable& face = faces_[pp.front ? 0 : 1];
-        bool depthWrites = d.DepthEnable && d.DepthWriteMask == D3D10_DEPTH_WRITE_MASK_ALL;
+        const bool depthWrites = d.DepthEnable && d.DepthWriteMask == D3D10_DEPTH_WRITE_MASK_ALL;
+        // A depth value is wanted where it decides the outcome or is written.
+        const bool depthWanted =
+            kDepthFunc != D3D10_COMPARISON_NEVER && (kDepthFunc != D3D10_COMPARISON_ALWAYS || depthWrites);
         uint32_t* row = ds_->texels + size_t(y) * ds_->pitch;
-        float py = float(y) + 0.5f - pp.refY;
-        float zRow = pp.z.v0 + pp.z.b * py;
+        const uint32_t rowOffset = uint32_t(size_t(y) * ds_->pitch);
+        const float py = float(y) + 0.5f - pp.refY;
+        const float zRow = pp.z.v0 + pp.z.b * py;
+        const float minDepth = ds_->minDepth, maxDepth = ds_->maxDepth;
+        // The run the changed texels extend: the band's last, while it ends where the next change lies.
+        DepthStencilRun* run = out_.runs.empty() ? nullptr : &out_.runs.back();
         int32_t runStart = -1;
         for (int32_t x = x0; x < x1; ++x) {
-            uint32_t old = row[x];
-            uint32_t stencil = StencilOf(old), depth = DepthOf(old);
+            const uint32_t old = row[x];
+            const uint32_t stencil = StencilOf(old);
             int outcome = FaceTable::kStencilFail;
-            uint32_t newDepth = depth;
+            uint32_t newDepth = DepthOf(old);
             if (face.stencilPasses[stencil]) {
-                outcome = FaceTable::kPass;
-                if (d.DepthEnable) {
+                outcome = kDepthFunc == D3D10_COMPARISON_NEVER ? FaceTable::kDepthFail : FaceTable::kPass;
+                if (depthWanted) {
                     float z = zRow + pp.z.a * (float(x) + 0.5f - pp.refX);
-                    z = std::clamp(z, ds_->minDepth, ds_->maxDepth);
-                    uint32_t z24 = FloatToUnorm24(z);
-                    if (!compare(d.DepthFunc, z24, depth))
+                    z = std::clamp(z, minDepth, maxDepth);
+                    const uint32_t z24 = FloatToUnorm24(z);
+                    if (!compare(kDepthFunc, z24, newDepth))
                         outcome = FaceTable::kDepthFail;
                     else if (depthWrites)
                         newDepth = z24;
                 }
             }
-            uint32_t value = PackDepthStencil(newDepth, face.next[outcome][stencil]);
+            const uint32_t value = PackDepthStencil(newDepth, face.next[outcome][stencil]);
             if (value != old) {
                 row[x] = value;
-                record(uint32_t(size_t(y) * ds_->pitch + size_t(x)), value);
+                const uint32_t offset = rowOffset + uint32_t(x);
+                if (run && run->offset + run->count == offset) {
+                    run->count++;
+                } else {
+                    out_.runs.push_back({offset, 1});
+                    run = &out_.runs.back();
+                }
+                out_.values.push_back(value);
             }
             if (outcome == FaceTable::kPass) {
                 if (runStart < 0) runStart = x;
@@ -147,19 +186,6 @@ private:
 
     void emit(int32_t y, int32_t x0, int32_t x1, uint32_t prim) {
         out_.spans.push_back({uint16_t(y), uint16_t(x0), uint16_t(x1), prim});
-    }
-
-    void record(uint32_t offset, uint32_t value) {
-        if (!out_.runs.empty()) {
-            DepthStencilRun& last = out_.runs.back();
-            if (last.offset + last.count == offset) {
-                last.count++;
-                out_.values.push_back(value);
-                return;
-            }
-        }
-        out_.runs.push_back({offset, 1});
-        out_.values.push_back(value);
     }
 
     void triangle(const RasterTriangle& t) {
@@ -195,7 +221,16 @@ private:
                 }
                 if (lo > hi) break;
             }
-            if (lo <= hi) cover(y, int32_t(lo), int32_t(hi) + 1, t.primitive);
+            if (lo <= hi) {
+                // The next row's span lies about under this one: its depth-stencil lines are asked for
+                // now, so that they arrive while this row is tested (a first frame's buffer is not in
+                // the caches, and each short span would otherwise start with a miss).
+                if (ds_ && y < lastRow) {
+                    const uint32_t* below = ds_->texels + size_t(y + 1) * ds_->pitch;
+                    for (int64_t x = lo; x <= hi + 16; x += 16) __builtin_prefetch(below + x);
+                }
+                cover(y, int32_t(lo), int32_t(hi) + 1, t.primitive);
+            }
         }
     }
 
