@@ -61,15 +61,42 @@ void LaneFeeder::beginSpan() {
     wRow_ = pp.invW.v0 + pp.invW.b * dy, wa_ = pp.invW.a;
     zRow_ = pp.z.v0 + pp.z.b * dy, za_ = pp.z.a;
     refX_ = pp.refX;
+    onlyInterpolated_ = true;
     for (uint32_t k : fed_) {
-        if (inputs_[k].kind != PixelInput::Attribute) continue;
+        if (inputs_[k].kind != PixelInput::Attribute) {
+            onlyInterpolated_ = false;
+            continue;
+        }
         const Plane& pl = ap[inputs_[k].attribute];
         base_[k] = pl.v0 + pl.b * dy;
         slope_[k] = pl.a;
         constant_[k] = pl.constant;
+        onlyInterpolated_ = onlyInterpolated_ && !pl.constant;
     }
     x_ = span.x0;
     inSpan_ = true;
+}
+
+// A short run whose inputs are all interpolated attributes, pixel by pixel: the fine meshes of the
+// unfold modes cut rows into runs of a few pixels, where a loop per component costs more in its set-up
+// than in its pixels. The arithmetic is that of the loops in next, so the bits are the same.
+void LaneFeeder::interpolateShortRun(int n, int len, float dx0) {
+    struct Fed {
+        float* lane;
+        float base, slope;
+    };
+    Fed fed[kShortRunInputs];
+    const size_t count = fed_.size();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t k = fed_[i];
+        fed[i] = {lanes_[k] + n, base_[k], slope_[k]};
+    }
+    const float wRow = wRow_, wa = wa_;
+    for (int j = 0; j < len; ++j) {
+        const float dx = dx0 + float(j);
+        const float w = 1.0f / (wRow + wa * dx);
+        for (size_t i = 0; i < count; ++i) fed[i].lane[j] = (fed[i].base + fed[i].slope * dx) * w;
+    }
 }
 
 // Lanes are filled a run of pixels at a time, one loop per input component, so that the interpolation
@@ -82,6 +109,14 @@ int LaneFeeder::next() {
         const Span& span = band_.spans[span_];
         const int len = int(std::min<uint32_t>(span.x1 - x_, uint32_t(kLanes - n)));
         const float dx0 = float(x_) + 0.5f - refX_;
+        if (onlyInterpolated_ && len <= kShortRun && fed_.size() <= kShortRunInputs) {
+            at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
+            interpolateShortRun(n, len, dx0);
+            n += len;
+            x_ += uint32_t(len);
+            if (x_ == span.x1) span_++, inSpan_ = false;
+            continue;
+        }
         float* dx = laneDx_ + n;
         float* w = laneW_ + n;
         for (int j = 0; j < len; ++j) dx[j] = dx0 + float(j);

@@ -48,8 +48,13 @@ public:
     bool uniform(size_t k) const { return uniform_[k] != 0; }
 
 private:
+    // Runs up to this long, with up to this many inputs, are filled pixel by pixel.
+    static constexpr int kShortRun = 16;
+    static constexpr size_t kShortRunInputs = 8;
+
     void beginSpan();
     void findUniformAttributes(std::vector<float>& value);
+    void interpolateShortRun(int n, int len, float dx0);
 
     const ShadingPlanes& planes_;
     const CoverageBand& band_;
@@ -62,7 +67,8 @@ private:
     std::vector<float> base_, slope_;
     std::vector<uint8_t> constant_;
     std::vector<uint8_t> uniform_;
-    std::vector<uint32_t> fed_; // the inputs filled run by run
+    std::vector<uint32_t> fed_;     // the inputs filled run by run
+    bool onlyInterpolated_ = false; // every fed input of the span is an attribute that varies
     float py_ = 0, wRow_ = 0, wa_ = 0, zRow_ = 0, za_ = 0, refX_ = 0;
     LanePositions at_;
     float laneDx_[kLanes], laneW_[kLanes];

@@ -89,5 +89,45 @@ TEST(LaneFeeder, AttributesFilledOnceGiveTheBitsOfTheirPlanes) {
     }
 }
 
+// Runs of every length from one pixel to past a batch, of primitives whose attributes all vary (short
+// runs are filled pixel by pixel, long ones component by component), and of primitives where one is
+// constant: each lane holds the bits of its pixel's planes.
+TEST(LaneFeeder, RunsOfEveryLengthGiveTheBitsOfTheirPlanes) {
+    const float nan = std::nanf("");
+    for (bool oneConstant : {false, true}) {
+        const std::vector<std::vector<float>> values = {
+            {nan, nan, nan}, {nan, nan, oneConstant ? 0.75f : nan}, {nan, nan, nan}};
+        Scene s = sceneOf(values, {2.0f, 7.5f, 13.0f});
+        // Perspective: 1 / w varies across and down the primitives.
+        s.primitives[1].invW = {0.75f, 0.01f, -0.004f, false};
+        s.primitives[2].invW = {1.25f, -0.02f, 0.003f, false};
+        CoverageBand band;
+        uint16_t y = 0;
+        for (uint16_t length = 1; length <= kLanes + 5; ++length, ++y)
+            band.spans.push_back({y, uint16_t(length % 7), uint16_t(length % 7 + length), uint32_t(y % 3)});
+        std::vector<PixelInput> inputs;
+        for (uint32_t a = 0; a < values.size(); ++a) inputs.push_back({PixelInput::Attribute, a, a});
+        std::vector<std::vector<float>> lanes(inputs.size(), std::vector<float>(kLanes, -1.0f));
+        std::vector<float*> lanePointers;
+        for (auto& l : lanes) lanePointers.push_back(l.data());
+        ShadingPlanes planes{s.primitives.data(), s.attributes.data()};
+        LaneFeeder feeder(planes, band, inputs, lanePointers.data());
+
+        size_t span = 0;
+        uint32_t x = band.spans[0].x0, pixels = 0;
+        while (int n = feeder.next()) {
+            for (int lane = 0; lane < n; ++lane, ++pixels) {
+                for (uint32_t a = 0; a < inputs.size(); ++a)
+                    ASSERT_EQ(std::bit_cast<uint32_t>(lanes[a][size_t(lane)]),
+                              std::bit_cast<uint32_t>(expected(s, band.spans[span], x, a)))
+                        << "attribute " << a << " at (" << x << ", " << band.spans[span].y << "), run of "
+                        << band.spans[span].x1 - band.spans[span].x0 << (oneConstant ? ", one constant" : "");
+                if (++x == band.spans[span].x1 && ++span < band.spans.size()) x = band.spans[span].x0;
+            }
+        }
+        EXPECT_EQ(pixels, uint32_t((kLanes + 5) * (kLanes + 6) / 2));
+    }
+}
+
 } // namespace
 } // namespace platform::d3d10
