@@ -142,8 +142,20 @@ private:
         const float py = float(y) + 0.5f - pp.refY;
         const float zRow = pp.z.v0 + pp.z.b * py;
         const float minDepth = ds_->minDepth, maxDepth = ds_->maxDepth;
-        // The run the changed texels extend: the band's last, while it ends where the next change lies.
-        DepthStencilRun* run = out_.runs.empty() ? nullptr : &out_.runs.back();
+        // The texels this row changes are recorded in place, and their offsets as one open run, kept in
+        // locals (stores to the surface could otherwise alias a run's count) and joined to the band's
+        // runs when it ends: a run ending where the next one starts grows instead.
+        const size_t recorded = out_.values.size();
+        out_.values.resize(recorded + size_t(x1 - x0));
+        uint32_t* values = out_.values.data() + recorded;
+        uint32_t openBegin = 0, openEnd = 0;
+        auto closeRun = [&] {
+            if (openBegin == openEnd) return;
+            if (!out_.runs.empty() && out_.runs.back().offset + out_.runs.back().count == openBegin)
+                out_.runs.back().count += openEnd - openBegin;
+            else
+                out_.runs.push_back({openBegin, openEnd - openBegin});
+        };
         int32_t runStart = -1;
         for (int32_t x = x0; x < x1; ++x) {
             const uint32_t old = row[x];
@@ -165,14 +177,13 @@ private:
             const uint32_t value = PackDepthStencil(newDepth, face.next[outcome][stencil]);
             if (value != old) {
                 row[x] = value;
+                *values++ = value;
                 const uint32_t offset = rowOffset + uint32_t(x);
-                if (run && run->offset + run->count == offset) {
-                    run->count++;
-                } else {
-                    out_.runs.push_back({offset, 1});
-                    run = &out_.runs.back();
+                if (offset != openEnd || openBegin == openEnd) {
+                    closeRun();
+                    openBegin = offset;
                 }
-                out_.values.push_back(value);
+                openEnd = offset + 1;
             }
             if (outcome == FaceTable::kPass) {
                 if (runStart < 0) runStart = x;
@@ -181,6 +192,8 @@ private:
                 runStart = -1;
             }
         }
+        closeRun();
+        out_.values.resize(size_t(values - out_.values.data()));
         if (runStart >= 0) emit(y, runStart, x1, prim);
     }
 
