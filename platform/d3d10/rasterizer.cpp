@@ -78,6 +78,7 @@ public:
         // Triangles and lines keep their submission order only within their kind; a draw has one kind.
         for (const RasterTriangle& t : p_.triangles) triangle(t);
         for (const RasterLine& l : p_.lines) line(l);
+        out_.values.resize(valuesUsed_);
     }
 
 private:
@@ -145,9 +146,11 @@ private:
         // The texels this row changes are recorded in place, and their offsets as one open run, kept in
         // locals (stores to the surface could otherwise alias a run's count) and joined to the band's
         // runs when it ends: a run ending where the next one starts grows instead.
-        const size_t recorded = out_.values.size();
-        out_.values.resize(recorded + size_t(x1 - x0));
-        uint32_t* values = out_.values.data() + recorded;
+        // values holds slack beyond the valuesUsed_ recorded so far, cut off when the band is done.
+        const size_t wanted = valuesUsed_ + size_t(x1 - x0);
+        if (wanted > out_.values.size()) out_.values.resize(std::max(wanted, 2 * out_.values.size()));
+        uint32_t* const first = out_.values.data() + valuesUsed_;
+        uint32_t* values = first;
         uint32_t openBegin = 0, openEnd = 0;
         auto closeRun = [&] {
             if (openBegin == openEnd) return;
@@ -193,7 +196,7 @@ private:
             }
         }
         closeRun();
-        out_.values.resize(size_t(values - out_.values.data()));
+        valuesUsed_ += size_t(values - first);
         if (runStart >= 0) emit(y, runStart, x1, prim);
     }
 
@@ -285,6 +288,7 @@ private:
     const RowRange rows_;
     DepthStencilSetup* ds_;
     FaceTable faces_[2]; // front, back
+    size_t valuesUsed_ = 0;
     CoverageBand& out_;
 };
 
@@ -351,22 +355,26 @@ void RasterizeBand(const PrimitiveSet& primitives, const PixelRect& bounds, Dept
 void OrderSpans(CoverageBand& band) {
     band.rows.clear();
     if (band.spans.empty()) return;
-    // Spans bucketed by row (a counting sort: the band's rows are few), then each row by column.
-    uint16_t top = band.spans[0].y, bottom = top;
-    for (const Span& s : band.spans) top = std::min(top, s.y), bottom = std::max(bottom, s.y);
-    std::vector<uint32_t> rowEnd(size_t(bottom - top) + 2, 0);
-    for (const Span& s : band.spans) rowEnd[size_t(s.y - top) + 1]++;
-    for (size_t r = 1; r < rowEnd.size(); ++r) rowEnd[r] += rowEnd[r - 1];
-    std::vector<Span> sorted(band.spans.size());
-    for (const Span& s : band.spans) sorted[rowEnd[s.y - top]++] = s; // rowEnd[r]: now row r's end
-    uint32_t rowStart = 0;
-    for (size_t r = 0; r + 1 < rowEnd.size(); ++r) {
-        auto first = sorted.begin() + rowStart, last = sorted.begin() + rowEnd[r];
-        std::sort(first, last, [](const Span& a, const Span& b) { return a.x0 < b.x0; });
-        for (auto it = first; it != last && it + 1 != last; ++it)
-            if (it[1].x0 < it[0].x1) return; // shared pixels
-        rowStart = rowEnd[r];
+    // Spans sorted by column, then by row, each a counting sort and stable, so that each row comes out in
+    // column order: the first frame of a fine mesh has many short spans a row.
+    uint16_t top = band.spans[0].y, bottom = top, left = band.spans[0].x0, right = left;
+    for (const Span& s : band.spans) {
+        top = std::min(top, s.y), bottom = std::max(bottom, s.y);
+        left = std::min(left, s.x0), right = std::max(right, s.x0);
     }
+    auto countingSort = [](const std::vector<Span>& from, std::vector<Span>& to, size_t keys, auto key) {
+        std::vector<uint32_t> start(keys + 1, 0);
+        for (const Span& s : from) start[key(s) + 1]++;
+        for (size_t k = 1; k <= keys; ++k) start[k] += start[k - 1];
+        for (const Span& s : from) to[start[key(s)]++] = s;
+    };
+    std::vector<Span> byColumn(band.spans.size()), sorted(band.spans.size());
+    countingSort(band.spans, byColumn, size_t(right - left) + 1,
+                 [left](const Span& s) { return size_t(s.x0 - left); });
+    countingSort(byColumn, sorted, size_t(bottom - top) + 1,
+                 [top](const Span& s) { return size_t(s.y - top); });
+    for (size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i].y == sorted[i - 1].y && sorted[i].x0 < sorted[i - 1].x1) return; // shared pixels
     band.spans = std::move(sorted);
     for (const Span& s : band.spans) {
         if (!band.rows.empty() && band.rows.back().y == s.y && band.rows.back().x1 == s.x0)
