@@ -50,21 +50,28 @@ public:
         out_.triangles.clear();
         out_.lines.clear();
         scratch_.resize(size_t(kMaxClipVertices) * 2 * v.stride);
+        known_.assign(v.count, 0);
+        outcodes_.resize(v.count);
+        screen_.resize(v.count);
     }
 
     void triangle(uint32_t a, uint32_t b, uint32_t c) {
-        ClipVertex in[3] = {{v_.vertex(a), a}, {v_.vertex(b), b}, {v_.vertex(c), c}};
-        unsigned inside = 0, outsideAll = 0x7F;
-        for (const ClipVertex& cv : in) {
-            unsigned outCode = outcode(cv.data);
-            inside |= outCode;
-            outsideAll &= outCode;
+        const unsigned codes[3] = {outcodeOf(a), outcodeOf(b), outcodeOf(c)};
+        if (codes[0] & codes[1] & codes[2]) return; // wholly outside one plane
+        if (!(codes[0] | codes[1] | codes[2])) {
+            const ScreenVertex sv[3] = {screenOf(a), screenOf(b), screenOf(c)};
+            const float* vertices[3] = {v_.vertex(a), v_.vertex(b), v_.vertex(c)};
+            return setupTriangle(sv, vertices);
         }
-        if (outsideAll) return; // wholly outside one plane
-        if (!inside) return setupTriangle(in[0].data, in[1].data, in[2].data);
+        ClipVertex in[3] = {{v_.vertex(a), a}, {v_.vertex(b), b}, {v_.vertex(c), c}};
         ClipVertex poly[kMaxClipVertices];
         int n = clipPolygon(in, poly);
-        for (int i = 1; i + 1 < n; ++i) setupTriangle(poly[0].data, poly[i].data, poly[i + 1].data);
+        for (int i = 1; i + 1 < n; ++i) {
+            const ScreenVertex sv[3] = {project(poly[0].data), project(poly[i].data),
+                                        project(poly[i + 1].data)};
+            const float* vertices[3] = {poly[0].data, poly[i].data, poly[i + 1].data};
+            setupTriangle(sv, vertices);
+        }
     }
 
     void line(uint32_t a, uint32_t b) {
@@ -87,6 +94,18 @@ private:
         for (int p = firstPlane_; p < kPlaneCount; ++p)
             if (planeDistance(p, vertex + v_.positionOffset) < 0) code |= 1u << p;
         return code;
+    }
+
+    // A vertex of the draw's own is shared by up to three triangles of a strip (six of a grid's list):
+    // its outcode and its screen position are worked out the first time one asks.
+    enum Known : uint8_t { kOutcode = 1, kScreen = 2 };
+
+    unsigned outcodeOf(uint32_t i) {
+        if (!(known_[i] & kOutcode)) {
+            outcodes_[i] = uint8_t(outcode(v_.vertex(i)));
+            known_[i] |= kOutcode;
+        }
+        return outcodes_[i];
     }
 
     // The point where edge (a, b) meets the plane, computed from the endpoint with the smaller id so
@@ -149,6 +168,14 @@ private:
         return s;
     }
 
+    const ScreenVertex& screenOf(uint32_t i) {
+        if (!(known_[i] & kScreen)) {
+            screen_[i] = project(v_.vertex(i));
+            known_[i] |= kScreen;
+        }
+        return screen_[i];
+    }
+
     uint32_t addPrimitive(const ScreenVertex* sv, const float* const* vertices, int count, bool front) {
         PrimitivePlanes prim;
         prim.refX = sv[0].x;
@@ -193,8 +220,7 @@ private:
         return uint32_t(out_.primitives.size() - 1);
     }
 
-    void setupTriangle(const float* a, const float* b, const float* c) {
-        ScreenVertex sv[3] = {project(a), project(b), project(c)};
+    void setupTriangle(const ScreenVertex sv[3], const float* const vertices[3]) {
         int64_t area =
             (sv[1].fx - sv[0].fx) * (sv[2].fy - sv[0].fy) - (sv[2].fx - sv[0].fx) * (sv[1].fy - sv[0].fy);
         if (area == 0) return;
@@ -203,7 +229,6 @@ private:
         if ((s_.rasterizer.CullMode == D3D10_CULL_BACK && !front) ||
             (s_.rasterizer.CullMode == D3D10_CULL_FRONT && front))
             return;
-        const float* vertices[3] = {a, b, c};
         if (s_.rasterizer.FillMode == D3D10_FILL_WIREFRAME) {
             uint32_t prim = addPrimitive(sv, vertices, 3, front);
             for (int i = 0; i < 3; ++i) {
@@ -248,6 +273,9 @@ private:
     int firstPlane_;
     std::vector<float> scratch_;
     unsigned used_ = 0;
+    std::vector<uint8_t> known_; // per vertex of the draw: Known bits
+    std::vector<uint8_t> outcodes_;
+    std::vector<ScreenVertex> screen_;
 };
 
 } // namespace
