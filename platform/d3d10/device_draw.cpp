@@ -236,8 +236,8 @@ void Device::Draw(UINT count, UINT start) {
     bool depthActive = depthTexture && (dsd.DepthEnable || dsd.StencilEnable);
     if (!shade && !depthActive) return; // nothing this draw could change
 
-    std::shared_ptr<const ShadedVertices> shaded =
-        vertices_.shade(*vertexShader_, inputLayout_.get(), streams, versions, vsb_.view(), start, count);
+    std::shared_ptr<const ShadedVertices> shaded = vertices_.shade(
+        *vertexShader_, inputLayout_.get(), streams, versions, vsb_.view(), start, count, pool_.get());
 
     SetupState setup{topology_, rasterizer_ ? rasterizer_->desc() : RasterizerState::Default(), viewport,
                      bounds};

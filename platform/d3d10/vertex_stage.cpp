@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/d3d10/worker_pool.h"
+
 namespace platform::d3d10 {
 
 namespace {
@@ -67,7 +69,7 @@ bool VertexStageCache::matches(const Entry& e, const ShaderBindings& bindings) c
 std::shared_ptr<const ShadedVertices>
 VertexStageCache::shade(const VertexShader& shader, const InputLayout* layout, const VertexStream* streams,
                         const uint64_t* versions, const ShaderBindings& bindings, uint32_t first,
-                        uint32_t count) {
+                        uint32_t count, WorkerPool* pool) {
     const ShaderProgram& program = shader.program();
     bool cacheable = program.resourceSlots.empty() && program.inputs.size() <= kMaxInputs;
     if (cacheable) {
@@ -102,7 +104,7 @@ VertexStageCache::shade(const VertexShader& shader, const InputLayout* layout, c
     }
     misses_++;
     auto shaded = std::make_shared<ShadedVertices>();
-    RunVertexStage(shader, layout, streams, bindings, first, count, *shaded);
+    RunVertexStage(shader, layout, streams, bindings, first, count, *shaded, pool);
     if (!cacheable) return shaded;
 
     Entry e;
@@ -125,7 +127,8 @@ void BindShaderResources(ShaderVM& vm, const ShaderProgram& program, const Shade
 }
 
 void RunVertexStage(const VertexShader& shader, const InputLayout* layout, const VertexStream* streams,
-                    const ShaderBindings& bindings, uint32_t first, uint32_t count, ShadedVertices& out) {
+                    const ShaderBindings& bindings, uint32_t first, uint32_t count, ShadedVertices& out,
+                    WorkerPool* pool) {
     const ShaderProgram& program = shader.program();
     out.count = count;
     out.stride = program.outputRegisterCount * 4;
@@ -138,34 +141,51 @@ void RunVertexStage(const VertexShader& shader, const InputLayout* layout, const
         fetches.push_back({in.reg, in.mask, e ? &streams[e->slot] : nullptr, e});
     }
 
-    ShaderVM vm(shader.plan());
-    BindShaderResources(vm, program, bindings);
-    for (uint32_t base = 0; base < count; base += kLanes) {
-        int lanes = int(std::min<uint32_t>(kLanes, count - base));
-        for (const Fetch& f : fetches) {
-            float* dst[4] = {vm.input(f.reg, 0), vm.input(f.reg, 1), vm.input(f.reg, 2), vm.input(f.reg, 3)};
-            for (int i = 0; i < lanes; ++i) {
-                float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-                if (f.element && f.stream->data) {
-                    size_t at = size_t(f.stream->offset) +
-                                size_t(first + base + uint32_t(i)) * f.stream->stride + f.element->offset;
-                    size_t bytes =
-                        f.element->format == DXGI_FORMAT_R8G8B8A8_UNORM ? 4 : f.element->components * 4;
-                    if (at + bytes <= f.stream->size)
-                        readElement(*f.element, f.stream->data + at, v);
-                    else
-                        v[3] = 0.0f;
+    // Batches [begin, end) of kLanes vertices on one virtual machine.
+    auto shadeBatches = [&](uint32_t begin, uint32_t end) {
+        ShaderVM vm(shader.plan());
+        BindShaderResources(vm, program, bindings);
+        for (uint32_t batch = begin; batch < end; ++batch) {
+            const uint32_t base = batch * kLanes;
+            int lanes = int(std::min<uint32_t>(kLanes, count - base));
+            for (const Fetch& f : fetches) {
+                float* dst[4] = {vm.input(f.reg, 0), vm.input(f.reg, 1), vm.input(f.reg, 2),
+                                 vm.input(f.reg, 3)};
+                for (int i = 0; i < lanes; ++i) {
+                    float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+                    if (f.element && f.stream->data) {
+                        size_t at = size_t(f.stream->offset) +
+                                    size_t(first + base + uint32_t(i)) * f.stream->stride + f.element->offset;
+                        size_t bytes =
+                            f.element->format == DXGI_FORMAT_R8G8B8A8_UNORM ? 4 : f.element->components * 4;
+                        if (at + bytes <= f.stream->size)
+                            readElement(*f.element, f.stream->data + at, v);
+                        else
+                            v[3] = 0.0f;
+                    }
+                    for (int c = 0; c < 4; ++c) dst[c][i] = v[c];
                 }
-                for (int c = 0; c < 4; ++c) dst[c][i] = v[c];
             }
+            vm.run(lanes);
+            for (uint32_t r = 0; r < program.outputRegisterCount; ++r)
+                for (unsigned c = 0; c < 4; ++c) {
+                    const float* src = vm.output(r, c);
+                    for (int i = 0; i < lanes; ++i)
+                        out.data[size_t(base + uint32_t(i)) * out.stride + r * 4 + c] = src[i];
+                }
         }
-        vm.run(lanes);
-        for (uint32_t r = 0; r < program.outputRegisterCount; ++r)
-            for (unsigned c = 0; c < 4; ++c) {
-                const float* src = vm.output(r, c);
-                for (int i = 0; i < lanes; ++i)
-                    out.data[size_t(base + uint32_t(i)) * out.stride + r * 4 + c] = src[i];
-            }
+    };
+    // A few batches are not worth waking the pool for.
+    constexpr uint32_t kPartsFrom = 8; // batches
+    const uint32_t batches = (count + kLanes - 1) / kLanes;
+    if (!pool || pool->threads() < 2 || batches < kPartsFrom) {
+        shadeBatches(0, batches);
+    } else {
+        const unsigned parts = pool->threads();
+        pool->run([&](unsigned part) {
+            shadeBatches(uint32_t(uint64_t(batches) * part / parts),
+                         uint32_t(uint64_t(batches) * (part + 1) / parts));
+        });
     }
     out.hash = hashOf(out.data);
 }

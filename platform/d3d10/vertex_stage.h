@@ -35,10 +35,14 @@ struct ShaderBindings {
     const SamplerSettings* samplers; // kSamplerSlots entries
 };
 
+class WorkerPool;
+
 // Reads `count` vertices starting at `first`. An element that lies beyond the end of its buffer reads
-// as zero, as out-of-range vertex fetches do on Direct3D 10.
+// as zero, as out-of-range vertex fetches do on Direct3D 10. With a pool, a draw of many vertices is
+// shaded on all its threads, each a contiguous share of the batches; the vertices are the same.
 void RunVertexStage(const VertexShader& shader, const InputLayout* layout, const VertexStream* streams,
-                    const ShaderBindings& bindings, uint32_t first, uint32_t count, ShadedVertices& out);
+                    const ShaderBindings& bindings, uint32_t first, uint32_t count, ShadedVertices& out,
+                    WorkerPool* pool = nullptr);
 
 // The vertex stage's output of recent draws. A draw whose vertex program, input elements, vertex buffer
 // contents (by version), strides, offsets, vertex range and read constants are those of an earlier one
@@ -53,7 +57,7 @@ public:
     std::shared_ptr<const ShadedVertices> shade(const VertexShader& shader, const InputLayout* layout,
                                                 const VertexStream* streams, const uint64_t* versions,
                                                 const ShaderBindings& bindings, uint32_t first,
-                                                uint32_t count);
+                                                uint32_t count, WorkerPool* pool = nullptr);
     void clear() { entries_.clear(); }
     uint64_t hits() const { return hits_; }
     uint64_t misses() const { return misses_; }

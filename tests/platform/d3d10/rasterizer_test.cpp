@@ -453,6 +453,12 @@ TEST_F(RasterizerTest, OneAndTwoThreadsDrawTheSameBytes) {
     std::uniform_real_distribution<float> d(-1.2f, 1.2f), c(0, 1);
     std::vector<Vertex> strip;
     for (int i = 0; i < 40; ++i) strip.push_back(V(d(rng), d(rng), 0.5f, 1, {c(rng), c(rng), c(rng), 1}));
+    // A fine band of 1200 vertices, enough for the vertex stage to be shared by the threads; it is read
+    // back before the strip's additive layers saturate most pixels.
+    std::vector<Vertex> fine;
+    for (int i = 0; i < 1200; ++i)
+        fine.push_back(
+            V(-1.0f + float(i / 2) / 300.0f, i % 2 ? 0.3f : -0.2f, 0.5f, 1, {c(rng), c(rng), c(rng), 1}));
     auto blend = additive();
     device->OMSetBlendState(blend.get(), nullptr, 0xFFFFFFFF);
     std::vector<std::vector<uint32_t>> results;
@@ -463,6 +469,9 @@ TEST_F(RasterizerTest, OneAndTwoThreadsDrawTheSameBytes) {
         for (int frame = 0; frame < 3; ++frame) {
             setViewport(0, 0, kWidth, kHeight);
             clear({0, 0, 0, 0});
+            draw(fine, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+            const std::vector<uint32_t> band = readBack();
+            frames.insert(frames.end(), band.begin(), band.end());
             draw(strip, D3D10_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
             if (frame > 0) {
                 setViewport(5, 7, kWidth - 9, kHeight - 11);
