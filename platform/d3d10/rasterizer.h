@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/d3d10/primitive_setup.h"
+#include "platform/d3d10/uninitialised_allocator.h"
 
 namespace platform::d3d10 {
 
@@ -62,7 +63,7 @@ struct DepthStencilRun {
 struct CoverageBand {
     std::vector<Span> spans;
     std::vector<DepthStencilRun> runs;
-    std::vector<uint32_t> values; // D24S8 texels, in run order
+    UninitialisedVector<uint32_t> values; // D24S8 texels, in run order
     // When OrderSpans has sorted the spans: the same pixels in the same order, touching spans of a row
     // joined into one (primitive unused). Empty otherwise.
     std::vector<Span> rows;

@@ -49,8 +49,11 @@ void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, cons
     uint32_t pixels = 0;
     for (const Span& s : coverage.spans) pixels += uint32_t(s.x1 - s.x0);
     out.pixels = pixels;
-    out.offsets.assign(routine.footprints.size(), std::vector<uint32_t>(pixels));
-    out.weights.assign(routine.footprints.size(), std::vector<uint16_t>(pixels));
+    // Every footprint's offsets and weights are written below before any is read.
+    out.offsets.resize(routine.footprints.size());
+    out.weights.resize(routine.footprints.size());
+    for (auto& o : out.offsets) o.resize(pixels);
+    for (auto& w : out.weights) w.resize(pixels);
     out.values.assign(routine.inputs.size(), std::vector<float>());
     out.constant.assign(routine.inputs.size(), 0.0f);
 

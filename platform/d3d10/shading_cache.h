@@ -9,6 +9,7 @@
 
 #include "platform/d3d10/pixel_routine.h"
 #include "platform/d3d10/step_compiler.h"
+#include "platform/d3d10/uninitialised_allocator.h"
 
 namespace platform::d3d10 {
 
@@ -22,8 +23,8 @@ struct ShadingCache {
     struct Band {
         bool built = false;
         uint32_t pixels = 0;
-        std::vector<std::vector<uint32_t>> offsets; // per footprint, per pixel
-        std::vector<std::vector<uint16_t>> weights;
+        std::vector<UninitialisedVector<uint32_t>> offsets; // per footprint, per pixel
+        std::vector<UninitialisedVector<uint16_t>> weights;
         std::vector<std::vector<float>> values; // per routine input, per pixel; empty when constant
         std::vector<float> constant;            // per routine input: its value when constant
         // Where each chunk starts in the coverage's replay spans.
