@@ -92,6 +92,16 @@ void LaneFeeder::interpolateShortRun(int n, int len, float dx0) {
         fed[i] = {lanes_[k] + n, base_[k], slope_[k]};
     }
     const float wRow = wRow_, wa = wa_;
+    if (count == 2) { // a texture coordinate, the common case: both kept in registers
+        const Fed u = fed[0], v = fed[1];
+        for (int j = 0; j < len; ++j) {
+            const float dx = dx0 + float(j);
+            const float w = 1.0f / (wRow + wa * dx);
+            u.lane[j] = (u.base + u.slope * dx) * w;
+            v.lane[j] = (v.base + v.slope * dx) * w;
+        }
+        return;
+    }
     for (int j = 0; j < len; ++j) {
         const float dx = dx0 + float(j);
         const float w = 1.0f / (wRow + wa * dx);

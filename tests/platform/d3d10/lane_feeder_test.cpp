@@ -94,9 +94,12 @@ TEST(LaneFeeder, AttributesFilledOnceGiveTheBitsOfTheirPlanes) {
 // constant: each lane holds the bits of its pixel's planes.
 TEST(LaneFeeder, RunsOfEveryLengthGiveTheBitsOfTheirPlanes) {
     const float nan = std::nanf("");
-    for (bool oneConstant : {false, true}) {
-        const std::vector<std::vector<float>> values = {
+    for (int variant = 0; variant < 3; ++variant) {
+        // Three varying attributes, two (a texture coordinate), three with one constant.
+        const bool oneConstant = variant == 2;
+        std::vector<std::vector<float>> values = {
             {nan, nan, nan}, {nan, nan, oneConstant ? 0.75f : nan}, {nan, nan, nan}};
+        if (variant == 1) values.pop_back();
         Scene s = sceneOf(values, {2.0f, 7.5f, 13.0f});
         // Perspective: 1 / w varies across and down the primitives.
         s.primitives[1].invW = {0.75f, 0.01f, -0.004f, false};
@@ -121,7 +124,7 @@ TEST(LaneFeeder, RunsOfEveryLengthGiveTheBitsOfTheirPlanes) {
                     ASSERT_EQ(std::bit_cast<uint32_t>(lanes[a][size_t(lane)]),
                               std::bit_cast<uint32_t>(expected(s, band.spans[span], x, a)))
                         << "attribute " << a << " at (" << x << ", " << band.spans[span].y << "), run of "
-                        << band.spans[span].x1 - band.spans[span].x0 << (oneConstant ? ", one constant" : "");
+                        << band.spans[span].x1 - band.spans[span].x0 << ", variant " << variant;
                 if (++x == band.spans[span].x1 && ++span < band.spans.size()) x = band.spans[span].x0;
             }
         }
