@@ -221,21 +221,45 @@ private:
             bool left = e[i].dy < 0;
             e[i].bias = (top || left) ? 0 : -1;
         }
-        const int32_t lastRow = std::min(t.maxY, rows_.end - 1);
-        for (int32_t y = std::max(t.minY, rows_.begin); y <= lastRow; ++y) {
-            int64_t py = int64_t(y) * 256 + 128;
+        const int32_t firstRow = std::max(t.minY, rows_.begin), lastRow = std::min(t.maxY, rows_.end - 1);
+        if (firstRow > lastRow) return;
+        // E(x) = K - S * x with Px = 256x + 128; K = dx*(py-ya) + dy*xa - 128*dy + bias, S = 256*dy. A
+        // sloped edge bounds the row at floor(K / 256|dy|) (hi, dy > 0) or at minus that (lo, dy < 0), and
+        // K grows by 256 dx a row: the quotient and its remainder are stepped row by row, exactly, rather
+        // than divided afresh. A flat edge keeps or empties every row.
+        struct Bound {
+            int64_t k;         // K of the current row (flat edges)
+            int64_t q, r;      // floor(K / d) and K - q d, 0 <= r < d
+            int64_t qStep, rStep, d;
+        } b[3] = {};
+        const int64_t py = int64_t(firstRow) * 256 + 128;
+        for (int i = 0; i < 3; ++i) {
+            const Edge& ed = e[i];
+            b[i].k = ed.dx * (py - ed.ya) + ed.dy * ed.xa - 128 * ed.dy + ed.bias;
+            if (ed.dy == 0) continue;
+            b[i].d = 256 * (ed.dy < 0 ? -ed.dy : ed.dy);
+            b[i].q = floorDiv(b[i].k, b[i].d);
+            b[i].r = b[i].k - b[i].q * b[i].d;
+            b[i].qStep = floorDiv(256 * ed.dx, b[i].d);
+            b[i].rStep = 256 * ed.dx - b[i].qStep * b[i].d;
+        }
+        for (int32_t y = firstRow; y <= lastRow; ++y) {
             int64_t lo = t.minX, hi = t.maxX;
-            for (const Edge& ed : e) {
-                // E(x) = K - S * x with Px = 256x + 128; K = dx*(py-ya) + dy*xa - 128*dy + bias, S = 256*dy.
-                int64_t k = ed.dx * (py - ed.ya) + ed.dy * ed.xa - 128 * ed.dy + ed.bias;
-                if (ed.dy == 0) {
-                    if (k < 0) lo = hi + 1;
-                } else if (ed.dy < 0) {
-                    lo = std::max(lo, ceilDiv(-k, -256 * ed.dy)); // K + 256|dy| x >= 0
-                } else {
-                    hi = std::min(hi, floorDiv(k, 256 * ed.dy)); // K - 256 dy x >= 0
+            for (int i = 0; i < 3; ++i) {
+                const int64_t dy = e[i].dy;
+                Bound& bi = b[i];
+                if (dy == 0) {
+                    if (bi.k < 0) lo = hi + 1;
+                    bi.k += 256 * e[i].dx;
+                    continue;
                 }
-                if (lo > hi) break;
+                if (dy < 0)
+                    lo = std::max(lo, -bi.q); // K + 256|dy| x >= 0
+                else
+                    hi = std::min(hi, bi.q); // K - 256 dy x >= 0
+                bi.q += bi.qStep;
+                bi.r += bi.rStep;
+                if (bi.r >= bi.d) bi.q++, bi.r -= bi.d;
             }
             if (lo <= hi) {
                 // The next row's span lies about under this one: its depth-stencil lines are asked for

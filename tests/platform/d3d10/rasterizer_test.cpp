@@ -133,6 +133,70 @@ TEST(RowSplit, ContiguousRunsHoldEqualSharesOfTheCoveredPixels) {
 
 // The depth and stencil tests of random states on a surface holding every stencil value, for a front
 // and a back-facing triangle, against the tests applied pixel by pixel as Direct3D 10 defines them.
+// Random triangles, small and reaching far beyond the bounds, slivers, flat edges and vertices on pixel
+// centres, over the whole rectangle and over a band of its rows: each covers exactly the pixels whose
+// centre lies inside all three edges, or on a top or left one, as each edge function evaluated at the
+// centre says.
+TEST(RasterizeBand, TrianglesCoverThePixelsTheirEdgesEnclose) {
+    const PixelRect bounds{3, 2, 61, 45};
+    std::mt19937 random(5);
+    auto coordinate = [&](int64_t lo, int64_t hi) {
+        const int64_t v = lo * 256 + int64_t(random() % uint64_t((hi - lo) * 256));
+        return random() % 4 == 0 ? (v & ~int64_t(255)) + 128 : v; // on a pixel centre now and then
+    };
+    // A vertex on a pixel centre: edges between two such pass through centres, where the rule for
+    // centres on an edge decides.
+    auto centre = [&](int64_t lo, int64_t hi) {
+        return (lo + int64_t(random() % uint64_t(hi - lo))) * 256 + 128;
+    };
+    for (int trial = 0; trial < 400; ++trial) {
+        const int64_t reach = trial % 3 == 0 ? 3000 : 70;
+        int64_t x[3], y[3];
+        for (int i = 0; i < 3; ++i) {
+            if (trial % 4 == 3)
+                x[i] = centre(-reach, reach), y[i] = centre(-reach, reach);
+            else
+                x[i] = coordinate(-reach, reach), y[i] = coordinate(-reach, reach);
+        }
+        if (trial % 5 == 1) y[1] = y[0];     // a flat edge
+        if (trial % 7 == 2) x[2] = x[0] + 1; // a sliver
+        int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+        if (area == 0) continue;
+        if (area < 0) std::swap(x[1], x[2]), std::swap(y[1], y[2]); // clockwise, y down
+        auto firstPixel = [](int64_t f) { return int32_t((f - 128 + 255) >> 8); };
+        auto lastPixel = [](int64_t f) { return int32_t((f - 128) >> 8); };
+        RasterTriangle t{{x[0], x[1], x[2]},
+                         {y[0], y[1], y[2]},
+                         std::max(firstPixel(std::min({x[0], x[1], x[2]})), bounds.left),
+                         std::max(firstPixel(std::min({y[0], y[1], y[2]})), bounds.top),
+                         std::min(lastPixel(std::max({x[0], x[1], x[2]})), bounds.right - 1),
+                         std::min(lastPixel(std::max({y[0], y[1], y[2]})), bounds.bottom - 1),
+                         0};
+        if (t.minX > t.maxX || t.minY > t.maxY) continue;
+        PrimitiveSet set;
+        set.triangles.push_back(t);
+        set.primitives.push_back({});
+        const RowRange rows = trial % 2 ? PartRowRange(bounds, 1, 3) : RowSplit().rows(0);
+        std::vector<std::pair<int, int>> expected;
+        for (int py = std::max(bounds.top, rows.begin); py < std::min(bounds.bottom, rows.end); ++py)
+            for (int px = bounds.left; px < bounds.right; ++px) {
+                bool inside = true;
+                for (int i = 0; i < 3; ++i) {
+                    const int j = (i + 1) % 3;
+                    const int64_t dx = x[j] - x[i], dy = y[j] - y[i];
+                    const int64_t e =
+                        dx * (int64_t(py) * 256 + 128 - y[i]) - dy * (int64_t(px) * 256 + 128 - x[i]);
+                    const bool topOrLeft = (dy == 0 && dx > 0) || dy < 0;
+                    inside = inside && (e > 0 || (e == 0 && topOrLeft));
+                }
+                if (inside) expected.emplace_back(py, px);
+            }
+        CoverageBand band;
+        RasterizeBand(set, bounds, nullptr, rows, band);
+        ASSERT_EQ(pixelsOf(band.spans), expected) << "trial " << trial;
+    }
+}
+
 TEST(RasterizeBand, DepthAndStencilTestsOfRandomStatesFollowTheRules) {
     constexpr int32_t kW = 32, kH = 16;
     PrimitiveSet set;
