@@ -4,9 +4,11 @@
 // display thread, each time it waits for messages (and before a snapshot), in the order they came.
 // The toolkit runs only on the display thread: waiting for messages runs its main loop, so a person's
 // input is handled while a program waits, and a message posted from elsewhere wakes the loop.
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -276,9 +278,15 @@ void AfterInput(HWND hwnd) {
 
 extern "C" __attribute__((visibility("default"))) platform::DisplayBackend*
 CreateDisplayBackend(std::string& reason) {
-    if (!gtk_init_check(nullptr, nullptr)) {
-        reason = "the display refused the connection";
-        return nullptr;
+    // A display server under load can turn a connection away for a moment; a few tries over a second
+    // tell that from one that is not there (GTK opens the display afresh on each try).
+    constexpr int kAttempts = 5;
+    for (int attempt = 1; !gtk_init_check(nullptr, nullptr); ++attempt) {
+        if (attempt == kAttempts) {
+            reason = "the display refused the connection";
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     platform::gtk::g_display = new platform::gtk::GtkDisplay;
     return platform::gtk::g_display;
