@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -48,6 +49,36 @@ float expected(const Scene& s, const Span& span, uint32_t x, uint32_t attribute)
     return pl.constant ? base : (base + pl.a * dx) * w;
 }
 
+// A feeder's attribute inputs 0 .. n-1 and the lanes it fills.
+struct Lanes {
+    std::vector<PixelInput> inputs;
+    std::vector<std::vector<float>> values;
+    std::vector<float*> pointers;
+    explicit Lanes(size_t attributes) : values(attributes, std::vector<float>(kLanes, -1.0f)) {
+        for (uint32_t a = 0; a < attributes; ++a) inputs.push_back({PixelInput::Attribute, a, a});
+        for (auto& l : values) pointers.push_back(l.data());
+    }
+};
+
+// Walks the feeder through the band, checking every lane against its pixel's planes; the pixels walked.
+uint32_t checkEveryLane(const Scene& s, const CoverageBand& band, LaneFeeder& feeder, const Lanes& lanes,
+                        const std::string& label) {
+    size_t span = 0;
+    uint32_t x = band.spans[0].x0, pixels = 0;
+    while (int n = feeder.next()) {
+        for (int lane = 0; lane < n; ++lane, ++pixels) {
+            for (uint32_t a = 0; a < lanes.inputs.size(); ++a)
+                EXPECT_EQ(std::bit_cast<uint32_t>(lanes.values[a][size_t(lane)]),
+                          std::bit_cast<uint32_t>(expected(s, band.spans[span], x, a)))
+                    << "attribute " << a << " at (" << x << ", " << band.spans[span].y << "), run of "
+                    << band.spans[span].x1 - band.spans[span].x0 << label;
+            if (::testing::Test::HasFailure()) return pixels; // the first wrong lane tells enough
+            if (++x == band.spans[span].x1 && ++span < band.spans.size()) x = band.spans[span].x0;
+        }
+    }
+    return pixels;
+}
+
 TEST(LaneFeeder, AttributesFilledOnceGiveTheBitsOfTheirPlanes) {
     const float nan = std::nanf("");
     // 0: 0.25 everywhere; 1: -0 everywhere (rows below and above the reference); 2: constant but not
@@ -60,32 +91,15 @@ TEST(LaneFeeder, AttributesFilledOnceGiveTheBitsOfTheirPlanes) {
         for (uint16_t y = 0; y < 12; ++y)
             for (uint32_t p = 0; p < 3; ++p)
                 band.spans.push_back({y, uint16_t(p * 30 + y), uint16_t(p * 30 + y + 9), p});
-        std::vector<PixelInput> inputs;
-        for (uint32_t a = 0; a < values.size(); ++a) inputs.push_back({PixelInput::Attribute, a, a});
-        std::vector<std::vector<float>> lanes(inputs.size(), std::vector<float>(kLanes, -1.0f));
-        std::vector<float*> lanePointers;
-        for (auto& l : lanes) lanePointers.push_back(l.data());
+        const Lanes lanes(values.size());
         ShadingPlanes planes{s.primitives.data(), s.attributes.data()};
-        LaneFeeder feeder(planes, band, inputs, lanePointers.data());
+        LaneFeeder feeder(planes, band, lanes.inputs, lanes.pointers.data());
 
         EXPECT_EQ(feeder.uniform(0), !nanRow) << "a NaN row makes even a constant plane NaN";
         EXPECT_FALSE(feeder.uniform(1)) << "-0 keeps its sign only where the row's zero product is -0";
         EXPECT_FALSE(feeder.uniform(2));
         EXPECT_FALSE(feeder.uniform(3));
-
-        size_t span = 0;
-        uint32_t x = band.spans[0].x0, pixels = 0;
-        while (int n = feeder.next()) {
-            for (int lane = 0; lane < n; ++lane, ++pixels) {
-                for (uint32_t a = 0; a < inputs.size(); ++a)
-                    ASSERT_EQ(std::bit_cast<uint32_t>(lanes[a][size_t(lane)]),
-                              std::bit_cast<uint32_t>(expected(s, band.spans[span], x, a)))
-                        << "attribute " << a << " at (" << x << ", " << band.spans[span].y << ")"
-                        << (nanRow ? " with a NaN row" : "");
-                if (++x == band.spans[span].x1 && ++span < band.spans.size()) x = band.spans[span].x0;
-            }
-        }
-        EXPECT_EQ(pixels, 12u * 3 * 9);
+        EXPECT_EQ(checkEveryLane(s, band, feeder, lanes, nanRow ? ", with a NaN row" : ""), 12u * 3 * 9);
     }
 }
 
@@ -108,27 +122,11 @@ TEST(LaneFeeder, RunsOfEveryLengthGiveTheBitsOfTheirPlanes) {
         uint16_t y = 0;
         for (uint16_t length = 1; length <= kLanes + 5; ++length, ++y)
             band.spans.push_back({y, uint16_t(length % 7), uint16_t(length % 7 + length), uint32_t(y % 3)});
-        std::vector<PixelInput> inputs;
-        for (uint32_t a = 0; a < values.size(); ++a) inputs.push_back({PixelInput::Attribute, a, a});
-        std::vector<std::vector<float>> lanes(inputs.size(), std::vector<float>(kLanes, -1.0f));
-        std::vector<float*> lanePointers;
-        for (auto& l : lanes) lanePointers.push_back(l.data());
+        const Lanes lanes(values.size());
         ShadingPlanes planes{s.primitives.data(), s.attributes.data()};
-        LaneFeeder feeder(planes, band, inputs, lanePointers.data());
-
-        size_t span = 0;
-        uint32_t x = band.spans[0].x0, pixels = 0;
-        while (int n = feeder.next()) {
-            for (int lane = 0; lane < n; ++lane, ++pixels) {
-                for (uint32_t a = 0; a < inputs.size(); ++a)
-                    ASSERT_EQ(std::bit_cast<uint32_t>(lanes[a][size_t(lane)]),
-                              std::bit_cast<uint32_t>(expected(s, band.spans[span], x, a)))
-                        << "attribute " << a << " at (" << x << ", " << band.spans[span].y << "), run of "
-                        << band.spans[span].x1 - band.spans[span].x0 << ", variant " << variant;
-                if (++x == band.spans[span].x1 && ++span < band.spans.size()) x = band.spans[span].x0;
-            }
-        }
-        EXPECT_EQ(pixels, uint32_t((kLanes + 5) * (kLanes + 6) / 2));
+        LaneFeeder feeder(planes, band, lanes.inputs, lanes.pointers.data());
+        EXPECT_EQ(checkEveryLane(s, band, feeder, lanes, ", variant " + std::to_string(variant)),
+                  uint32_t((kLanes + 5) * (kLanes + 6) / 2));
     }
 }
 
