@@ -14,9 +14,6 @@ inline int64_t floorDiv(int64_t a, int64_t b) { // b > 0
     int64_t q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
-inline int64_t ceilDiv(int64_t a, int64_t b) {
-    return -floorDiv(-a, b);
-}
 
 inline bool compare(D3D10_COMPARISON_FUNC f, uint32_t src, uint32_t dst) {
     switch (f) {
