@@ -61,7 +61,7 @@ void LaneFeeder::beginSpan() {
     wRow_ = pp.invW.v0 + pp.invW.b * dy, wa_ = pp.invW.a;
     zRow_ = pp.z.v0 + pp.z.b * dy, za_ = pp.z.a;
     refX_ = pp.refX;
-    onlyInterpolated_ = true;
+    onlyInterpolated_ = fed_.size() <= kShortRunInputs;
     for (uint32_t k : fed_) {
         if (inputs_[k].kind != PixelInput::Attribute) {
             onlyInterpolated_ = false;
@@ -109,8 +109,40 @@ void LaneFeeder::interpolateShortRun(int n, int len, float dx0) {
     }
 }
 
-// Lanes are filled a run of pixels at a time, one loop per input component, so that the interpolation
-// vectorises across the run.
+// Any run, one loop per input component, so that the interpolation vectorises across a long run.
+void LaneFeeder::interpolateRun(int n, int len, float dx0) {
+    float* dx = laneDx_ + n;
+    float* w = laneW_ + n;
+    for (int j = 0; j < len; ++j) dx[j] = dx0 + float(j);
+    for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow_ + wa_ * dx[j]);
+    for (uint32_t k : fed_) {
+        float* d = lanes_[k] + n;
+        switch (inputs_[k].kind) {
+        case PixelInput::Attribute:
+            if (constant_[k])
+                std::fill_n(d, len, base_[k]);
+            else
+                for (int j = 0; j < len; ++j) d[j] = (base_[k] + slope_[k] * dx[j]) * w[j];
+            break;
+        case PixelInput::PositionX:
+            for (int j = 0; j < len; ++j) d[j] = float(x_) + 0.5f + float(j);
+            break;
+        case PixelInput::PositionY:
+            std::fill_n(d, len, py_);
+            break;
+        case PixelInput::PositionZ:
+            for (int j = 0; j < len; ++j) d[j] = zRow_ + za_ * dx[j];
+            break;
+        case PixelInput::PositionW:
+            for (int j = 0; j < len; ++j) d[j] = wRow_ + wa_ * dx[j];
+            break;
+        case PixelInput::Zero:
+            break;
+        }
+    }
+}
+
+// Lanes are filled a run of pixels at a time.
 int LaneFeeder::next() {
     int n = 0;
     at_.runCount = 0;
@@ -119,44 +151,11 @@ int LaneFeeder::next() {
         const Span& span = band_.spans[span_];
         const int len = int(std::min<uint32_t>(span.x1 - x_, uint32_t(kLanes - n)));
         const float dx0 = float(x_) + 0.5f - refX_;
-        if (onlyInterpolated_ && len <= kShortRun && fed_.size() <= kShortRunInputs) {
-            at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
-            interpolateShortRun(n, len, dx0);
-            n += len;
-            x_ += uint32_t(len);
-            if (x_ == span.x1) span_++, inSpan_ = false;
-            continue;
-        }
-        float* dx = laneDx_ + n;
-        float* w = laneW_ + n;
-        for (int j = 0; j < len; ++j) dx[j] = dx0 + float(j);
         at_.runs[at_.runCount++] = {n, len, int32_t(x_), int32_t(span.y)};
-        for (int j = 0; j < len; ++j) w[j] = 1.0f / (wRow_ + wa_ * dx[j]);
-        for (uint32_t k : fed_) {
-            float* d = lanes_[k] + n;
-            switch (inputs_[k].kind) {
-            case PixelInput::Attribute:
-                if (constant_[k])
-                    std::fill_n(d, len, base_[k]);
-                else
-                    for (int j = 0; j < len; ++j) d[j] = (base_[k] + slope_[k] * dx[j]) * w[j];
-                break;
-            case PixelInput::PositionX:
-                for (int j = 0; j < len; ++j) d[j] = float(x_) + 0.5f + float(j);
-                break;
-            case PixelInput::PositionY:
-                std::fill_n(d, len, py_);
-                break;
-            case PixelInput::PositionZ:
-                for (int j = 0; j < len; ++j) d[j] = zRow_ + za_ * dx[j];
-                break;
-            case PixelInput::PositionW:
-                for (int j = 0; j < len; ++j) d[j] = wRow_ + wa_ * dx[j];
-                break;
-            case PixelInput::Zero:
-                break;
-            }
-        }
+        if (onlyInterpolated_ && len <= kShortRun)
+            interpolateShortRun(n, len, dx0);
+        else
+            interpolateRun(n, len, dx0);
         n += len;
         x_ += uint32_t(len);
         if (x_ == span.x1) span_++, inSpan_ = false;

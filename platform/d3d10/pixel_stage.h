@@ -55,6 +55,7 @@ private:
     void beginSpan();
     void findUniformAttributes(std::vector<float>& value);
     void interpolateShortRun(int n, int len, float dx0);
+    void interpolateRun(int n, int len, float dx0);
 
     const ShadingPlanes& planes_;
     const CoverageBand& band_;
@@ -67,8 +68,10 @@ private:
     std::vector<float> base_, slope_;
     std::vector<uint8_t> constant_;
     std::vector<uint8_t> uniform_;
-    std::vector<uint32_t> fed_;     // the inputs filled run by run
-    bool onlyInterpolated_ = false; // every fed input of the span is an attribute that varies
+    std::vector<uint32_t> fed_; // the inputs filled run by run
+    // Every fed input of the span is an attribute that varies, and they are few enough for short runs
+    // to be filled pixel by pixel.
+    bool onlyInterpolated_ = false;
     float py_ = 0, wRow_ = 0, wa_ = 0, zRow_ = 0, za_ = 0, refX_ = 0;
     LanePositions at_;
     float laneDx_[kLanes], laneW_[kLanes];

@@ -17,9 +17,10 @@ struct UninitialisedAllocator : std::allocator<T> {
         using other = UninitialisedAllocator<U>;
     };
     UninitialisedAllocator() = default;
+    // Allocators convert implicitly between element types.
     template <class U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {
-    } // NOLINT(google-explicit-constructor)
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
 
     // Default construction leaves the bytes as they are; any other construction is the usual one.
     template <class U>
