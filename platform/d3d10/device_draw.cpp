@@ -173,7 +173,7 @@ void Device::shadeDealt(const PixelRoutine& routine, const PixelSetup& pixel,
                         unsigned part) {
     ShadingCache::Band& own = shading.bands[part];
     const uint32_t chunks = uint32_t(own.chunks.size());
-    if (chunks) PrepareShadingBand(routine, pixel, own);
+    if (chunks) PrepareShadingBand(routine, pixel, part, own);
     uint32_t chunk = 0;
     if (!eachPixelOnce || !routine.carried.empty()) {
         for (; chunk < chunks; ++chunk) ReplayShadingChunk(routine, pixel, bands[part], part, own, chunk);

@@ -31,14 +31,18 @@ uint64_t mix(uint64_t h, uint64_t v) {
 // The most slots one step writes: a window's nine taps of four channels.
 constexpr int kMostWritten = SampleWindow::kOutputs;
 
-// Whether a step reads the slot (a sample reads its two coordinate slots only, a window its axes).
-bool reads(const Step& s, PlanSlot slot) {
-    if (s.id == KernelId::SampleWindow) {
-        PlanSlot in[6];
-        return std::count(in, in + s.window->reads(in), slot) != 0;
+// The slots a step reads: a sample its two coordinate slots, a window its axes, a product chain its
+// links' operands too.
+int slotsRead(const Step& s, PlanSlot in[6]) {
+    if (s.id == KernelId::SampleWindow) return s.window->reads(in);
+    in[0] = s.a, in[1] = s.b, in[2] = s.c;
+    if (s.id == KernelId::Sample) return 2;
+    if (s.id == KernelId::MulChain) {
+        in[3] = s.out[0], in[4] = s.out[1], in[5] = s.out[2];
+        return s.resource < 2 ? 4 : 6;
     }
-    if (s.id == KernelId::Sample) return s.a == slot || s.b == slot;
-    return s.a == slot || s.b == slot || s.c == slot;
+    if (s.id <= KernelId::FootprintAxis) return 1;
+    return s.id < KernelId::Mad ? 2 : 3;
 }
 
 // The slots a step writes (a sample its four channels, a window the channels something reads).
@@ -209,6 +213,40 @@ void sampleWindow(const VmContext& vm, const Step& s, int active) {
     fetch(t.data, t.rowPitch, x, y, out, active);
 }
 
+// A window whose axes the band keeps (SampleWindow::kept): they are unpacked from its record, and the
+// next batch's window rows are asked for while this one is fetched.
+template <Isa kIsa, bool kSwapRedBlue>
+void sampleKeptWindow(const VmContext& vm, const Step& s, int active) {
+    const SampledTexture& t = vm.textures[s.resource];
+    const SampleWindow& w = *s.window;
+    const WindowAxes& kept = vm.windows[w.kept];
+    float* out[9][4];
+    for (int tap = 0; tap < 9; ++tap)
+        for (int c = 0; c < 4; ++c)
+            out[tap][c] =
+                w.out[tap][c] == SampleWindow::kNoSlot ? nullptr : vm.arena + size_t(w.out[tap][c]) * kLanes;
+    if (!t.data || t.width == 0 || t.height == 0) {
+        for (auto& tap : out)
+            for (float* o : tap)
+                if (o) std::fill_n(o, active, 0.0f);
+        return;
+    }
+    const uint32_t next = vm.pixel + uint32_t(active);
+    if (next < kept.pixels)
+        PrefetchWindows(t.data, t.rowPitch, kept.corners + next,
+                        int(std::min<uint32_t>(kLanes, kept.pixels - next)));
+    static const KeptWindowFetch fetch =
+        KeptWindowFetcher(kIsa, kSwapRedBlue ? DXGI_FORMAT_B8G8R8A8_UNORM : DXGI_FORMAT_R8G8B8A8_UNORM);
+    fetch(t.data, t.rowPitch, kept.corners + vm.pixel, kept.taps + vm.pixel, out, active);
+}
+
+// The kernel for a window whose axes are kept, from the kernel that works them out.
+StepKernel keptWindowKernel(StepKernel window) {
+    if (window == sampleWindow<Isa::Avx2, false>) return sampleKeptWindow<Isa::Avx2, false>;
+    if (window == sampleWindow<Isa::Avx2, true>) return sampleKeptWindow<Isa::Avx2, true>;
+    return nullptr;
+}
+
 StepKernel footprintAxisKernel(Isa isa) {
     return isa == Isa::Avx2 ? footprintAxis<Isa::Avx2> : footprintAxis<Isa::Portable>;
 }
@@ -242,6 +280,11 @@ StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
 }
 
 } // namespace
+
+bool StepReads(const Step& s, PlanSlot slot) {
+    PlanSlot in[6];
+    return std::count(in, in + slotsRead(s, in), slot) != 0;
+}
 
 RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
     RoutineKey k;
@@ -345,13 +388,14 @@ PixelRoutine& RoutineCache::get(const PixelSetup& setup, Isa isa, unsigned parts
     for (const PixelRoutine::Footprint& f : r->footprints) fetched.insert(fetched.end(), f.out, f.out + 4);
     optimise(r->steps, *setup.plan, fetched, r->carried);
     for (PixelRoutine::Footprint& f : r->footprints)
-        f.alpha =
-            setup.plan->outputSlot(f.out[3]) ||
-            std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, f.out[3]); });
+        f.alpha = setup.plan->outputSlot(f.out[3]) ||
+                  std::any_of(r->steps.begin(), r->steps.end(),
+                              [&](const Step& s) { return StepReads(s, f.out[3]); });
     SpecialiseKernels(r->steps, isa);
     r->merge = LaneMergerFor(isa);
     for (const PixelInput& in : setup.inputs)
-        if (std::any_of(r->steps.begin(), r->steps.end(), [&](const Step& s) { return reads(s, in.slot); }))
+        if (std::any_of(r->steps.begin(), r->steps.end(),
+                        [&](const Step& s) { return StepReads(s, in.slot); }))
             r->inputs.push_back(in);
     for (unsigned p = 0; p < parts; ++p) r->vms.push_back(std::make_unique<ShaderVM>(setup.plan));
     r->key = std::move(key);
@@ -437,7 +481,7 @@ void dropUnreadAlpha(const ExecutionPlan& plan, BandSteps& band) {
         const PlanSlot alpha = steps[k].out[3];
         bool read = false, rewritten = false;
         for (size_t j = k + 1; j < steps.size() && !read && !rewritten; ++j) {
-            read = reads(steps[j], alpha);
+            read = StepReads(steps[j], alpha);
             PlanSlot out[kMostWritten];
             const int n = written(steps[j], out);
             rewritten = std::find(out, out + n, alpha) != out + n;
@@ -812,6 +856,75 @@ bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewri
         if (plan.outputSlot(PlanSlot(s)) && current[s] != kNoValue && home[current[s]] != s)
             band.moved.push_back({PlanSlot(s), home[current[s]]});
     return true;
+}
+
+std::vector<KeptWindow> KeepableWindows(const ExecutionPlan& plan, const BandSteps& band) {
+    std::vector<KeptWindow> found;
+    for (size_t k = 0; k < band.steps.size(); ++k) {
+        const Step& window = band.steps[k];
+        if (window.id != KernelId::SampleWindow || window.window->kept >= 0 ||
+            !keptWindowKernel(window.kernel))
+            continue;
+        // Walking back from the window, the steps that compute what its axes are computed from.
+        std::vector<uint8_t> needed(plan.slotCount(), 0);
+        PlanSlot in[6];
+        for (int i = 0, n = slotsRead(window, in); i < n; ++i) needed[in[i]] = 1;
+        std::vector<size_t> feeding;
+        bool keepable = true;
+        for (size_t j = k; j-- > 0 && keepable;) {
+            const Step& s = band.steps[j];
+            PlanSlot out[kMostWritten];
+            const int n = written(s, out);
+            if (std::none_of(out, out + n, [&](PlanSlot o) { return needed[o] != 0; })) continue;
+            // A texel changes from frame to frame.
+            keepable = s.id != KernelId::Sample && s.id != KernelId::SampleWindow;
+            for (int i = 0; i < n; ++i) needed[out[i]] = 0;
+            for (int i = 0, m = slotsRead(s, in); i < m; ++i) needed[in[i]] = 1;
+            feeding.push_back(j);
+        }
+        // Whatever else they read must be there before the steps: the inputs, constants and literals.
+        for (uint32_t slot = 0; slot < plan.slotCount() && keepable; ++slot)
+            keepable = !needed[slot] || plan.readOnlySlot(PlanSlot(slot));
+        if (!keepable) continue;
+        KeptWindow kept{k, {}};
+        for (auto j = feeding.rbegin(); j != feeding.rend(); ++j) kept.axisSteps.push_back(band.steps[*j]);
+        found.push_back(std::move(kept));
+    }
+    return found;
+}
+
+BandSteps WithKeptWindows(const ExecutionPlan& plan, const BandSteps& band,
+                          const std::vector<KeptWindow>& kept) {
+    BandSteps out;
+    out.moved = band.moved;
+    std::vector<Step> steps = band.steps;
+    for (size_t k = 0; k < steps.size(); ++k) {
+        Step& s = steps[k];
+        if (s.id != KernelId::SampleWindow) continue;
+        auto window = std::make_unique<SampleWindow>(*s.window);
+        for (size_t r = 0; r < kept.size(); ++r)
+            if (kept[r].step == k) {
+                window->kept = int(r);
+                s.kernel = keptWindowKernel(s.kernel);
+            }
+        s.window = window.get();
+        out.windows.push_back(std::move(window));
+    }
+    // Drops the steps whose results nothing reads now: those that only worked the axes out.
+    std::vector<uint8_t> live(plan.slotCount(), 0);
+    for (uint32_t r = 0; r < plan.program().outputRegisterCount; ++r)
+        for (unsigned c = 0; c < 4; ++c) live[band.outputAt(plan.outputSlot(r, c))] = 1;
+    std::vector<Step> needed;
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        PlanSlot outs[kMostWritten], in[6];
+        const int n = written(*it, outs);
+        if (std::none_of(outs, outs + n, [&](PlanSlot o) { return live[o] != 0; })) continue;
+        for (int i = 0; i < n; ++i) live[outs[i]] = 0;
+        for (int i = 0, m = slotsRead(*it, in); i < m; ++i) live[in[i]] = 1;
+        needed.push_back(*it);
+    }
+    out.steps.assign(needed.rbegin(), needed.rend());
+    return out;
 }
 
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa) {

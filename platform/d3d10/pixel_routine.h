@@ -72,6 +72,9 @@ private:
     uint64_t nextSerial_ = 1;
 };
 
+// Whether the step reads the slot (a sample its coordinates, a window its axes unless they are kept).
+bool StepReads(const Step& s, PlanSlot slot);
+
 // A slot whose value is the same at every pixel of a band, and that value.
 struct KnownValue {
     PlanSlot slot;
@@ -118,6 +121,21 @@ BandSteps FoldKnownValues(const PixelRoutine& routine, const ConstantData* const
 // nothing reads get no slot.
 bool CompactSteps(const ExecutionPlan& plan, const std::vector<PlanSlot>& prewritten, BandSteps& band,
                   bool gatherWindows = false);
+
+// A window among a band's steps (SampleWindow) whose footprint axes depend only on the band's inputs, the
+// constants and the literals (not on a texel, nor on a value carried from the last batch), so that a
+// shading cache can keep them per pixel; with the steps that work the axes out, in order.
+struct KeptWindow {
+    size_t step;
+    std::vector<Step> axisSteps;
+};
+std::vector<KeptWindow> KeepableWindows(const ExecutionPlan& plan, const BandSteps& band);
+
+// The band's steps with window k of `kept` fetched from kept axes k (VmContext::windows), and the steps
+// whose results nothing reads then dropped. Every result keeps its bits where the kept axes are those
+// the steps work out.
+BandSteps WithKeptWindows(const ExecutionPlan& plan, const BandSteps& band,
+                          const std::vector<KeptWindow>& kept);
 
 // Replaces each step's kernel by the instruction set's own where there is one.
 void SpecialiseKernels(std::vector<Step>& steps, Isa isa);

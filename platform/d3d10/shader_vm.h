@@ -95,9 +95,13 @@ struct SampleWindow {
     static constexpr int kOutputs = 9 * 4;
     PlanSlot x[3], y[3];
     PlanSlot out[9][4];
+    // Where a band keeps the axes per pixel (VmContext::windows), the index of its record; the step then
+    // reads no slot.
+    int kept = -1;
 
     // The slots the step reads: x, then y.
     int reads(PlanSlot slots[6]) const {
+        if (kept >= 0) return 0;
         for (int i = 0; i < 3; ++i) slots[i] = x[i], slots[3 + i] = y[i];
         return 6;
     }
@@ -112,10 +116,14 @@ struct SampleWindow {
 };
 
 struct Step;
+struct WindowAxes;
 struct VmContext {
     float* arena;
     const SampledTexture* textures;
     const SamplerSettings* samplers;
+    // The axes a band keeps for its windows, and the band's pixel in lane 0.
+    const WindowAxes* windows = nullptr;
+    uint32_t pixel = 0;
 };
 using StepKernel = void (*)(const VmContext& vm, const Step& step, int activeLanes);
 

@@ -13,6 +13,13 @@ size_t ShadingCache::Band::bytes() const {
     for (const auto& v : weights) n += v.capacity() * sizeof(uint16_t);
     for (const auto& v : values) n += v.capacity() * sizeof(float);
     if (compiled) n += compiled->bytes();
+    for (const KeptWindow& w : keptWindows) n += sizeof w + w.axisSteps.capacity() * sizeof(Step);
+    n += keptSteps.steps.capacity() * sizeof(Step) + keptSteps.windows.size() * sizeof(SampleWindow) +
+         keptReads.capacity() + windowAxes.capacity() * sizeof(WindowAxes) +
+         windowLayout.capacity() * sizeof(uint64_t);
+    if (keptCompiled) n += keptCompiled->bytes();
+    for (const auto& v : windowCorners) n += v.capacity() * sizeof(uint32_t);
+    for (const auto& v : windowTaps) n += v.capacity() * sizeof(uint64_t);
     return n;
 }
 
@@ -124,17 +131,33 @@ bool foldedForThese(const ExecutionPlan& plan, const ConstantData* constants,
     return true;
 }
 
+// The steps as machine code, where they compile; the merge reads the outputs wherever they leave them.
+std::unique_ptr<const CompiledSteps> compile(const PixelRoutine& routine, const BandSteps& band) {
+    const ExecutionPlan& plan = *routine.key.plan;
+    std::vector<PlanSlot> outputs;
+    for (uint32_t r = 0; r < plan.program().outputRegisterCount; ++r)
+        for (unsigned c = 0; c < 4; ++c) outputs.push_back(band.outputAt(plan.outputSlot(r, c)));
+    return CompiledSteps::Compile(band.steps, outputs, routine.key.isa);
+}
+
 void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache) {
     std::vector<KnownValue> inputs;
     for (size_t k = 0; k < routine.inputs.size(); ++k)
         if (cache.values[k].empty()) inputs.push_back({routine.inputs[k].slot, cache.constant[k]});
     cache.steps = FoldKnownValues(routine, setup.bindings.constants, inputs);
-    // The merge reads the outputs, wherever the steps leave them.
-    const ExecutionPlan& plan = *setup.plan;
-    std::vector<PlanSlot> outputs;
-    for (uint32_t r = 0; r < plan.program().outputRegisterCount; ++r)
-        for (unsigned c = 0; c < 4; ++c) outputs.push_back(cache.steps.outputAt(plan.outputSlot(r, c)));
-    cache.compiled = CompiledSteps::Compile(cache.steps.steps, outputs, routine.key.isa);
+    cache.compiled = compile(routine, cache.steps);
+    cache.keptWindows = KeepableWindows(*setup.plan, cache.steps);
+    cache.windowsKept = false;
+    cache.keptSteps = {};
+    cache.keptCompiled.reset();
+    cache.keptReads.clear();
+    if (!cache.keptWindows.empty()) {
+        cache.keptSteps = WithKeptWindows(*setup.plan, cache.steps, cache.keptWindows);
+        cache.keptCompiled = compile(routine, cache.keptSteps);
+        for (const PixelInput& in : routine.inputs)
+            cache.keptReads.push_back(std::any_of(cache.keptSteps.steps.begin(), cache.keptSteps.steps.end(),
+                                                  [&](const Step& s) { return StepReads(s, in.slot); }));
+    }
     cache.foldedFor.clear();
     for (const auto& f : setup.plan->constantFills()) {
         float v = ConstantValue(f, setup.bindings.constants);
@@ -145,10 +168,85 @@ void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Ba
     cache.folded = true;
 }
 
+// Whether `layout` is that of each kept window's texture bound now (width and height, then row pitch),
+// or else makes it so.
+bool keepLayout(const PixelSetup& setup, const ShadingCache::Band& cache, std::vector<uint64_t>& layout) {
+    bool same = layout.size() == 2 * cache.keptWindows.size();
+    layout.resize(2 * cache.keptWindows.size());
+    for (size_t w = 0; w < cache.keptWindows.size(); ++w) {
+        const SampledTexture& t =
+            setup.bindings.textures[cache.steps.steps[cache.keptWindows[w].step].resource];
+        const uint64_t size = (uint64_t(t.width) << 32) | t.height;
+        same = same && layout[2 * w] == size && layout[2 * w + 1] == t.rowPitch;
+        layout[2 * w] = size;
+        layout[2 * w + 1] = t.rowPitch;
+    }
+    return same;
+}
+
+// Fills the routine's inputs for the band's pixels [base, base + n) into the VM's registers (those
+// with one value for the band are filled once, before the first batch).
+void fillInputs(const PixelRoutine& routine, const ShadingCache::Band& cache, ShaderVM& vm, uint32_t base,
+                int n, const std::vector<uint8_t>* wanted = nullptr) {
+    for (size_t k = 0; k < routine.inputs.size(); ++k)
+        if (!cache.values[k].empty() && (!wanted || (*wanted)[k]))
+            std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
+}
+
+void fillConstantInputs(const PixelRoutine& routine, const ShadingCache::Band& cache, ShaderVM& vm) {
+    for (size_t k = 0; k < routine.inputs.size(); ++k)
+        if (cache.values[k].empty()) std::fill_n(vm.slot(routine.inputs[k].slot), kLanes, cache.constant[k]);
+}
+
+// Works out the axes of the windows the band keeps, at every pixel, by the steps that compute them. Where
+// one cannot be packed, the band keeps none and its windows work their axes out as they fetch.
+void keepWindowAxes(const PixelRoutine& routine, const PixelSetup& setup, unsigned part,
+                    ShadingCache::Band& cache) {
+    ShaderVM& vm = *routine.vms[part];
+    BindShaderResources(vm, setup.plan->program(), setup.bindings);
+    fillConstantInputs(routine, cache, vm);
+    const size_t windows = cache.keptWindows.size();
+    cache.windowCorners.resize(windows);
+    cache.windowTaps.resize(windows);
+    for (size_t w = 0; w < windows; ++w) {
+        cache.windowCorners[w].resize(cache.pixels);
+        cache.windowTaps[w].resize(cache.pixels);
+    }
+    const VmContext context = vm.context();
+    bool packed = true;
+    for (uint32_t base = 0; base < cache.pixels && packed; base += kLanes) {
+        const int n = int(std::min<uint32_t>(kLanes, cache.pixels - base));
+        fillInputs(routine, cache, vm, base, n);
+        for (size_t w = 0; w < windows && packed; ++w) {
+            for (const Step& s : cache.keptWindows[w].axisSteps) s.kernel(context, s, n);
+            const SampleWindow& window = *cache.steps.steps[cache.keptWindows[w].step].window;
+            const float* const x[3] = {vm.slot(window.x[0]), vm.slot(window.x[1]), vm.slot(window.x[2])};
+            const float* const y[3] = {vm.slot(window.y[0]), vm.slot(window.y[1]), vm.slot(window.y[2])};
+            packed = PackWindowAxes(x, y, cache.windowCorners[w].data() + base,
+                                    cache.windowTaps[w].data() + base, n);
+        }
+    }
+    if (!packed) {
+        cache.keptWindows.clear();
+        cache.windowCorners.clear();
+        cache.windowTaps.clear();
+        return;
+    }
+    cache.windowAxes.clear();
+    for (size_t w = 0; w < windows; ++w)
+        cache.windowAxes.push_back({cache.windowCorners[w].data(), cache.windowTaps[w].data(), cache.pixels});
+    cache.windowsKept = true;
+}
+
 } // namespace
 
-void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache) {
+void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, unsigned part,
+                        ShadingCache::Band& cache) {
     if (!foldedForThese(*setup.plan, setup.bindings.constants, cache)) fold(routine, setup, cache);
+    if (cache.keptWindows.empty()) return;
+    if (keepLayout(setup, cache, cache.windowLayout) && cache.windowsKept) return;
+    cache.windowsKept = false;
+    keepWindowAxes(routine, setup, part, cache);
 }
 
 void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, const CoverageBand& coverage,
@@ -159,14 +257,19 @@ void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, co
     // Values carried from batch to batch start at 0 with the band and flow on through its chunks.
     if (chunk == 0)
         for (PlanSlot slot : routine.carried) std::fill_n(vm.slot(slot), kLanes, 0.0f);
-    for (size_t k = 0; k < routine.inputs.size(); ++k)
-        if (cache.values[k].empty()) std::fill_n(vm.slot(routine.inputs[k].slot), kLanes, cache.constant[k]);
+    fillConstantInputs(routine, cache, vm);
+    // Where the band keeps its windows' axes, the steps that fetch from them, which may read fewer inputs.
+    const bool kept = cache.windowsKept;
+    const BandSteps& steps = kept ? cache.keptSteps : cache.steps;
+    const CompiledSteps* compiled = kept ? cache.keptCompiled.get() : cache.compiled.get();
+    VmContext context = vm.context();
+    context.windows = cache.windowAxes.data();
 
     constexpr size_t kMaxTargets = D3D10_SIMULTANEOUS_RENDER_TARGET_COUNT;
     float* colours[kMaxTargets][4];
     const size_t targets = std::min(setup.targets.size(), kMaxTargets);
     for (size_t t = 0; t < targets; ++t)
-        for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(cache.steps.outputAt(setup.targets[t].slots[c]));
+        for (int c = 0; c < 4; ++c) colours[t][c] = vm.slot(steps.outputAt(setup.targets[t].slots[c]));
 
     LanePositions at;
     uint32_t base = chunk * kShadingChunk;
@@ -183,13 +286,12 @@ void ReplayShadingChunk(const PixelRoutine& routine, const PixelSetup& setup, co
             fp.fetch(t.data, t.rowPitch, cache.offsets[f].data() + base, cache.weights[f].data() + base, out,
                      n);
         }
-        for (size_t k = 0; k < routine.inputs.size(); ++k)
-            if (!cache.values[k].empty())
-                std::memcpy(vm.slot(routine.inputs[k].slot), cache.values[k].data() + base, size_t(n) * 4);
-        if (cache.compiled)
-            cache.compiled->run(vm.context(), n);
+        fillInputs(routine, cache, vm, base, n, kept ? &cache.keptReads : nullptr);
+        context.pixel = base;
+        if (compiled)
+            compiled->run(context, n);
         else
-            vm.run(cache.steps.steps, n);
+            for (const Step& s : steps.steps) s.kernel(context, s, n);
         for (size_t t = 0; t < targets; ++t) routine.merge(setup.targets[t], colours[t], at, n);
         base += uint32_t(n);
         n = 0;

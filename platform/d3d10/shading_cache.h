@@ -39,6 +39,18 @@ struct ShadingCache {
         std::unique_ptr<const CompiledSteps> compiled; // the steps as machine code, where compiled
         std::vector<uint32_t> foldedFor;
         bool folded = false;
+        // The folded steps' windows whose axes the band keeps per pixel (KeepableWindows), the steps that
+        // fetch them from there, and which routine inputs those steps still read; then the axes
+        // themselves, worked out for the texture layouts in windowLayout (width and height, row pitch).
+        std::vector<KeptWindow> keptWindows;
+        BandSteps keptSteps;
+        std::unique_ptr<const CompiledSteps> keptCompiled;
+        std::vector<uint8_t> keptReads;
+        std::vector<UninitialisedVector<uint32_t>> windowCorners;
+        std::vector<UninitialisedVector<uint64_t>> windowTaps;
+        std::vector<WindowAxes> windowAxes;
+        std::vector<uint64_t> windowLayout;
+        bool windowsKept = false;
         size_t bytes() const;
     };
     std::vector<Band> bands; // one per part
@@ -54,9 +66,11 @@ struct ShadingCache {
 void BuildShadingBand(const PixelRoutine& routine, const PixelSetup& setup, const ShadingPlanes& planes,
                       const CoverageBand& coverage, unsigned part, ShadingCache::Band& out);
 
-// Readies a built band for shading with the constants bound now (folding them into its steps when they
-// changed); after that any thread may shade its chunks.
-void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache);
+// Readies a built band for shading with the constants and textures bound now (folding the constants
+// into its steps, and working out the axes of the windows it keeps, when they changed), on part
+// `part`'s registers; after that any thread may shade its chunks.
+void PrepareShadingBand(const PixelRoutine& routine, const PixelSetup& setup, unsigned part,
+                        ShadingCache::Band& cache);
 
 // Shades chunk `chunk` of a prepared band on part `part`'s registers and merges it into the targets.
 // Where the routine carries values from batch to batch, a band's chunks must run in order on one part.

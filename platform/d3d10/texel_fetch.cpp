@@ -51,6 +51,55 @@ void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t
     }
 }
 
+bool PackWindowAxes(const float* const x[3], const float* const y[3], uint32_t* corners, uint64_t* taps,
+                    int n) {
+    for (int i = 0; i < n; ++i) {
+        uint32_t axis[6];
+        for (int a = 0; a < 3; ++a) {
+            std::memcpy(axis + a, x[a] + i, 4);
+            std::memcpy(axis + 3 + a, y[a] + i, 4);
+        }
+        uint64_t packed = 0;
+        for (int a = 0; a < 6; ++a) packed |= uint64_t(axis[a] & 255) << (8 * a);
+        for (int d = 0; d < 2; ++d)
+            for (int a = 0; a < 2; ++a) {
+                // Indices are below 2^24, so the difference of two, as unsigned, is large where negative.
+                const uint32_t step = (axis[3 * d + a + 1] >> 8) - (axis[3 * d + a] >> 8);
+                if (step > 15) return false;
+                packed |= uint64_t(step) << (48 + 8 * d + 4 * a);
+            }
+        if ((axis[0] >> 8) > 0xFFFF || (axis[3] >> 8) > 0xFFFF) return false;
+        corners[i] = (axis[0] >> 8) | (axis[3] >> 8) << 16;
+        taps[i] = packed;
+    }
+    return true;
+}
+
+void UnpackWindowAxes(const uint32_t* corners, const uint64_t* taps, float* const x[3], float* const y[3],
+                      int n) {
+    for (int i = 0; i < n; ++i) {
+        const uint64_t t = taps[i];
+        uint32_t ix = corners[i] & 0xFFFF, iy = corners[i] >> 16;
+        for (int a = 0; a < 3; ++a) {
+            if (a) {
+                ix += uint32_t(t >> (48 + 4 * (a - 1))) & 15;
+                iy += uint32_t(t >> (56 + 4 * (a - 1))) & 15;
+            }
+            const uint32_t xa = ix << 8 | (uint32_t(t >> (8 * a)) & 255);
+            const uint32_t ya = iy << 8 | (uint32_t(t >> (24 + 8 * a)) & 255);
+            std::memcpy(x[a] + i, &xa, 4);
+            std::memcpy(y[a] + i, &ya, 4);
+        }
+    }
+}
+
+void PrefetchWindows(const uint8_t* texels, size_t pitch, const uint32_t* corners, int n) {
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* at = texels + size_t(corners[i] >> 16) * pitch + size_t(corners[i] & 0xFFFF) * 4;
+        for (int r = 0; r < 4; ++r) __builtin_prefetch(at + r * pitch);
+    }
+}
+
 void PrefetchFootprints(const uint8_t* texels, size_t pitch, const uint32_t* offsets, int n) {
     for (int i = 0; i < n; ++i) {
         __builtin_prefetch(texels + offsets[i]);
@@ -117,6 +166,25 @@ void fetchWindowPortable(const uint8_t* texels, size_t pitch, const float* const
     FetchWindowTaps(JoinFootprintAxes, FetchFootprintsPortable<kSwapRedBlue>, texels, pitch, x, y, out, n);
 }
 
+template <bool kSwapRedBlue>
+void fetchKeptWindowPortable(const uint8_t* texels, size_t pitch, const uint32_t* corners,
+                             const uint64_t* taps, float* const out[9][4], int n) {
+    constexpr int kChunk = 64;
+    float axes[6][kChunk];
+    float* const x[3] = {axes[0], axes[1], axes[2]};
+    float* const y[3] = {axes[3], axes[4], axes[5]};
+    for (int at = 0; at < n; at += kChunk) {
+        const int m = std::min(kChunk, n - at);
+        UnpackWindowAxes(corners + at, taps + at, x, y, m);
+        float* shifted[9][4];
+        for (int t = 0; t < 9; ++t)
+            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+        const float* const cx[3] = {x[0], x[1], x[2]};
+        const float* const cy[3] = {y[0], y[1], y[2]};
+        fetchWindowPortable<kSwapRedBlue>(texels, pitch, cx, cy, shifted, m);
+    }
+}
+
 } // namespace
 
 } // namespace detail
@@ -144,6 +212,12 @@ WindowFetch WindowFetcher(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
     if (isa == Isa::Avx2) return detail::Avx2WindowFetcher(swap);
     return swap ? detail::fetchWindowPortable<true> : detail::fetchWindowPortable<false>;
+}
+
+KeptWindowFetch KeptWindowFetcher(Isa isa, DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    if (isa == Isa::Avx2) return detail::Avx2KeptWindowFetcher(swap);
+    return swap ? detail::fetchKeptWindowPortable<true> : detail::fetchKeptWindowPortable<false>;
 }
 
 } // namespace platform::d3d10

@@ -60,6 +60,30 @@ using WindowFetch = void (*)(const uint8_t* texels, size_t pitch, const float* c
                              const float* const y[3], float* const out[9][4], int n);
 WindowFetch WindowFetcher(Isa isa, DXGI_FORMAT format);
 
+// A window's nine taps kept per pixel where their axes do not change from frame to frame (a filter at
+// interpolated coordinates): 12 bytes a pixel rather than six axes of 4. `corner` holds the texel
+// indices of the first x and first y axis (x | y << 16); `taps` the six weights (x axes in bytes 0 to
+// 2, y axes in bytes 3 to 5) and the steps from each axis's index to the next (x in byte 6, y in byte
+// 7, four bits a step). The axes a window reads unpack from these bit for bit.
+struct WindowAxes {
+    const uint32_t* corners;
+    const uint64_t* taps;
+    uint32_t pixels;
+};
+// Packs n pixels' axes; false where an index is beyond 16 bits or a step between two axes is not
+// within 0 to 15 (the window then cannot be kept so).
+bool PackWindowAxes(const float* const x[3], const float* const y[3], uint32_t* corners, uint64_t* taps,
+                    int n);
+void UnpackWindowAxes(const uint32_t* corners, const uint64_t* taps, float* const x[3], float* const y[3],
+                      int n);
+// The window fetch (WindowFetch) from kept axes: the same results for the axes they unpack to. It leaves
+// the texel rows to PrefetchWindows.
+using KeptWindowFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* corners,
+                                 const uint64_t* taps, float* const out[9][4], int n);
+KeptWindowFetch KeptWindowFetcher(Isa isa, DXGI_FORMAT format);
+// Asks for the four texel rows of n kept windows to be brought into the cache ahead of their fetch.
+void PrefetchWindows(const uint8_t* texels, size_t pitch, const uint32_t* corners, int n);
+
 // Asks for the texel rows of n footprints to be brought into the cache ahead of their fetch. A replay
 // calls it for its next batch, so that the misses of that batch's scattered rows are under way while
 // the current batch is fetched, shaded and written; the fetch alone has too few loads in flight.
@@ -74,6 +98,7 @@ FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
 void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
                      const float* const x[3], const float* const y[3], float* const out[9][4], int n);
 WindowFetch Avx2WindowFetcher(bool swapRedBlue);
+KeptWindowFetch Avx2KeptWindowFetcher(bool swapRedBlue);
 // Null where the processor lacks AVX-512 F or BW.
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue);
 FootprintCompute Avx2FootprintComputer();

@@ -312,33 +312,106 @@ UNFOLD_AVX2 void fetchWindow(const uint8_t* texels, size_t pitch, const float* c
     }
 }
 
-// The window fetch for the channels wanted: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd), and
-// whether field 3 (alpha) is among them.
+// A window from its kept axes (WindowAxes): eight lanes whose axes all step by one texel go to the
+// window fetch straight from the packed weights (it reads the low byte of each axis), the others are
+// unpacked and fetched a footprint at a time. The caller asks for the texel rows ahead.
+template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
+UNFOLD_AVX2 void fetchKeptWindow(const uint8_t* texels, size_t pitch, const uint32_t* corners,
+                                 const uint64_t* taps, float* const out[9][4], int n) {
+    auto separately = [&](int at, int m) {
+        alignas(32) float axes[6][8];
+        float* const x[3] = {axes[0], axes[1], axes[2]};
+        float* const y[3] = {axes[3], axes[4], axes[5]};
+        UnpackWindowAxes(corners + at, taps + at, x, y, m);
+        const float* const cx[3] = {x[0], x[1], x[2]};
+        const float* const cy[3] = {y[0], y[1], y[2]};
+        float* shifted[9][4];
+        for (int t = 0; t < 9; ++t)
+            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+        FetchWindowTaps(joinFootprintAxes, fetchFootprints<kSwapRedBlue>, texels, pitch, cx, cy, shifted, m);
+    };
+    const __m256i rowPitch = _mm256_set1_epi32(int32_t(uint32_t(pitch))), low16 = _mm256_set1_epi32(0xFFFF);
+    const __m256i stepsOfOne = _mm256_set1_epi32(0x1111);
+    alignas(32) uint32_t offsets[8];
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(corners + i));
+        // Each lane's 64 bits as two halves: bytes 0 to 3 (three x weights, the first y weight), then 4
+        // to 7 (two y weights, the x steps, the y steps).
+        const __m256 t0 = _mm256_loadu_ps(reinterpret_cast<const float*>(taps + i)),
+                     t1 = _mm256_loadu_ps(reinterpret_cast<const float*>(taps + i + 4));
+        const __m256i low = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(2, 0, 2, 0))), _MM_SHUFFLE(3, 1, 2, 0));
+        const __m256i high = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 1, 3, 1))), _MM_SHUFFLE(3, 1, 2, 0));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srli_epi32(high, 16), stepsOfOne)) != -1) {
+            separately(i, 8);
+            continue;
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(offsets),
+                           _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(c, 16), rowPitch),
+                                            _mm256_slli_epi32(_mm256_and_si256(c, low16), 2)));
+        const __m256i xs[3] = {low, _mm256_srli_epi32(low, 8), _mm256_srli_epi32(low, 16)};
+        const __m256i ys[3] = {_mm256_srli_epi32(low, 24), high, _mm256_srli_epi32(high, 8)};
+        fetchWindow8<kSwapRedBlue, kEven, kOdd, kAlpha>(texels, pitch, xs, ys, offsets, out, i);
+    }
+    if (i < n) separately(i, n - i);
+}
+
+// The channels wanted of a window's taps: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd), and
+// field 3 (alpha).
+struct WindowChannels {
+    bool even = false, odd = false, alpha = false;
+    explicit WindowChannels(float* const out[9][4]) {
+        for (int t = 0; t < 9; ++t) {
+            even = even || out[t][0] || out[t][2];
+            odd = odd || out[t][1] || out[t][3];
+            alpha = alpha || out[t][3];
+        }
+    }
+};
+
+// The window fetch for the channels wanted.
 template <bool kSwapRedBlue>
 void fetchWindowChannels(const uint8_t* texels, size_t pitch, const float* const x[3],
                          const float* const y[3], float* const out[9][4], int n) {
-    bool even = false, odd = false, alpha = false;
-    for (int t = 0; t < 9; ++t) {
-        even = even || out[t][0] || out[t][2];
-        odd = odd || out[t][1] || out[t][3];
-        alpha = alpha || out[t][3];
-    }
-    if (even && alpha)
+    const WindowChannels wanted(out);
+    if (wanted.even && wanted.alpha)
         fetchWindow<kSwapRedBlue, true, true, true>(texels, pitch, x, y, out, n);
-    else if (even && odd)
+    else if (wanted.even && wanted.odd)
         fetchWindow<kSwapRedBlue, true, true, false>(texels, pitch, x, y, out, n);
-    else if (even)
+    else if (wanted.even)
         fetchWindow<kSwapRedBlue, true, false, false>(texels, pitch, x, y, out, n);
-    else if (alpha)
+    else if (wanted.alpha)
         fetchWindow<kSwapRedBlue, false, true, true>(texels, pitch, x, y, out, n);
-    else if (odd)
+    else if (wanted.odd)
         fetchWindow<kSwapRedBlue, false, true, false>(texels, pitch, x, y, out, n);
+}
+
+template <bool kSwapRedBlue>
+void fetchKeptWindowChannels(const uint8_t* texels, size_t pitch, const uint32_t* corners,
+                             const uint64_t* taps, float* const out[9][4], int n) {
+    const WindowChannels wanted(out);
+    if (wanted.even && wanted.alpha)
+        fetchKeptWindow<kSwapRedBlue, true, true, true>(texels, pitch, corners, taps, out, n);
+    else if (wanted.even && wanted.odd)
+        fetchKeptWindow<kSwapRedBlue, true, true, false>(texels, pitch, corners, taps, out, n);
+    else if (wanted.even)
+        fetchKeptWindow<kSwapRedBlue, true, false, false>(texels, pitch, corners, taps, out, n);
+    else if (wanted.alpha)
+        fetchKeptWindow<kSwapRedBlue, false, true, true>(texels, pitch, corners, taps, out, n);
+    else if (wanted.odd)
+        fetchKeptWindow<kSwapRedBlue, false, true, false>(texels, pitch, corners, taps, out, n);
 }
 
 } // namespace
 
 WindowFetch Avx2WindowFetcher(bool swapRedBlue) {
     return swapRedBlue ? fetchWindowChannels<true> : fetchWindowChannels<false>;
+}
+
+KeptWindowFetch Avx2KeptWindowFetcher(bool swapRedBlue) {
+    return swapRedBlue ? fetchKeptWindowChannels<true> : fetchKeptWindowChannels<false>;
 }
 
 FootprintAxisCompute Avx2FootprintAxisComputer() {

@@ -560,6 +560,8 @@ TEST(PixelRoutine, NoStaleRoutineOrCoverageAfterAStateChange) {
         {"filter texel size", [](FrameState& s) { s.constants[8] = 17, s.constants[9] = 100; },
          filtered(0.5f, false)},
         {"texture size under the filter", [](FrameState& s) { s.textureSize = 32; }, filtered(0.5f, false)},
+        // Taps 32 texels apart: further than a band keeps a window's axes.
+        {"filter taps far apart", [](FrameState& s) { s.constants[8] = 3; }, filtered(0.5f, false)},
         {"viewport under the filter", [](FrameState& s) { s.viewport = {-9, 4, kW + 6, kH - 8, 0.0f, 1.0f}; },
          filtered(0.5f, false)},
     };

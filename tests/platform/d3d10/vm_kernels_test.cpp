@@ -317,5 +317,83 @@ TEST(TexelFetch, WindowsBlendEachTapWithItsOwnWeights) {
     }
 }
 
+// Axes kept per pixel unpack to what was packed, and the window fetch from them gives what the window
+// fetch gives from the axes: lanes that step by one texel, lanes clamped (a step of 0) and lanes whose
+// taps lie apart (a step of 2 or 15), in groups of eight and in tails. Axes that cannot be kept are
+// refused: a step back, a step beyond 15, an index beyond 16 bits.
+TEST(TexelFetch, KeptWindowsFetchWhatTheirAxesFetch) {
+    std::mt19937 random(11);
+    const uint32_t width = 60, height = 40, pitch = 60 * 4 + 12;
+    std::vector<uint8_t> texels(size_t(pitch) * (height + 1) + 64);
+    for (uint8_t& t : texels) t = uint8_t(random());
+    std::vector<float> axes[6];
+    for (auto& a : axes) a.resize(kLanes);
+    for (int i = 0; i < kLanes; ++i) {
+        const uint32_t stepX = i % 8 == 5 ? 0 : i % 16 == 6 ? 2 : 1, stepY = i % 8 == 2 ? 15 : 1;
+        const uint32_t x0 = random() % (width - 2 * stepX - 1), y0 = random() % (height - 2 * stepY - 1);
+        for (uint32_t k = 0; k < 3; ++k) {
+            axes[k][i] = std::bit_cast<float>(uint32_t((x0 + k * stepX) << 8 | (random() & 255)));
+            axes[3 + k][i] = std::bit_cast<float>(uint32_t((y0 + k * stepY) << 8 | (random() & 255)));
+        }
+    }
+    const float* x[3] = {axes[0].data(), axes[1].data(), axes[2].data()};
+    const float* y[3] = {axes[3].data(), axes[4].data(), axes[5].data()};
+    std::vector<uint32_t> corners(kLanes);
+    std::vector<uint64_t> taps(kLanes);
+    ASSERT_TRUE(PackWindowAxes(x, y, corners.data(), taps.data(), kLanes));
+    float unpacked[6][kLanes];
+    float* const ux[3] = {unpacked[0], unpacked[1], unpacked[2]};
+    float* const uy[3] = {unpacked[3], unpacked[4], unpacked[5]};
+    UnpackWindowAxes(corners.data(), taps.data(), ux, uy, kLanes);
+    for (int a = 0; a < 6; ++a)
+        for (int i = 0; i < kLanes; ++i)
+            ASSERT_EQ(std::bit_cast<uint32_t>(unpacked[a][i]), std::bit_cast<uint32_t>(axes[a][i]))
+                << "axis " << a << " lane " << i;
+
+    for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM})
+        for (Isa isa : {Isa::Portable, Isa::Avx2}) {
+            if (!IsaSupported(isa)) continue;
+            for (int count : {kLanes, kLanes - 3, 17, 8, 5}) {
+                float expected[9][4][kLanes], got[9][4][kLanes];
+                float* e[9][4];
+                float* g[9][4];
+                for (int tap = 0; tap < 9; ++tap)
+                    for (int c = 0; c < 4; ++c) {
+                        std::fill_n(got[tap][c], kLanes, -1.0f);
+                        std::fill_n(expected[tap][c], kLanes, -1.0f);
+                        // The red channel alone in the middle row of taps, as a planar filter reads.
+                        const bool wanted = tap / 3 != 1 || c == 0;
+                        e[tap][c] = wanted ? expected[tap][c] : nullptr;
+                        g[tap][c] = wanted ? got[tap][c] : nullptr;
+                    }
+                WindowFetcher(Isa::Portable, format)(texels.data(), pitch, x, y, e, count);
+                KeptWindowFetcher(isa, format)(texels.data(), pitch, corners.data(), taps.data(), g, count);
+                for (int tap = 0; tap < 9; ++tap)
+                    for (int c = 0; c < 4; ++c)
+                        for (int i = 0; i < kLanes; ++i)
+                            ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
+                                      std::bit_cast<uint32_t>(expected[tap][c][i]))
+                                << "tap " << tap << " channel " << c << " lane " << i << " of " << count
+                                << (isa == Isa::Avx2 ? " AVX2" : " portable");
+            }
+        }
+
+    auto refused = [&](int axis, uint32_t bits) {
+        std::vector<float> changed = axes[axis];
+        changed[9] = std::bit_cast<float>(bits);
+        const float* cx[3] = {x[0], x[1], x[2]};
+        const float* cy[3] = {y[0], y[1], y[2]};
+        (axis < 3 ? cx[axis] : cy[axis - 3]) = changed.data();
+        return !PackWindowAxes(cx, cy, corners.data(), taps.data(), kLanes);
+    };
+    // Lane 9 steps by one texel on both axes.
+    const uint32_t x1 = std::bit_cast<uint32_t>(axes[1][9]) >> 8,
+                   y1 = std::bit_cast<uint32_t>(axes[4][9]) >> 8;
+    EXPECT_TRUE(refused(2, (x1 - 1) << 8 | 7)) << "a step back";
+    EXPECT_TRUE(refused(5, (y1 + 16) << 8)) << "a step of 16";
+    EXPECT_TRUE(refused(0, 0x10000u << 8)) << "an index beyond 16 bits";
+    EXPECT_FALSE(refused(2, (x1 + 15) << 8 | 200)) << "a step of 15";
+}
+
 } // namespace
 } // namespace platform::d3d10
