@@ -9,7 +9,7 @@ bool IsaSupported(Isa isa) {
     switch (isa) {
     case Isa::Avx2:
 #if defined(__x86_64__) || defined(__i386__)
-        return __builtin_cpu_supports("avx2");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
         return false;
 #endif

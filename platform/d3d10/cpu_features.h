@@ -1,5 +1,6 @@
 // The instruction sets the device's specialised routines are built for, chosen when a device is created:
-// the baseline x86-64 set everywhere, AVX2 where the processor has it. Both give the same bytes.
+// the baseline x86-64 set everywhere, AVX2 (with FMA, which every processor with AVX2 also has) where the
+// processor has it. Both give the same bytes.
 #pragma once
 
 namespace platform::d3d10 {
@@ -7,7 +8,7 @@ namespace platform::d3d10 {
 enum class Isa { Portable, Avx2 };
 
 bool IsaSupported(Isa isa);
-// AVX2 when the processor has it, unless UNFOLD_D3D10_ISA=portable asks for the baseline.
+// AVX2 when the processor has it and FMA, unless UNFOLD_D3D10_ISA=portable asks for the baseline.
 Isa DefaultIsa();
 // Whether the processor has AVX-512 F and BW, which the footprint fetch of Isa::Avx2 uses (texel_fetch.h).
 bool Avx512Supported();
