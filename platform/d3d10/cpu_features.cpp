@@ -34,7 +34,8 @@ Isa DefaultIsa() {
 
 bool Avx512Supported() {
 #if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl");
 #else
     return false;
 #endif

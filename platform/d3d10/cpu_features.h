@@ -10,7 +10,7 @@ enum class Isa { Portable, Avx2 };
 bool IsaSupported(Isa isa);
 // AVX2 when the processor has it and FMA, unless UNFOLD_D3D10_ISA=portable asks for the baseline.
 Isa DefaultIsa();
-// Whether the processor has AVX-512 F and BW, which the footprint fetch of Isa::Avx2 uses (texel_fetch.h).
+// Whether the processor has AVX-512 F, BW and VL, which the fetches of Isa::Avx2 use (texel_fetch.h).
 bool Avx512Supported();
 // Avx512Supported, unless UNFOLD_D3D10_ISA asks for avx2 (or portable) alone.
 bool Avx512Enabled();

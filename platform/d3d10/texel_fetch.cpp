@@ -210,13 +210,15 @@ FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format) {
 
 WindowFetch WindowFetcher(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
-    if (isa == Isa::Avx2) return detail::Avx2WindowFetcher(swap);
+    if (isa == Isa::Avx2)
+        return Avx512Enabled() ? detail::Avx512WindowFetcher(swap) : detail::Avx2WindowFetcher(swap);
     return swap ? detail::fetchWindowPortable<true> : detail::fetchWindowPortable<false>;
 }
 
 KeptWindowFetch KeptWindowFetcher(Isa isa, DXGI_FORMAT format) {
     const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
-    if (isa == Isa::Avx2) return detail::Avx2KeptWindowFetcher(swap);
+    if (isa == Isa::Avx2)
+        return Avx512Enabled() ? detail::Avx512KeptWindowFetcher(swap) : detail::Avx2KeptWindowFetcher(swap);
     return swap ? detail::fetchKeptWindowPortable<true> : detail::fetchKeptWindowPortable<false>;
 }
 

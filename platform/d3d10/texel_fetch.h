@@ -46,8 +46,8 @@ void JoinFootprintAxes(const float* x, const float* y, size_t rowPitch, uint32_t
 // may be null where the alpha channel is not wanted.
 using FootprintFetch = void (*)(const uint8_t* texels, size_t pitch, const uint32_t* offsets,
                                 const uint16_t* weights, float* const out[4], int n);
-// For Isa::Avx2, the AVX-512 fetch where the processor has AVX-512 F and BW, unless
-// UNFOLD_D3D10_ISA=avx2 keeps to AVX2; every fetcher gives the same bits.
+// For Isa::Avx2, the AVX-512 fetch where the processor has AVX-512 F, BW and VL, unless
+// UNFOLD_D3D10_ISA=avx2 keeps to AVX2; every fetcher gives the same bits. So too for the window fetches.
 FootprintFetch FootprintFetcher(Isa isa, DXGI_FORMAT format);
 
 // Nine footprints at the crossings of three footprint axes along x and three along y (FootprintAxis
@@ -99,8 +99,10 @@ void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* te
                      const float* const x[3], const float* const y[3], float* const out[9][4], int n);
 WindowFetch Avx2WindowFetcher(bool swapRedBlue);
 KeptWindowFetch Avx2KeptWindowFetcher(bool swapRedBlue);
-// Null where the processor lacks AVX-512 F or BW.
+// Null where the processor lacks AVX-512 F, BW or VL.
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue);
+WindowFetch Avx512WindowFetcher(bool swapRedBlue);
+KeptWindowFetch Avx512KeptWindowFetcher(bool swapRedBlue);
 FootprintCompute Avx2FootprintComputer();
 FootprintAxisCompute Avx2FootprintAxisComputer();
 FootprintJoin Avx2FootprintJoiner();

@@ -1,9 +1,9 @@
-// The footprint fetch sixteen samples at a time with AVX-512 (F and BW), compiled for that instruction
-// set function by function. The arithmetic is the AVX2 fetch's at twice the width, exact integer steps
-// then the one division, so the result is that of the portable fetch; a tail of fewer than sixteen
-// footprints is fetched as a whole vector with the missing lanes reading texel 0, and stored masked.
-// GCC 12's AVX-512 intrinsics start some vectors undefined on purpose, which -Wmaybe-uninitialized
-// reports inside its own headers (Clang has no such warning).
+// The footprint fetch sixteen samples at a time with AVX-512 (F and BW), and the window fetch with
+// AVX-512 VL's registers, compiled for that instruction set function by function. The arithmetic is the AVX2
+// fetch's at twice the width, exact integer steps then the one division, so the result is that of the
+// portable fetch; a tail of fewer than sixteen footprints is fetched as a whole vector with the missing lanes
+// reading texel 0, and stored masked. GCC 12's AVX-512 intrinsics start some vectors undefined on purpose,
+// which -Wmaybe-uninitialized reports inside its own headers (Clang has no such warning).
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
@@ -116,11 +116,38 @@ UNFOLD_AVX512 void fetchFootprints(const uint8_t* texels, size_t pitch, const ui
         fetchFootprints<kSwapRedBlue, false>(texels, pitch, offsets, weights, out, n);
 }
 
+// The window fetch in AVX2 registers, with the 32 of AVX-512 VL to hold its values.
+#define UNFOLD_SIMD __attribute__((target("avx2,fma,avx512f,avx512vl,avx512bw")))
+#define UNFOLD_SIMD_INLINE __attribute__((target("avx2,fma,avx512f,avx512vl,avx512bw"), always_inline)) inline
+#include "platform/d3d10/texel_window_simd.h"
+
+void windowTapJoin(const float* x, const float* y, size_t rowPitch, uint32_t* offsets, uint16_t* weights,
+                   int n) {
+    static const FootprintJoin join = Avx2FootprintJoiner();
+    join(x, y, rowPitch, offsets, weights, n);
+}
+
+template <bool kSwapRedBlue>
+void windowTapFetch(const uint8_t* texels, size_t pitch, const uint32_t* offsets, const uint16_t* weights,
+                    float* const out[4], int n) {
+    fetchFootprints<kSwapRedBlue>(texels, pitch, offsets, weights, out, n);
+}
+
 } // namespace
 
 FootprintFetch Avx512FootprintFetcher(bool swapRedBlue) {
     if (!Avx512Supported()) return nullptr;
     return swapRedBlue ? fetchFootprints<true> : fetchFootprints<false>;
+}
+
+WindowFetch Avx512WindowFetcher(bool swapRedBlue) {
+    if (!Avx512Supported()) return nullptr;
+    return swapRedBlue ? fetchWindowChannels<true> : fetchWindowChannels<false>;
+}
+
+KeptWindowFetch Avx512KeptWindowFetcher(bool swapRedBlue) {
+    if (!Avx512Supported()) return nullptr;
+    return swapRedBlue ? fetchKeptWindowChannels<true> : fetchKeptWindowChannels<false>;
 }
 
 } // namespace platform::d3d10::detail

@@ -116,6 +116,26 @@ std::vector<std::pair<const char*, FootprintFetch>> footprintFetchers(DXGI_FORMA
     return fetchers;
 }
 
+// Every window fetch there is on this processor, from axes and from kept axes, by name.
+std::vector<std::pair<const char*, WindowFetch>> windowFetchers(DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    std::vector<std::pair<const char*, WindowFetch>> fetchers = {
+        {"portable", WindowFetcher(Isa::Portable, format)}};
+    if (IsaSupported(Isa::Avx2)) fetchers.push_back({"AVX2", detail::Avx2WindowFetcher(swap)});
+    if (WindowFetch wide = detail::Avx512WindowFetcher(swap)) fetchers.push_back({"AVX-512 VL", wide});
+    return fetchers;
+}
+
+std::vector<std::pair<const char*, KeptWindowFetch>> keptWindowFetchers(DXGI_FORMAT format) {
+    const bool swap = format == DXGI_FORMAT_B8G8R8A8_UNORM;
+    std::vector<std::pair<const char*, KeptWindowFetch>> fetchers = {
+        {"portable", KeptWindowFetcher(Isa::Portable, format)}};
+    if (IsaSupported(Isa::Avx2)) fetchers.push_back({"AVX2", detail::Avx2KeptWindowFetcher(swap)});
+    if (KeptWindowFetch wide = detail::Avx512KeptWindowFetcher(swap))
+        fetchers.push_back({"AVX-512 VL", wide});
+    return fetchers;
+}
+
 // Footprints fetched by every instruction set equal the sampler's own result, at random coordinates
 // inside, at the edges of and far outside the texture, and at NaN; on textures of odd widths and row
 // pitches, for counts that leave every kind of tail.
@@ -246,9 +266,7 @@ TEST(TexelFetch, WindowsGiveTheSamplersBitsAtEveryTap) {
             }
             const float* x[3] = {axes[0].data(), axes[1].data(), axes[2].data()};
             const float* y[3] = {axes[3].data(), axes[4].data(), axes[5].data()};
-            for (Isa isa : {Isa::Portable, Isa::Avx2}) {
-                if (!IsaSupported(isa)) continue;
-                const WindowFetch fetch = WindowFetcher(isa, format);
+            for (const auto& [name, fetch] : windowFetchers(format)) {
                 // Every channel; the red one alone (a planar filter's); green and alpha; one tap's alpha.
                 for (uint64_t wanted : {0xFFFFFFFFFull, 0x111111111ull, 0xAAAAAAAAAull, 0x877777777ull}) {
                     for (int count : {kLanes, kLanes - 3, 17, 8, 5}) {
@@ -268,7 +286,7 @@ TEST(TexelFetch, WindowsGiveTheSamplersBitsAtEveryTap) {
                                                   i >= count || !g[tap][c] ? -1.0f : expected[tap][c][i]))
                                         << width << " x " << height << " tap " << tap << " channel " << c
                                         << " lane " << i << " of " << count << " at (" << u[i] << ", " << v[i]
-                                        << ")" << (isa == Isa::Avx2 ? " AVX2" : " portable");
+                                        << ") " << name;
                     }
                 }
             }
@@ -307,13 +325,15 @@ TEST(TexelFetch, WindowsBlendEachTapWithItsOwnWeights) {
         for (int tap = 0; tap < 9; ++tap)
             for (int c = 0; c < 4; ++c) e[tap][c] = expected[tap][c], g[tap][c] = got[tap][c];
         WindowFetcher(Isa::Portable, format)(texels.data(), pitch, x, y, e, kLanes);
-        WindowFetcher(Isa::Avx2, format)(texels.data(), pitch, x, y, g, kLanes);
-        for (int tap = 0; tap < 9; ++tap)
-            for (int c = 0; c < 4; ++c)
-                for (int i = 0; i < kLanes; ++i)
-                    ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
-                              std::bit_cast<uint32_t>(expected[tap][c][i]))
-                        << "tap " << tap << " channel " << c << " lane " << i;
+        for (const auto& [name, fetch] : windowFetchers(format)) {
+            fetch(texels.data(), pitch, x, y, g, kLanes);
+            for (int tap = 0; tap < 9; ++tap)
+                for (int c = 0; c < 4; ++c)
+                    for (int i = 0; i < kLanes; ++i)
+                        ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
+                                  std::bit_cast<uint32_t>(expected[tap][c][i]))
+                            << "tap " << tap << " channel " << c << " lane " << i << " " << name;
+        }
     }
 }
 
@@ -351,8 +371,7 @@ TEST(TexelFetch, KeptWindowsFetchWhatTheirAxesFetch) {
                 << "axis " << a << " lane " << i;
 
     for (DXGI_FORMAT format : {DXGI_FORMAT_R8G8B8A8_UNORM, DXGI_FORMAT_B8G8R8A8_UNORM})
-        for (Isa isa : {Isa::Portable, Isa::Avx2}) {
-            if (!IsaSupported(isa)) continue;
+        for (const auto& [name, fetch] : keptWindowFetchers(format)) {
             for (int count : {kLanes, kLanes - 3, 17, 8, 5}) {
                 float expected[9][4][kLanes], got[9][4][kLanes];
                 float* e[9][4];
@@ -367,14 +386,14 @@ TEST(TexelFetch, KeptWindowsFetchWhatTheirAxesFetch) {
                         g[tap][c] = wanted ? got[tap][c] : nullptr;
                     }
                 WindowFetcher(Isa::Portable, format)(texels.data(), pitch, x, y, e, count);
-                KeptWindowFetcher(isa, format)(texels.data(), pitch, corners.data(), taps.data(), g, count);
+                fetch(texels.data(), pitch, corners.data(), taps.data(), g, count);
                 for (int tap = 0; tap < 9; ++tap)
                     for (int c = 0; c < 4; ++c)
                         for (int i = 0; i < kLanes; ++i)
                             ASSERT_EQ(std::bit_cast<uint32_t>(got[tap][c][i]),
                                       std::bit_cast<uint32_t>(expected[tap][c][i]))
                                 << "tap " << tap << " channel " << c << " lane " << i << " of " << count
-                                << (isa == Isa::Avx2 ? " AVX2" : " portable");
+                                << " " << name;
             }
         }
 
