@@ -68,7 +68,7 @@ UNFOLD_SIMD_INLINE bool consecutive(__m256i a0, __m256i a1, __m256i a2) {
 // across x with each column tap's weight, then pairs of rows across y with each row tap's weight, in
 // the fetch's integer fields and float scaling.
 template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
-UNFOLD_SIMD void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
+UNFOLD_SIMD_INLINE void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
                               const uint32_t* offsets, float* const out[9][4], int at) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF), byteMask = _mm256_set1_epi32(255);
     const __m256i full = _mm256_set1_epi16(256), full32 = _mm256_set1_epi32(256);
