@@ -5,7 +5,8 @@
 // a window's values without spilling them), and afterwards defines windowTapJoin and windowTapFetch, the
 // join and fetch of one footprint at a time for the lanes a window cannot take together. Every step is
 // the fetch's exact integer arithmetic and float scaling, so every instruction set gives the same bits.
-// (No include guard: each including file compiles its own copy for its own target.)
+// (No include guard: each including file compiles its own copy for its own target, having included
+// <immintrin.h>, <algorithm>, <cstring> and texel_fetch.h.)
 
 void windowTapJoin(const float* x, const float* y, size_t rowPitch, uint32_t* offsets, uint16_t* weights,
                    int n);
