@@ -191,7 +191,8 @@ void StoreTexels(const RenderTargetSetup& t, const uint32_t* texels, const LaneP
 }
 
 LaneMerger LaneMergerFor(Isa isa) {
-    return isa == Isa::Avx2 ? detail::Avx2LaneMerger() : MergeLanes;
+    if (isa != Isa::Avx2) return MergeLanes;
+    return Avx512Enabled() ? detail::Avx512LaneMerger() : detail::Avx2LaneMerger();
 }
 
 void MergeLanes(const RenderTargetSetup& t, float* const colour[4], const LanePositions& at, int n) {

@@ -78,7 +78,8 @@ void MergeLanes(const RenderTargetSetup& target, float* const colour[4], const L
 
 using LaneMerger = void (*)(const RenderTargetSetup& target, float* const colour[4], const LanePositions& at,
                             int n);
-// MergeLanes built for an instruction set (the same bytes from each).
+// MergeLanes built for an instruction set (the same bytes from each); for Isa::Avx2, the AVX-512 merge
+// where Avx512Enabled.
 LaneMerger LaneMergerFor(Isa isa);
 
 // Writes packed 32-bit texels of a batch's lanes at their positions, a run at a time.
@@ -86,6 +87,8 @@ void StoreTexels(const RenderTargetSetup& target, const uint32_t* texels, const 
 
 namespace detail {
 LaneMerger Avx2LaneMerger();
-}
+// Null where the processor lacks AVX-512 F, BW or VL.
+LaneMerger Avx512LaneMerger();
+} // namespace detail
 
 } // namespace platform::d3d10

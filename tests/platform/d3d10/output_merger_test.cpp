@@ -1,4 +1,9 @@
 // Depth, stencil and blending through the device, with the engine's mask states.
+#include <array>
+#include <limits>
+#include <random>
+
+#include "platform/d3d10/output_merger.h"
 #include "tests/platform/d3d10/device_fixture.h"
 
 namespace platform::d3d10::testing {
@@ -195,6 +200,67 @@ TEST_F(OutputMergerTest, CoverageReplayedFromTheCacheGivesTheSameFrame) {
     auto replayed = frame({0.5f, 1, 1, 1});
     EXPECT_EQ(fresh, replayed);
     EXPECT_NE(fresh, first);
+}
+
+// Every lane merger on this processor writes the bytes of the portable merge: colours in and beyond
+// [0, 1], at the rounding halves, negative zero, infinities and NaN; lanes in runs across rows; with
+// and without source-alpha blending (whose opaque batches take the direct path), in whole batches and
+// in tails.
+TEST(LaneMergers, EveryMergerWritesThePortableBytes) {
+    std::vector<std::pair<const char*, LaneMerger>> mergers;
+    if (IsaSupported(Isa::Avx2)) mergers.push_back({"AVX2", detail::Avx2LaneMerger()});
+    if (LaneMerger wide = detail::Avx512LaneMerger()) mergers.push_back({"AVX-512", wide});
+    if (mergers.empty()) GTEST_SKIP() << "no AVX2 on this processor";
+    std::mt19937 random(3);
+    const float special[] = {-0.0f,
+                             0.5f / 255,
+                             1.5f / 255,
+                             254.5f / 255,
+                             1.0f,
+                             1.0001f,
+                             -1e-30f,
+                             std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity(),
+                             std::numeric_limits<float>::quiet_NaN()};
+    alignas(64) float colour[4][kLanes];
+    float* const channels[4] = {colour[0], colour[1], colour[2], colour[3]};
+    constexpr uint32_t kWidth = 40, kHeight = 6;
+    for (int round = 0; round < 60; ++round) {
+        const bool opaque = round % 3 == 0;
+        for (int c = 0; c < 4; ++c)
+            for (int i = 0; i < kLanes; ++i) {
+                const int pick = int(random() % 14);
+                colour[c][i] = pick < 10 ? special[pick] : float(int(random() % 3000) - 1000) / 1000.0f;
+                if (c == 3 && opaque) colour[c][i] = random() % 2 ? 1.0f : 1.25f;
+            }
+        LanePositions at;
+        const int n = std::array{kLanes, kLanes - 3, 17, 16, 5}[round % 5];
+        for (int lane = 0; lane < n;) {
+            const int length = std::min(n - lane, 1 + int(random() % 24));
+            at.runs[at.runCount++] = {lane, length, int32_t(random() % (kWidth - 24)),
+                                      int32_t(random() % kHeight)};
+            lane += length;
+        }
+        for (bool blend : {false, true}) {
+            std::vector<uint8_t> expected(kWidth * kHeight * 4);
+            for (uint8_t& b : expected) b = uint8_t(random());
+            RenderTargetSetup t;
+            t.width = kWidth, t.height = kHeight, t.pitch = kWidth * 4, t.bytes = 4;
+            t.format = DXGI_FORMAT_R8G8B8A8_UNORM;
+            t.blend = blend;
+            t.srcBlend = D3D10_BLEND_SRC_ALPHA, t.destBlend = D3D10_BLEND_INV_SRC_ALPHA;
+            PrepareRenderTarget(t);
+            const std::vector<uint8_t> before = expected;
+            t.data = expected.data();
+            MergeLanes(t, channels, at, n);
+            for (const auto& [name, merge] : mergers) {
+                std::vector<uint8_t> got = before;
+                t.data = got.data();
+                merge(t, channels, at, n);
+                ASSERT_EQ(got, expected) << name << " round " << round << (blend ? " blended" : "");
+            }
+        }
+    }
 }
 
 } // namespace
