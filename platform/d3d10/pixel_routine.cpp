@@ -186,22 +186,29 @@ void sampleFromAxes(const VmContext& vm, const Step& s, int active) {
     fetch(t.data, t.rowPitch, offsets, weights, out, active);
 }
 
+// The registers of the channels a window names (null where none); false, with those channels 0, where
+// the texture has nothing to sample.
+bool windowOutputs(const VmContext& vm, const Step& s, int active, float* out[9][4]) {
+    const SampledTexture& t = vm.textures[s.resource];
+    const SampleWindow& w = *s.window;
+    for (int tap = 0; tap < 9; ++tap)
+        for (int c = 0; c < 4; ++c)
+            out[tap][c] =
+                w.out[tap][c] == SampleWindow::kNoSlot ? nullptr : vm.arena + size_t(w.out[tap][c]) * kLanes;
+    if (t.data && t.width != 0 && t.height != 0) return true;
+    for (int tap = 0; tap < 9; ++tap)
+        for (float* o : out[tap])
+            if (o) std::fill_n(o, active, 0.0f);
+    return false;
+}
+
 // Nine samples fetched together (SampleWindow), from the axes and into the channels its window names.
 template <Isa kIsa, bool kSwapRedBlue>
 void sampleWindow(const VmContext& vm, const Step& s, int active) {
     const SampledTexture& t = vm.textures[s.resource];
     const SampleWindow& w = *s.window;
     float* out[9][4];
-    for (int tap = 0; tap < 9; ++tap)
-        for (int c = 0; c < 4; ++c)
-            out[tap][c] =
-                w.out[tap][c] == SampleWindow::kNoSlot ? nullptr : vm.arena + size_t(w.out[tap][c]) * kLanes;
-    if (!t.data || t.width == 0 || t.height == 0) {
-        for (auto& tap : out)
-            for (float* o : tap)
-                if (o) std::fill_n(o, active, 0.0f);
-        return;
-    }
+    if (!windowOutputs(vm, s, active, out)) return;
     const float* x[3];
     const float* y[3];
     for (int i = 0; i < 3; ++i) {
@@ -218,19 +225,9 @@ void sampleWindow(const VmContext& vm, const Step& s, int active) {
 template <Isa kIsa, bool kSwapRedBlue>
 void sampleKeptWindow(const VmContext& vm, const Step& s, int active) {
     const SampledTexture& t = vm.textures[s.resource];
-    const SampleWindow& w = *s.window;
-    const WindowAxes& kept = vm.windows[w.kept];
+    const WindowAxes& kept = vm.windows[s.window->kept];
     float* out[9][4];
-    for (int tap = 0; tap < 9; ++tap)
-        for (int c = 0; c < 4; ++c)
-            out[tap][c] =
-                w.out[tap][c] == SampleWindow::kNoSlot ? nullptr : vm.arena + size_t(w.out[tap][c]) * kLanes;
-    if (!t.data || t.width == 0 || t.height == 0) {
-        for (auto& tap : out)
-            for (float* o : tap)
-                if (o) std::fill_n(o, active, 0.0f);
-        return;
-    }
+    if (!windowOutputs(vm, s, active, out)) return;
     const uint32_t next = vm.pixel + uint32_t(active);
     if (next < kept.pixels)
         PrefetchWindows(t.data, t.rowPitch, kept.corners + next,
