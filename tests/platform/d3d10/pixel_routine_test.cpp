@@ -139,6 +139,22 @@ add r6, r4, r3
 mad o0.zw, r6.zzzw, r5.zzzw, r4.zzzw
 )";
 
+// A sample at a computed coordinate whose alpha only the second operand of a multiply-add reads, and
+// that multiply-add adds to a product read by nothing else: the two fuse into a product chain, whose
+// link operand the alpha becomes, and the alpha must still be fetched.
+constexpr const char* kAlphaInAChainPs = R"(ps
+input SV_Position0 v0 sv_position
+input COLOR0 v1
+input TEXCOORD0 v2.xy
+output SV_Target0 o0 sv_target
+add r0.xy, v2.xyxx, l(0.021, -0.017, 0, 0)
+sample r1, r0.xyxx, t0, s0
+mul r2.x, v1.x, v2.y
+mad r3.x, v1.y, r1.w, r2.x
+mul o0.xyz, r1.xyzx, v1.xyzx
+mov o0.w, r3.x
+)";
+
 struct FrameState {
     D3D10_VIEWPORT viewport{0, 0, kW, kH, 0.0f, 1.0f};
     UINT stencilRef = 1;
@@ -443,6 +459,8 @@ TEST(PixelRoutine, RoutineFramesMatchTheInterpreter) {
     s.blend = false;
     s.target = DXGI_FORMAT_R32G32B32A32_FLOAT;
     expectOnePicture(s, "repeated steps");
+    s.pixelProgram = kAlphaInAChainPs;
+    expectOnePicture(s, "alpha read in a product chain");
 }
 
 // The taps of a 3 x 3 filter share their coordinates along rows and columns: sharpen and blur, clamped
