@@ -31,20 +31,6 @@ uint64_t mix(uint64_t h, uint64_t v) {
 // The most slots one step writes: a window's nine taps of four channels.
 constexpr int kMostWritten = SampleWindow::kOutputs;
 
-// The slots a step reads: a sample its two coordinate slots, a window its axes, a product chain its
-// links' operands too.
-int slotsRead(const Step& s, PlanSlot in[6]) {
-    if (s.id == KernelId::SampleWindow) return s.window->reads(in);
-    in[0] = s.a, in[1] = s.b, in[2] = s.c;
-    if (s.id == KernelId::Sample) return 2;
-    if (s.id == KernelId::MulChain) {
-        in[3] = s.out[0], in[4] = s.out[1], in[5] = s.out[2];
-        return s.resource < 2 ? 4 : 6;
-    }
-    if (s.id <= KernelId::FootprintAxis) return 1;
-    return s.id < KernelId::Mad ? 2 : 3;
-}
-
 // The slots a step writes (a sample its four channels, a window the channels something reads).
 int written(const Step& s, PlanSlot out[kMostWritten]) {
     if (s.id == KernelId::SampleWindow) return s.window->writes(out);
@@ -280,7 +266,7 @@ StepKernel footprintSampleKernel(Isa isa, DXGI_FORMAT format) {
 
 bool StepReads(const Step& s, PlanSlot slot) {
     PlanSlot in[6];
-    return std::count(in, in + slotsRead(s, in), slot) != 0;
+    return std::count(in, in + SlotsRead(s, in), slot) != 0;
 }
 
 RoutineKey RoutineKey::From(const PixelSetup& setup, Isa isa, unsigned parts) {
@@ -859,13 +845,11 @@ std::vector<KeptWindow> KeepableWindows(const ExecutionPlan& plan, const BandSte
     std::vector<KeptWindow> found;
     for (size_t k = 0; k < band.steps.size(); ++k) {
         const Step& window = band.steps[k];
-        if (window.id != KernelId::SampleWindow || window.window->kept >= 0 ||
-            !keptWindowKernel(window.kernel))
-            continue;
+        if (window.id != KernelId::SampleWindow || !keptWindowKernel(window.kernel)) continue;
         // Walking back from the window, the steps that compute what its axes are computed from.
         std::vector<uint8_t> needed(plan.slotCount(), 0);
         PlanSlot in[6];
-        for (int i = 0, n = slotsRead(window, in); i < n; ++i) needed[in[i]] = 1;
+        for (int i = 0, n = SlotsRead(window, in); i < n; ++i) needed[in[i]] = 1;
         std::vector<size_t> feeding;
         bool keepable = true;
         for (size_t j = k; j-- > 0 && keepable;) {
@@ -876,7 +860,7 @@ std::vector<KeptWindow> KeepableWindows(const ExecutionPlan& plan, const BandSte
             // A texel changes from frame to frame.
             keepable = s.id != KernelId::Sample && s.id != KernelId::SampleWindow;
             for (int i = 0; i < n; ++i) needed[out[i]] = 0;
-            for (int i = 0, m = slotsRead(s, in); i < m; ++i) needed[in[i]] = 1;
+            for (int i = 0, m = SlotsRead(s, in); i < m; ++i) needed[in[i]] = 1;
             feeding.push_back(j);
         }
         // Whatever else they read must be there before the steps: the inputs, constants and literals.
@@ -917,7 +901,7 @@ BandSteps WithKeptWindows(const ExecutionPlan& plan, const BandSteps& band,
         const int n = written(*it, outs);
         if (std::none_of(outs, outs + n, [&](PlanSlot o) { return live[o] != 0; })) continue;
         for (int i = 0; i < n; ++i) live[outs[i]] = 0;
-        for (int i = 0, m = slotsRead(*it, in); i < m; ++i) live[in[i]] = 1;
+        for (int i = 0, m = SlotsRead(*it, in); i < m; ++i) live[in[i]] = 1;
         needed.push_back(*it);
     }
     out.steps.assign(needed.rbegin(), needed.rend());

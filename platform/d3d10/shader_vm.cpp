@@ -603,6 +603,18 @@ void ShaderVM::run(int activeLanes) {
     run(plan_->steps(), activeLanes);
 }
 
+int SlotsRead(const Step& s, PlanSlot in[6]) {
+    if (s.id == KernelId::SampleWindow) return s.window->reads(in);
+    in[0] = s.a, in[1] = s.b, in[2] = s.c;
+    if (s.id == KernelId::Sample) return 2;
+    if (s.id == KernelId::MulChain) {
+        in[3] = s.out[0], in[4] = s.out[1], in[5] = s.out[2];
+        return s.resource < 2 ? 4 : 6;
+    }
+    if (s.id <= KernelId::FootprintAxis) return 1;
+    return s.id < KernelId::Mad ? 2 : 3;
+}
+
 void ShaderVM::run(const std::vector<Step>& steps, int activeLanes) {
     VmContext vm = context();
     for (const Step& s : steps) s.kernel(vm, s, activeLanes);

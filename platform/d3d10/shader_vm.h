@@ -137,6 +137,11 @@ struct Step {
     const SampleWindow* window = nullptr; // SampleWindow: its slots, which the steps' owner keeps
 };
 
+// The slots a step reads, in operand order (KernelId lists the unary operations, then the binary ones,
+// then the ternary ones): a sample its two coordinates, a window its axes (none where they are kept),
+// a product chain its links' operands too.
+int SlotsRead(const Step& s, PlanSlot in[6]);
+
 // The kernel of the baseline instruction set for an operation (none for MulChain: see MulChainKernel).
 StepKernel PortableKernel(KernelId id);
 // The baseline kernel of a MulChain step of 1 or 2 links (bit j of `subtracts`: link j subtracts).

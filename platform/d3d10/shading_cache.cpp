@@ -140,17 +140,24 @@ std::unique_ptr<const CompiledSteps> compile(const PixelRoutine& routine, const 
     return CompiledSteps::Compile(band.steps, outputs, routine.key.isa);
 }
 
+// The band keeps no window's axes (the axes' storage stays, for the next windows kept).
+void forgetKeptWindows(ShadingCache::Band& cache) {
+    cache.keptWindows.clear();
+    cache.keptSteps = {};
+    cache.keptCompiled.reset();
+    cache.keptReads.clear();
+    cache.windowAxes.clear();
+    cache.windowsKept = false;
+}
+
 void fold(const PixelRoutine& routine, const PixelSetup& setup, ShadingCache::Band& cache) {
     std::vector<KnownValue> inputs;
     for (size_t k = 0; k < routine.inputs.size(); ++k)
         if (cache.values[k].empty()) inputs.push_back({routine.inputs[k].slot, cache.constant[k]});
     cache.steps = FoldKnownValues(routine, setup.bindings.constants, inputs);
     cache.compiled = compile(routine, cache.steps);
+    forgetKeptWindows(cache);
     cache.keptWindows = KeepableWindows(*setup.plan, cache.steps);
-    cache.windowsKept = false;
-    cache.keptSteps = {};
-    cache.keptCompiled.reset();
-    cache.keptReads.clear();
     if (!cache.keptWindows.empty()) {
         cache.keptSteps = WithKeptWindows(*setup.plan, cache.steps, cache.keptWindows);
         cache.keptCompiled = compile(routine, cache.keptSteps);
@@ -227,7 +234,7 @@ void keepWindowAxes(const PixelRoutine& routine, const PixelSetup& setup, unsign
         }
     }
     if (!packed) {
-        cache.keptWindows.clear();
+        forgetKeptWindows(cache);
         cache.windowCorners.clear();
         cache.windowTaps.clear();
         return;

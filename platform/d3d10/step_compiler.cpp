@@ -21,25 +21,10 @@ bool compilable(const Step& s) {
     return detail::Avx2Kernel(s.id) != nullptr;
 }
 
-// The slots a compiled step reads, in operand order: KernelId lists the unary operations, then the
-// binary ones, then the ternary ones.
-int sourcesOf(const Step& s, PlanSlot out[6]) {
-    out[0] = s.a, out[1] = s.b, out[2] = s.c;
-    if (s.id == KernelId::MulChain) {
-        out[3] = s.out[0];
-        if (s.resource < 2) return 4;
-        out[4] = s.out[1], out[5] = s.out[2];
-        return 6;
-    }
-    if (s.id <= KernelId::Ineg) return 1;
-    return s.id < KernelId::Mad ? 2 : 3;
-}
-
-// Every slot a step of any kind may read; conservative for steps that are not compiled (a sample
-// reads its coordinates, a footprint axis its coordinate).
+// Every slot a step of any kind may read: a compiled step's operands (SlotsRead), conservatively a, b
+// and c for the other kinds but windows.
 int readsOf(const Step& s, PlanSlot out[6]) {
-    if (compilable(s)) return sourcesOf(s, out);
-    if (s.id == KernelId::SampleWindow) return s.window->reads(out);
+    if (compilable(s) || s.id == KernelId::SampleWindow) return SlotsRead(s, out);
     out[0] = s.a, out[1] = s.b, out[2] = s.c;
     return 3;
 }
@@ -330,7 +315,7 @@ private:
 
     void lower(const Step& s) {
         PlanSlot sources[6];
-        const int n = sourcesOf(s, sources);
+        const int n = SlotsRead(s, sources);
         Ref v[6];
         for (int i = 0; i < n; ++i) v[i] = get(sources[i]);
         Ref d;

@@ -158,6 +158,28 @@ void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* te
     }
 }
 
+void ShiftWindowOutputs(float* const out[9][4], int at, float* shifted[9][4]) {
+    for (int t = 0; t < 9; ++t)
+        for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+}
+
+void FetchKeptWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
+                         const uint32_t* corners, const uint64_t* taps, float* const out[9][4], int n) {
+    constexpr int kChunk = 64;
+    float axes[6][kChunk];
+    float* const x[3] = {axes[0], axes[1], axes[2]};
+    float* const y[3] = {axes[3], axes[4], axes[5]};
+    const float* const cx[3] = {x[0], x[1], x[2]};
+    const float* const cy[3] = {y[0], y[1], y[2]};
+    for (int at = 0; at < n; at += kChunk) {
+        const int m = std::min(kChunk, n - at);
+        UnpackWindowAxes(corners + at, taps + at, x, y, m);
+        float* shifted[9][4];
+        ShiftWindowOutputs(out, at, shifted);
+        FetchWindowTaps(join, fetch, texels, pitch, cx, cy, shifted, m);
+    }
+}
+
 namespace {
 
 template <bool kSwapRedBlue>
@@ -169,20 +191,8 @@ void fetchWindowPortable(const uint8_t* texels, size_t pitch, const float* const
 template <bool kSwapRedBlue>
 void fetchKeptWindowPortable(const uint8_t* texels, size_t pitch, const uint32_t* corners,
                              const uint64_t* taps, float* const out[9][4], int n) {
-    constexpr int kChunk = 64;
-    float axes[6][kChunk];
-    float* const x[3] = {axes[0], axes[1], axes[2]};
-    float* const y[3] = {axes[3], axes[4], axes[5]};
-    for (int at = 0; at < n; at += kChunk) {
-        const int m = std::min(kChunk, n - at);
-        UnpackWindowAxes(corners + at, taps + at, x, y, m);
-        float* shifted[9][4];
-        for (int t = 0; t < 9; ++t)
-            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
-        const float* const cx[3] = {x[0], x[1], x[2]};
-        const float* const cy[3] = {y[0], y[1], y[2]};
-        fetchWindowPortable<kSwapRedBlue>(texels, pitch, cx, cy, shifted, m);
-    }
+    FetchKeptWindowTaps(JoinFootprintAxes, FetchFootprintsPortable<kSwapRedBlue>, texels, pitch, corners,
+                        taps, out, n);
 }
 
 } // namespace

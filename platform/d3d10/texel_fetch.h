@@ -97,6 +97,11 @@ FootprintFetch Avx2FootprintFetcher(bool swapRedBlue);
 // Each of the nine footprints of a window joined and fetched with these functions.
 void FetchWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
                      const float* const x[3], const float* const y[3], float* const out[9][4], int n);
+// The channels of `out` moved on by `at` lanes, null where null.
+void ShiftWindowOutputs(float* const out[9][4], int at, float* shifted[9][4]);
+// Each of the nine footprints of kept windows unpacked, joined and fetched with these functions.
+void FetchKeptWindowTaps(FootprintJoin join, FootprintFetch fetch, const uint8_t* texels, size_t pitch,
+                         const uint32_t* corners, const uint64_t* taps, float* const out[9][4], int n);
 WindowFetch Avx2WindowFetcher(bool swapRedBlue);
 KeptWindowFetch Avx2KeptWindowFetcher(bool swapRedBlue);
 // Null where the processor lacks AVX-512 F, BW or VL.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/d3d10/texel_fetch.h"
 
@@ -218,8 +219,7 @@ UNFOLD_AVX512 void fetchKeptWindow16(const uint8_t* texels, size_t pitch, const 
                                      const uint64_t* taps, float* const out[9][4], int n) {
     auto narrower = [&](int at, int m) {
         float* shifted[9][4];
-        for (int t = 0; t < 9; ++t)
-            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+        ShiftWindowOutputs(out, at, shifted);
         fetchKeptWindow<kSwapRedBlue, kEven, kOdd, kAlpha>(texels, pitch, corners + at, taps + at, shifted,
                                                            m);
     };
@@ -250,17 +250,10 @@ UNFOLD_AVX512 void fetchKeptWindow16(const uint8_t* texels, size_t pitch, const 
 template <bool kSwapRedBlue>
 void fetchKeptWindow16Channels(const uint8_t* texels, size_t pitch, const uint32_t* corners,
                                const uint64_t* taps, float* const out[9][4], int n) {
-    const WindowChannels wanted(out);
-    if (wanted.even && wanted.alpha)
-        fetchKeptWindow16<kSwapRedBlue, true, true, true>(texels, pitch, corners, taps, out, n);
-    else if (wanted.even && wanted.odd)
-        fetchKeptWindow16<kSwapRedBlue, true, true, false>(texels, pitch, corners, taps, out, n);
-    else if (wanted.even)
-        fetchKeptWindow16<kSwapRedBlue, true, false, false>(texels, pitch, corners, taps, out, n);
-    else if (wanted.alpha)
-        fetchKeptWindow16<kSwapRedBlue, false, true, true>(texels, pitch, corners, taps, out, n);
-    else if (wanted.odd)
-        fetchKeptWindow16<kSwapRedBlue, false, true, false>(texels, pitch, corners, taps, out, n);
+    forWantedChannels(out, [&](auto even, auto odd, auto alpha) {
+        fetchKeptWindow16<kSwapRedBlue, decltype(even)::value, decltype(odd)::value, decltype(alpha)::value>(
+            texels, pitch, corners, taps, out, n);
+    });
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 // join and fetch of one footprint at a time for the lanes a window cannot take together. Every step is
 // the fetch's exact integer arithmetic and float scaling, so every instruction set gives the same bits.
 // (No include guard: each including file compiles its own copy for its own target, having included
-// <immintrin.h>, <algorithm>, <cstring> and texel_fetch.h.)
+// <immintrin.h>, <algorithm>, <cstring>, <type_traits> and texel_fetch.h.)
 
 void windowTapJoin(const float* x, const float* y, size_t rowPitch, uint32_t* offsets, uint16_t* weights,
                    int n);
@@ -69,8 +69,9 @@ UNFOLD_SIMD_INLINE bool consecutive(__m256i a0, __m256i a1, __m256i a2) {
 // across x with each column tap's weight, then pairs of rows across y with each row tap's weight, in
 // the fetch's integer fields and float scaling.
 template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
-UNFOLD_SIMD_INLINE void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3], const __m256i y[3],
-                              const uint32_t* offsets, float* const out[9][4], int at) {
+UNFOLD_SIMD_INLINE void fetchWindow8(const uint8_t* texels, size_t pitch, const __m256i x[3],
+                                     const __m256i y[3], const uint32_t* offsets, float* const out[9][4],
+                                     int at) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF), byteMask = _mm256_set1_epi32(255);
     const __m256i full = _mm256_set1_epi16(256), full32 = _mm256_set1_epi32(256);
     __m256i ax2[3], bx2[3];
@@ -125,8 +126,7 @@ UNFOLD_SIMD void fetchWindow(const uint8_t* texels, size_t pitch, const float* c
         const float* const xs[3] = {x[0] + at, x[1] + at, x[2] + at};
         const float* const ys[3] = {y[0] + at, y[1] + at, y[2] + at};
         float* shifted[9][4];
-        for (int t = 0; t < 9; ++t)
-            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
+        ShiftWindowOutputs(out, at, shifted);
         FetchWindowTaps(windowTapJoin, windowTapFetch<kSwapRedBlue>, texels, pitch, xs, ys, shifted, m);
     };
     // A batch at a time: each window's first texel, worked out once for the prefetch and the fetch,
@@ -174,16 +174,10 @@ template <bool kSwapRedBlue, bool kEven, bool kOdd, bool kAlpha>
 UNFOLD_SIMD void fetchKeptWindow(const uint8_t* texels, size_t pitch, const uint32_t* corners,
                                  const uint64_t* taps, float* const out[9][4], int n) {
     auto separately = [&](int at, int m) {
-        alignas(32) float axes[6][8];
-        float* const x[3] = {axes[0], axes[1], axes[2]};
-        float* const y[3] = {axes[3], axes[4], axes[5]};
-        UnpackWindowAxes(corners + at, taps + at, x, y, m);
-        const float* const cx[3] = {x[0], x[1], x[2]};
-        const float* const cy[3] = {y[0], y[1], y[2]};
         float* shifted[9][4];
-        for (int t = 0; t < 9; ++t)
-            for (int c = 0; c < 4; ++c) shifted[t][c] = out[t][c] ? out[t][c] + at : nullptr;
-        FetchWindowTaps(windowTapJoin, windowTapFetch<kSwapRedBlue>, texels, pitch, cx, cy, shifted, m);
+        ShiftWindowOutputs(out, at, shifted);
+        FetchKeptWindowTaps(windowTapJoin, windowTapFetch<kSwapRedBlue>, texels, pitch, corners + at,
+                            taps + at, shifted, m);
     };
     const __m256i rowPitch = _mm256_set1_epi32(int32_t(uint32_t(pitch))), low16 = _mm256_set1_epi32(0xFFFF);
     const __m256i stepsOfOne = _mm256_set1_epi32(0x1111);
@@ -213,48 +207,45 @@ UNFOLD_SIMD void fetchKeptWindow(const uint8_t* texels, size_t pitch, const uint
     if (i < n) separately(i, n - i);
 }
 
-// The channels wanted of a window's taps: those in 16-bit fields 0 and 2 (even), 1 and 3 (odd), and
-// field 3 (alpha).
-struct WindowChannels {
+// Calls fetch(even, odd, alpha), each a std::bool_constant, for the channels `out` wants: those in 16-bit
+// fields 0 and 2 (even), 1 and 3 (odd), and field 3 (alpha). Nothing where it wants none.
+template <class Fetch>
+void forWantedChannels(float* const out[9][4], Fetch fetch) {
     bool even = false, odd = false, alpha = false;
-    explicit WindowChannels(float* const out[9][4]) {
-        for (int t = 0; t < 9; ++t) {
-            even = even || out[t][0] || out[t][2];
-            odd = odd || out[t][1] || out[t][3];
-            alpha = alpha || out[t][3];
-        }
+    for (int t = 0; t < 9; ++t) {
+        even = even || out[t][0] || out[t][2];
+        odd = odd || out[t][1] || out[t][3];
+        alpha = alpha || out[t][3];
     }
-};
+    using Yes = std::true_type;
+    using No = std::false_type;
+    if (even && alpha)
+        fetch(Yes{}, Yes{}, Yes{});
+    else if (even && odd)
+        fetch(Yes{}, Yes{}, No{});
+    else if (even)
+        fetch(Yes{}, No{}, No{});
+    else if (alpha)
+        fetch(No{}, Yes{}, Yes{});
+    else if (odd)
+        fetch(No{}, Yes{}, No{});
+}
 
 // The window fetch for the channels wanted.
 template <bool kSwapRedBlue>
 void fetchWindowChannels(const uint8_t* texels, size_t pitch, const float* const x[3],
                          const float* const y[3], float* const out[9][4], int n) {
-    const WindowChannels wanted(out);
-    if (wanted.even && wanted.alpha)
-        fetchWindow<kSwapRedBlue, true, true, true>(texels, pitch, x, y, out, n);
-    else if (wanted.even && wanted.odd)
-        fetchWindow<kSwapRedBlue, true, true, false>(texels, pitch, x, y, out, n);
-    else if (wanted.even)
-        fetchWindow<kSwapRedBlue, true, false, false>(texels, pitch, x, y, out, n);
-    else if (wanted.alpha)
-        fetchWindow<kSwapRedBlue, false, true, true>(texels, pitch, x, y, out, n);
-    else if (wanted.odd)
-        fetchWindow<kSwapRedBlue, false, true, false>(texels, pitch, x, y, out, n);
+    forWantedChannels(out, [&](auto even, auto odd, auto alpha) {
+        fetchWindow<kSwapRedBlue, decltype(even)::value, decltype(odd)::value, decltype(alpha)::value>(
+            texels, pitch, x, y, out, n);
+    });
 }
 
 template <bool kSwapRedBlue>
 void fetchKeptWindowChannels(const uint8_t* texels, size_t pitch, const uint32_t* corners,
                              const uint64_t* taps, float* const out[9][4], int n) {
-    const WindowChannels wanted(out);
-    if (wanted.even && wanted.alpha)
-        fetchKeptWindow<kSwapRedBlue, true, true, true>(texels, pitch, corners, taps, out, n);
-    else if (wanted.even && wanted.odd)
-        fetchKeptWindow<kSwapRedBlue, true, true, false>(texels, pitch, corners, taps, out, n);
-    else if (wanted.even)
-        fetchKeptWindow<kSwapRedBlue, true, false, false>(texels, pitch, corners, taps, out, n);
-    else if (wanted.alpha)
-        fetchKeptWindow<kSwapRedBlue, false, true, true>(texels, pitch, corners, taps, out, n);
-    else if (wanted.odd)
-        fetchKeptWindow<kSwapRedBlue, false, true, false>(texels, pitch, corners, taps, out, n);
+    forWantedChannels(out, [&](auto even, auto odd, auto alpha) {
+        fetchKeptWindow<kSwapRedBlue, decltype(even)::value, decltype(odd)::value, decltype(alpha)::value>(
+            texels, pitch, corners, taps, out, n);
+    });
 }
